@@ -15,7 +15,10 @@
 class ResourceLookup {
 public:
     ResourceLookup() = default;
-    ResourceLookup(HostTextCallback text, HostImageCallback image) : text_(text), image_(image) {}
+    ResourceLookup(HostTextCallback text, HostImageCallback image)
+        : text_(text)
+        , image_(image)
+    { }
 
     void SetResourceCallbacks(HostTextCallback text, HostImageCallback image)
     {
@@ -78,10 +81,10 @@ private:
 bool LoadSkinBitmap(SkinBitmap& holder, const QString& path, bool warn = true);
 
 enum class SkinFontRole {
-    Pane,           // editing panes: 11 px character height, bold
+    Pane, // editing panes: 11 px character height, bold
     ProgressWindow, // 12 px, normal
-    MessageBox,     // 12 px, bold
-    EditMenuBar,    // 11 px cell height, bold
+    MessageBox, // 12 px, bold
+    EditMenuBar, // 11 px cell height, bold
 };
 // A font whose face is the text under (section, key).
 QFont MakeSkinFont(const ResourceLookup& lookup, const QString& section, const QString& key, SkinFontRole role);

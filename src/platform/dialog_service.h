@@ -37,7 +37,7 @@ enum class DialogKind { MessageBox, SkinnedMessage, SaveFile, OpenFile, Modal };
 struct SkinnedMessage {
     QString text;
     QString title;
-    int type = 2;            // message type; 2 = acknowledgement only
+    int type = 2; // message type; 2 = acknowledgement only
     bool selfClosing = false; // closes itself with result 2 after 3000 ms
     HostTextCallback textCallback = nullptr;
     HostImageCallback imageCallback = nullptr;
@@ -45,7 +45,7 @@ struct SkinnedMessage {
 
 struct FileDialogRequest {
     QString title;
-    QString filter;        // "Label (*.ext)|..." or Qt's ";;"-separated form
+    QString filter; // "Label (*.ext)|..." or Qt's ";;"-separated form
     QString defaultName;
     QString initialFolder;
     QString defaultExtension;
@@ -103,8 +103,8 @@ public:
 class ScriptedDialogService : public DialogService {
 public:
     struct Answer {
-        int result = IDOK;           // message boxes and modal runs
-        std::optional<QStringList> paths; // file dialogs; empty optional = cancel
+        int result = IDOK; // message boxes and modal runs
+        QStringList paths; // file dialogs; none = cancel
     };
 
     void pushResult(int result);

@@ -18,13 +18,13 @@ std::optional<QString> ReadValue(const QString& path, const QString& section, co
 // a buffer of bufferChars units, cut to bufferChars - 1 characters, and
 // returns the number of characters copied. Surrounding whitespace is removed
 // and one pair of enclosing quotes is stripped.
-unsigned GetPrivateProfileString(const QString& section, const QString& key, const QString& defaultValue,
-                                 QString& out, unsigned bufferChars, const QString& path);
+unsigned GetPrivateProfileString(const QString& section, const QString& key, const QString& defaultValue, QString& out,
+    unsigned bufferChars, const QString& path);
 
 // Writes (or, with an empty optional, deletes) one key; creates the file and
 // the section when missing. Returns false when the file cannot be written.
-bool WritePrivateProfileString(const QString& section, const QString& key, const std::optional<QString>& value,
-                               const QString& path);
+bool WritePrivateProfileString(
+    const QString& section, const QString& key, const std::optional<QString>& value, const QString& path);
 
 QStringList SectionNames(const QString& path);
 QStringList KeyNames(const QString& path, const QString& section);

@@ -5,9 +5,11 @@
 #include <QThread>
 
 MessageEvent::MessageEvent(std::uint32_t message, WPARAM wParam, LPARAM lParam)
-    : QEvent(eventType()), message_(message), wParam_(wParam), lParam_(lParam)
-{
-}
+    : QEvent(eventType())
+    , message_(message)
+    , wParam_(wParam)
+    , lParam_(lParam)
+{ }
 
 QEvent::Type MessageEvent::eventType()
 {

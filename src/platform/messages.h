@@ -110,10 +110,22 @@ protected:
 };
 
 // Helpers for the pointer-sized parameters.
-template <typename T> inline LPARAM ToLParam(T* p) { return reinterpret_cast<LPARAM>(p); }
-template <typename T> inline WPARAM ToWParam(T* p) { return reinterpret_cast<WPARAM>(p); }
-template <typename T> inline T* FromParam(std::intptr_t v) { return reinterpret_cast<T*>(v); }
-template <typename T> inline T* FromParam(std::uintptr_t v) { return reinterpret_cast<T*>(v); }
+template <typename T> inline LPARAM ToLParam(T* p)
+{
+    return reinterpret_cast<LPARAM>(p);
+}
+template <typename T> inline WPARAM ToWParam(T* p)
+{
+    return reinterpret_cast<WPARAM>(p);
+}
+template <typename T> inline T* FromParam(std::intptr_t v)
+{
+    return reinterpret_cast<T*>(v);
+}
+template <typename T> inline T* FromParam(std::uintptr_t v)
+{
+    return reinterpret_cast<T*>(v);
+}
 
 // A QObject-derived Base (QWidget, QDialog, ...) that receives messages
 // through onMessage().
