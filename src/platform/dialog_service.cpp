@@ -273,7 +273,7 @@ int ScriptedDialogService::runModal(QDialog* dialog)
     });
     QTimer::singleShot(modalTimeoutMs_, &loop, [&] {
         if (guard)
-            guard->reject();
+            guard->done(IDCANCEL);
         loop.quit();
     });
     dialog->setModal(false);

@@ -1,0 +1,53 @@
+#include "test_util.h"
+
+#include "config/registry.h"
+#include "config/suite_settings.h"
+#include "platform/dialog_service.h"
+
+#include <QProcess>
+
+TempRegistry::TempRegistry()
+    : previous_(qgetenv("ORVANTA_REGISTRY"))
+{
+    path_ = dir_.filePath("registry.db");
+    qputenv("ORVANTA_REGISTRY", path_.toLocal8Bit());
+}
+
+TempRegistry::~TempRegistry()
+{
+    qputenv("ORVANTA_REGISTRY", previous_);
+}
+
+ScriptedDialogs::ScriptedDialogs()
+{
+    auto service = std::make_unique<ScriptedDialogService>();
+    service_ = service.get();
+    SetDialogService(std::move(service));
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    SetDialogService(nullptr);
+}
+
+void SetSuiteValue(const QString& name, const QString& value)
+{
+    CRegistry reg;
+    reg.OpenKey(kSuiteKey);
+    reg.WriteString(name, value);
+}
+
+bool RunFfmpeg(const QStringList& args)
+{
+    QProcess p;
+    p.start("ffmpeg", QStringList { "-y", "-nostdin", "-loglevel", "error" } + args);
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QString RunFfprobe(const QStringList& args)
+{
+    QProcess p;
+    p.start("ffprobe", QStringList { "-v", "error" } + args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
