@@ -1,0 +1,211 @@
+#include "export/ott_encoder.h"
+
+#include "config/registry.h"
+#include "config/suite_settings.h"
+#include "platform/dialog_service.h"
+
+#include <QFile>
+#include <cstring>
+#include <dlfcn.h>
+
+std::atomic<COTTEncoder*> CurrentEncoder { nullptr };
+
+namespace {
+
+struct LibraryClose {
+    void operator()(void* handle) const { dlclose(handle); }
+};
+using LibraryPtr = std::unique_ptr<void, LibraryClose>;
+
+void CopyText(char* field, std::size_t capacity, const char* text)
+{
+    const std::size_t n = std::strlen(text);
+    if (n < capacity)
+        std::memcpy(field, text, n + 1);
+}
+
+// Audio values of the block: (first, second, third) by codec.
+void FillAudioValues(EncoderSettings& s, int audioCodec, int sampleRate, int channels)
+{
+    switch (audioCodec) {
+    case 0:
+        s.audioValue1 = sampleRate;
+        s.audioValue2 = channels * sampleRate;
+        s.audioValue3 = static_cast<std::uint16_t>(channels * 1024);
+        break;
+    case 1:
+        s.audioValue1 = 7400;
+        break;
+    case 2:
+        s.audioValue1 = 9000;
+        break;
+    case 3:
+    case 4:
+        s.audioValue1 = 5300;
+        break;
+    case 5:
+        s.audioValue1 = 13000;
+        break;
+    default:
+        return;
+    }
+    if (audioCodec != 0) {
+        s.audioValue2 = 8000;
+        s.audioValue3 = 160;
+    }
+}
+
+} // namespace
+
+int AudioChunkSamples(int codec, int channels)
+{
+    const int perChannel = codec >= 0 && codec < ott::kAudioCodecCount ? ott::kChunkSamples[codec] : 1024;
+    return perChannel * channels;
+}
+
+int EncoderTotalUnits(int videoMode, int frameCount, int chunkCount)
+{
+    return chunkCount + (videoMode == 2 ? 2 * frameCount : frameCount);
+}
+
+void FillEncoderSettings(EncoderSettings& s, const char* outputPath, int videoFlag, int width, int height,
+    int videoMode, int frameCount, int soundFlag, int sampleRate, int audioCodec)
+{
+    constexpr int kChannels = 1;
+    std::memset(&s, 0, sizeof s);
+    s.fixedVersion = 3;
+    s.fixedBitRate = 128000;
+    s.frameRate = 5.0;
+    if (outputPath)
+        CopyText(s.outputPath, sizeof s.outputPath, outputPath);
+    s.fixedFlag796 = 0;
+    s.fixedFlag797 = 1;
+    s.hasSound = soundFlag != 0 ? 1 : 0;
+    s.hasVideo = videoFlag != 0 ? 1 : 0;
+    std::memset(s.fixedMask, 0xFF, sizeof s.fixedMask);
+    s.fixedValue828 = 2;
+    s.fixedRate2928 = 10.0;
+    s.fixedRate2936 = 10.0;
+    s.fixedValue2944 = 110000;
+    s.fixedValue2948 = 110000;
+    s.frameCount = frameCount;
+    s.fixedValue2960 = 500;
+    s.fixedValue2964 = 30;
+    s.width = static_cast<std::uint16_t>(width);
+    s.height = static_cast<std::uint16_t>(height);
+    s.fixedValue2972 = 10;
+    s.fixedValue2974 = 1024;
+    s.fixedByte2976 = 3;
+    s.fixedByte2980 = 1;
+    s.videoMode = videoMode;
+    CopyText(s.videoScratch, sizeof s.videoScratch, "video.tmp");
+    CopyText(s.videoInfoScratch, sizeof s.videoInfoScratch, "video_info.tmp");
+    FillAudioValues(s, audioCodec, sampleRate, kChannels);
+    s.channels = kChannels;
+    s.audioCodec = audioCodec;
+    CopyText(s.audioScratch, sizeof s.audioScratch, "audio.tmp");
+    CopyText(s.audioInfoScratch, sizeof s.audioInfoScratch, "audio_info.tmp");
+}
+
+std::optional<QString> ReadEncoderFolder()
+{
+    CRegistry reg;
+    QString folder;
+    if (!reg.OpenKey(QString::fromLatin1(kSuiteKey)) || !reg.ReadString(QStringLiteral("FOLDER"), folder, 260))
+        return std::nullopt;
+    return folder;
+}
+
+COTTEncoder::COTTEncoder()
+    : settings_(std::make_unique<EncoderSettings>())
+{
+    std::memset(settings_.get(), 0, sizeof(EncoderSettings));
+    CurrentEncoder.store(this);
+}
+
+COTTEncoder::~COTTEncoder()
+{
+    // A forwarder called after this encoder is gone finds no callbacks.
+    COTTEncoder* self = this;
+    CurrentEncoder.compare_exchange_strong(self, nullptr);
+}
+
+int COTTEncoder::Encode(const char* outputPath, int selector, int videoFlag, int width, int height, int videoMode,
+    int frameCount, int soundFlag, int sampleRate, int audioCodec, int chunkCount, EncoderVideoCallback video,
+    EncoderSoundCallback sound, EncoderStatusCallback status)
+{
+    video_ = video;
+    sound_ = sound;
+    status_ = status;
+    FillEncoderSettings(
+        *settings_, outputPath, videoFlag, width, height, videoMode, frameCount, soundFlag, sampleRate, audioCodec);
+
+    if (status_)
+        status_(ott::kStatusStart, EncoderTotalUnits(videoMode, frameCount, chunkCount));
+
+    const std::optional<QString> folder = ReadEncoderFolder();
+    if (!folder) {
+        Dialogs().messageBox(
+            nullptr, QStringLiteral("Invalid Setting. Please reinstall"), QStringLiteral("Error"), MB_OK);
+        return 0;
+    }
+    return RunLibrary(*folder, selector);
+}
+
+int COTTEncoder::RunLibrary(const QString& folder, int selector)
+{
+    const bool avi = selector == kAviEncoderSelector;
+    const QString path
+        = folder + QLatin1Char('/') + QString::fromLatin1(avi ? ott::kAviEncoderLibrary : ott::kEncoderLibrary);
+    LibraryPtr library(dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL));
+    if (!library)
+        return 0;
+
+    int result = 0;
+    if (avi) {
+        auto encode = reinterpret_cast<ott::OTTAVIEncodeFn>(dlsym(library.get(), ott::kAviEncoderExport));
+        if (!encode)
+            return 0;
+        result = encode(settings_.get(), 0, ForwardVideoRequest, ForwardAudioRequest);
+    } else {
+        auto encode = reinterpret_cast<ott::OTTEncFn>(dlsym(library.get(), ott::kEncoderExport));
+        if (!encode)
+            return 0;
+        result = encode(settings_.get(), 0, ForwardVideoRequest, ForwardAudioRequest, ForwardStatus, 0);
+    }
+    library.reset();
+
+    if (status_)
+        status_(ott::kStatusFinished, 0);
+    return result;
+}
+
+extern "C" int ForwardVideoRequest(unsigned char* buffer, int index, int* timeMs)
+{
+    COTTEncoder* encoder = CurrentEncoder.load();
+    if (!encoder || !encoder->videoCallback())
+        return -1;
+    const int answer = encoder->videoCallback()(buffer, index, timeMs);
+    if (encoder->statusCallback())
+        encoder->statusCallback()(ott::kStatusUnitDone, 1);
+    return answer;
+}
+
+extern "C" int ForwardAudioRequest(short* buffer, int index, int* sampleCount, int* startSample)
+{
+    COTTEncoder* encoder = CurrentEncoder.load();
+    if (!encoder || !encoder->soundCallback())
+        return -1;
+    const int answer = encoder->soundCallback()(buffer, index, sampleCount, startSample);
+    if (encoder->statusCallback())
+        encoder->statusCallback()(ott::kStatusUnitDone, 1);
+    return answer;
+}
+
+extern "C" int ForwardStatus(int kind, int value)
+{
+    COTTEncoder* encoder = CurrentEncoder.load();
+    if (!encoder || !encoder->statusCallback())
+        return 0;
+    return encoder->statusCallback()(kind, value);
+}
