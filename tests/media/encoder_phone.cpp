@@ -1,0 +1,385 @@
+// End to end through COTTEncoder and the real encoder libraries: synthetic
+// colour frames and a 1 kHz tone become phone-format files that ffprobe and
+// ffmpeg read back; progress, cancellation and bad input.
+// test-links: cw_export cw_config cw_platform
+#include "config/registry.h"
+#include "config/suite_settings.h"
+#include "export/ott_encoder.h"
+#include "platform/dialog_service.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 176;
+constexpr int kHeight = 144;
+
+// The save flow's side of an encode: frames of one colour, a sine tone, and
+// a record of every callback and status.
+struct Source {
+    int frames = 10;
+    int totalSamples = 16000;
+    int chunk = 160;
+    unsigned char y = 81, u = 90, v = 240; // a saturated red
+    double toneHz = 1000.0;
+    int abortVideoAt = -1;
+    int abortSoundAt = -1;
+    int videoCalls = 0;
+    int soundCalls = 0;
+    std::vector<int> frameTimes;
+    std::vector<std::pair<int, int>> status;
+};
+Source g_src;
+
+int ProvideFrame(unsigned char* buffer, int index, int* timeMs)
+{
+    ++g_src.videoCalls;
+    if (index == g_src.abortVideoAt)
+        return -1;
+    if (index >= g_src.frames)
+        return 0;
+    const int luma = kWidth * kHeight;
+    std::memset(buffer, g_src.y, luma);
+    std::memset(buffer + luma, g_src.u, luma / 4);
+    std::memset(buffer + luma + luma / 4, g_src.v, luma / 4);
+    *timeMs = index * 200;
+    g_src.frameTimes.push_back(*timeMs);
+    return 1;
+}
+
+int ProvideChunk(short* buffer, int index, int* count, int* start)
+{
+    ++g_src.soundCalls;
+    if (index == g_src.abortSoundAt)
+        return -1;
+    const int first = index * g_src.chunk;
+    if (first >= g_src.totalSamples)
+        return 0;
+    const int n = std::min(g_src.chunk, g_src.totalSamples - first);
+    for (int i = 0; i < n; ++i)
+        buffer[i] = static_cast<short>(10000.0 * std::sin(2.0 * M_PI * g_src.toneHz * (first + i) / 8000.0));
+    *count = n;
+    *start = first;
+    return 1;
+}
+
+int OnStatus(int kind, int value)
+{
+    g_src.status.emplace_back(kind, value);
+    return 1;
+}
+
+int UnitsDone()
+{
+    int n = 0;
+    for (const auto& s : g_src.status)
+        n += s.first == 4 ? s.second : 0;
+    return n;
+}
+
+QByteArray RunTool(const QString& program, const QStringList& args, int* exitCode = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAllStandardOutput();
+}
+
+QJsonObject Probe(const QString& file)
+{
+    const QByteArray json = RunTool("ffprobe",
+        { "-v", "error", "-count_frames", "-show_entries",
+            "format=format_name:format_tags=major_brand:stream=codec_type,codec_name,profile,width,height,"
+            "nb_read_frames,sample_rate,channels",
+            "-of", "json", file });
+    return QJsonDocument::fromJson(json).object();
+}
+
+QJsonObject StreamOf(const QJsonObject& probe, const QString& type)
+{
+    for (const auto& s : probe["streams"].toArray()) {
+        if (s.toObject()["codec_type"].toString() == type)
+            return s.toObject();
+    }
+    return {};
+}
+
+// Frequency of the decoded sound from its zero crossings (middle second).
+double DecodedToneHz(const QString& file)
+{
+    const QByteArray pcm
+        = RunTool("ffmpeg", { "-v", "error", "-i", file, "-f", "s16le", "-ac", "1", "-ar", "8000", "-" });
+    const auto* s = reinterpret_cast<const short*>(pcm.constData());
+    const int n = pcm.size() / 2;
+    if (n < 12000)
+        return 0;
+    int crossings = 0;
+    for (int i = 4001; i < 12000; ++i)
+        crossings += (s[i - 1] < 0) != (s[i] < 0);
+    return crossings / 2.0;
+}
+
+// Mean Y, U, V of the decoded frame number `frame`.
+std::array<double, 3> DecodedMeanYuv(const QString& file, int frame)
+{
+    const QByteArray raw = RunTool("ffmpeg",
+        { "-v", "error", "-i", file, "-vf", QString("select=eq(n\\,%1)").arg(frame), "-frames:v", "1", "-f", "rawvideo",
+            "-pix_fmt", "yuv420p", "-" });
+    std::array<double, 3> mean { 0, 0, 0 };
+    const int luma = kWidth * kHeight;
+    if (raw.size() != luma * 3 / 2)
+        return mean;
+    const auto* p = reinterpret_cast<const unsigned char*>(raw.constData());
+    const int offsets[3] = { 0, luma, luma + luma / 4 };
+    const int sizes[3] = { luma, luma / 4, luma / 4 };
+    for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (int i = 0; i < sizes[c]; ++i)
+            sum += p[offsets[c] + i];
+        mean[c] = sum / sizes[c];
+    }
+    return mean;
+}
+
+bool LibraryLoaded(const char* name)
+{
+    const QByteArray path = QByteArray(CW_SUITE_DIR) + "/" + name;
+    void* h = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (h)
+        dlclose(h);
+    return h != nullptr;
+}
+
+class PhoneEncode : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        CRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(kSuiteKey)));
+        ASSERT_TRUE(reg.WriteString("FOLDER", CW_SUITE_DIR));
+        auto service = std::make_unique<ScriptedDialogService>();
+        dialogs_ = service.get();
+        previous_ = SetDialogService(std::move(service));
+        g_src = Source {};
+    }
+    void TearDown() override { SetDialogService(std::move(previous_)); }
+
+    QString Out(const QString& name) const { return dir_.filePath(name); }
+
+    int Encode(const QString& path, int selector, int mode, int codec, int chunks = 100)
+    {
+        g_src.chunk = AudioChunkSamples(codec, 1);
+        COTTEncoder enc;
+        return enc.Encode(path.toUtf8().constData(), selector, 1, kWidth, kHeight, mode, g_src.frames, 1, 8000, codec,
+            chunks, ProvideFrame, ProvideChunk, OnStatus);
+    }
+
+    void ExpectNoScratchFiles() const
+    {
+        for (const char* name : { "video.tmp", "video_info.tmp", "audio.tmp", "audio_info.tmp" })
+            EXPECT_FALSE(QFile::exists(Out(name))) << name;
+    }
+
+    QTemporaryDir dir_;
+    ScriptedDialogService* dialogs_ = nullptr;
+    std::unique_ptr<DialogService> previous_;
+};
+
+struct FormatRow {
+    const char* file;
+    int selector, mode, codec;
+    const char* brand; // empty for AVI
+    const char* video;
+    const char* audio;
+};
+
+class PhoneFormats : public PhoneEncode, public ::testing::WithParamInterface<FormatRow> { };
+
+} // namespace
+
+TEST_P(PhoneFormats, FileCarriesTheFormatPictureAndTone)
+{
+    const FormatRow row = GetParam();
+    const QString out = Out(row.file);
+    ASSERT_EQ(Encode(out, row.selector, row.mode, row.codec), 1);
+    ExpectNoScratchFiles();
+
+    const QJsonObject probe = Probe(out);
+    const QJsonObject video = StreamOf(probe, "video");
+    const QJsonObject audio = StreamOf(probe, "audio");
+    EXPECT_EQ(probe["format"].toObject()["tags"].toObject()["major_brand"].toString(), row.brand);
+    EXPECT_EQ(video["codec_name"].toString(), row.video);
+    if (QString(row.video) == "mpeg4" && QString(row.brand) != "") {
+        EXPECT_EQ(video["profile"].toString(), "Simple Profile");
+    }
+    EXPECT_EQ(video["width"].toInt(), kWidth);
+    EXPECT_EQ(video["height"].toInt(), kHeight);
+    EXPECT_EQ(video["nb_read_frames"].toString().toInt(), g_src.frames);
+    EXPECT_EQ(audio["codec_name"].toString(), row.audio);
+    EXPECT_EQ(audio["sample_rate"].toString(), "8000");
+    EXPECT_EQ(audio["channels"].toInt(), 1);
+
+    EXPECT_NEAR(DecodedToneHz(out), 1000.0, 30.0);
+    const auto yuv = DecodedMeanYuv(out, 5);
+    EXPECT_NEAR(yuv[0], g_src.y, 4.0);
+    EXPECT_NEAR(yuv[1], g_src.u, 4.0);
+    EXPECT_NEAR(yuv[2], g_src.v, 4.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, PhoneFormats,
+    ::testing::Values(FormatRow { "a.3gp", 2, 2, 1, "3gp4", "mpeg4", "amr_nb" },
+        FormatRow { "b.3g2", 6, 2, 5, "3g2a", "mpeg4", "amr_nb" },
+        FormatRow { "c.k3g", 1, 2, 2, "k3g1", "mpeg4", "amr_nb" },
+        FormatRow { "d.skm", 2, 2, 5, "skm2", "mpeg4", "amr_nb" },
+        FormatRow { "e.mp4", 2, 2, 0, "isom", "mpeg4", "aac" }, FormatRow { "f.3gp", 2, 2, 0, "3gp4", "mpeg4", "aac" },
+        FormatRow { "g.3gp", 2, 1, 3, "3gp4", "h263", "amr_nb" },
+        FormatRow { "h.avi", 9, 2, 5, "", "mpeg4", "pcm_s16le" }),
+    [](const ::testing::TestParamInfo<FormatRow>& info) {
+        std::string name = info.param.file;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
+
+TEST_F(PhoneEncode, EveryRequestIsOneUnitAndTheLibraryIsUnloaded)
+{
+    g_src.frames = 10;
+    g_src.totalSamples = 20 * 160;
+    ASSERT_EQ(Encode(Out("units.3gp"), 2, 2, 5, 20), 1);
+    ASSERT_FALSE(g_src.status.empty());
+    EXPECT_EQ(g_src.status.front(), std::make_pair(2, 40));
+    EXPECT_EQ(g_src.status.back(), std::make_pair(0, 0));
+    // Frames 0..10 (the last answers 0) and chunks 0..20 (the last answers 0).
+    EXPECT_EQ(g_src.videoCalls, 11);
+    EXPECT_EQ(g_src.soundCalls, 21);
+    EXPECT_EQ(UnitsDone(), g_src.videoCalls + g_src.soundCalls);
+    // Frames are presented 200 ms apart.
+    ASSERT_EQ(g_src.frameTimes.size(), 10u);
+    EXPECT_EQ(g_src.frameTimes[9], 1800);
+    EXPECT_FALSE(LibraryLoaded(ott::kEncoderLibrary));
+    EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST_F(PhoneEncode, AbortStopsTheLibraryAndLeavesNoFiles)
+{
+    // Cancelled in the middle of the video: the abort is counted, no sound
+    // is asked for, nothing is left behind.
+    g_src.abortVideoAt = 3;
+    EXPECT_EQ(Encode(Out("cancel.3gp"), 2, 2, 5), 0);
+    EXPECT_EQ(g_src.videoCalls, 4);
+    EXPECT_EQ(g_src.soundCalls, 0);
+    EXPECT_EQ(UnitsDone(), 4);
+    EXPECT_EQ(g_src.status.back(), std::make_pair(0, 0));
+    EXPECT_FALSE(QFile::exists(Out("cancel.3gp")));
+    ExpectNoScratchFiles();
+
+    // Cancelled in the middle of the sound.
+    g_src = Source {};
+    g_src.abortSoundAt = 7;
+    EXPECT_EQ(Encode(Out("cancel2.mp4"), 2, 2, 0), 0);
+    EXPECT_EQ(g_src.soundCalls, 8);
+    EXPECT_EQ(UnitsDone(), 11 + 8);
+    EXPECT_FALSE(QFile::exists(Out("cancel2.mp4")));
+    ExpectNoScratchFiles();
+    EXPECT_FALSE(LibraryLoaded(ott::kEncoderLibrary));
+}
+
+TEST_F(PhoneEncode, BadInputFailsCleanly)
+{
+    // Output folder missing or not writable.
+    EXPECT_EQ(Encode(dir_.filePath("missing/x.3gp"), 2, 2, 5), 0);
+    EXPECT_EQ(Encode("/proc/x.3gp", 2, 2, 5), 0);
+
+    // No frames.
+    g_src.frames = 0;
+    EXPECT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 0);
+    EXPECT_FALSE(QFile::exists(Out("noframes.3gp")));
+
+    // Audio codec outside 0..8; unknown video mode.
+    g_src = Source {};
+    EXPECT_EQ(Encode(Out("codec.3gp"), 2, 2, 9), 0);
+    EXPECT_EQ(Encode(Out("mode.3gp"), 2, 7, 5), 0);
+    EXPECT_FALSE(QFile::exists(Out("codec.3gp")));
+    EXPECT_EQ(g_src.videoCalls, 0); // refused before any request
+
+    // The sound flag with no sound at all: the movie is written without it.
+    g_src = Source {};
+    g_src.totalSamples = 0;
+    ASSERT_EQ(Encode(Out("silent.3gp"), 2, 2, 5, 0), 1);
+    const QJsonObject probe = Probe(Out("silent.3gp"));
+    EXPECT_EQ(probe["streams"].toArray().size(), 1);
+    EXPECT_EQ(StreamOf(probe, "video")["codec_name"].toString(), "mpeg4");
+    ExpectNoScratchFiles();
+    EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST_F(PhoneEncode, ExistingFileIsKeptWhenTheEncodeIsCancelled)
+{
+    const QString out = Out("keep.3gp");
+    {
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous movie");
+    }
+    g_src.abortVideoAt = 0;
+    EXPECT_EQ(Encode(out, 2, 2, 5), 0);
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "previous movie");
+}
+
+TEST_F(PhoneEncode, LibraryWithoutItsExportFailsSilently)
+{
+    // Each library stands in for the other: it loads, but lacks the export.
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile::copy(QString(CW_SUITE_DIR) + "/libOTTAVIEncoder.so", folder.filePath("libOTTEnc.so")));
+    ASSERT_TRUE(QFile::copy(QString(CW_SUITE_DIR) + "/libOTTEnc.so", folder.filePath("libOTTAVIEncoder.so")));
+    CRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(kSuiteKey)));
+    ASSERT_TRUE(reg.WriteString("FOLDER", folder.path()));
+    for (int selector : { 2, kAviEncoderSelector }) {
+        g_src = Source {};
+        EXPECT_EQ(Encode(Out("x.3gp"), selector, 2, 5), 0);
+        EXPECT_EQ(g_src.videoCalls, 0);
+        EXPECT_EQ(g_src.status, (std::vector<std::pair<int, int>> { { 2, 120 } }));
+    }
+    EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST(EncoderDriver, LibrariesRunWithoutTheComponent)
+{
+    QTemporaryDir dir;
+    const QString drive = QString(CW_BUILD_DIR) + "/bin/ott-drive";
+    struct Case {
+        QStringList args;
+        const char* file;
+        const char* audio;
+    };
+    const Case cases[] = {
+        { { "--lib", QString(CW_SUITE_DIR) + "/libOTTEnc.so", "--codec", "5", "--frames", "15", "--seconds", "3" },
+            "drive.skm", "amr_nb" },
+        { { "--avi", "--lib", QString(CW_SUITE_DIR) + "/libOTTAVIEncoder.so", "--frames", "15", "--seconds", "3" },
+            "drive.avi", "pcm_s16le" },
+    };
+    for (const Case& c : cases) {
+        int exitCode = -1;
+        RunTool(drive, c.args + QStringList { dir.filePath(c.file) }, &exitCode);
+        EXPECT_EQ(exitCode, 0) << c.file;
+        const QJsonObject probe = Probe(dir.filePath(c.file));
+        EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "15") << c.file;
+        EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), c.audio) << c.file;
+    }
+}
