@@ -1,0 +1,76 @@
+// One track of the project: an ordered list of clip records with its selected
+// and edited positions. Pure logic; the track view (CCW_TimeLineView) wraps it,
+// repaints and sends the notifications that go with each operation.
+#pragma once
+
+#include "project/media_file.h"
+
+#include <cstddef>
+#include <optional>
+
+class CClipTrack {
+public:
+    using Pos = std::optional<std::size_t>;
+
+    enum class Move { Forward, Backward, First, End };
+    enum class MoveResult {
+        Refused, // nothing selected or no neighbour: nothing changes, nothing is sent
+        InPlace, // the clips already stand at that end: nothing changes, notifications still go out
+        Moved,
+    };
+    struct DeleteResult {
+        bool removedAny = false;
+        bool removedEdited = false; // the clip open in the source preview went
+    };
+
+    const CMediaFileList& clips() const { return clips_; }
+    std::size_t size() const { return clips_.size(); }
+    bool empty() const { return clips_.empty(); }
+    const CMediaFile& at(std::size_t pos) const { return clips_.at(pos); }
+    // Mutable access for the view's trim drag; call Layout() afterwards.
+    CMediaFile& at(std::size_t pos) { return clips_.at(pos); }
+
+    Pos selectedPos() const { return selectedPos_; }
+    Pos editedPos() const { return editedPos_; }
+    // Positions outside the list are stored as none.
+    void SetSelectedPos(Pos pos);
+    void SetEditedPos(Pos pos);
+    Pos lastPos() const { return clips_.empty() ? Pos() : Pos(clips_.size() - 1); }
+    bool HasSelection() const;
+    // Clears every clip's selected flag and selectedPos.
+    void ClearSelection();
+
+    // Sum of the clip lengths as of the last Layout().
+    std::uint32_t totalLength() const { return totalLength_; }
+
+    // Deselects every clip (selectedPos none) and appends a selected copy of
+    // clip; returns its position. An empty record is refused.
+    std::optional<std::size_t> Add(const CMediaFile& clip);
+    // Deselects every clip and stores a selected copy of clip over the clip at
+    // editedPos (which then also becomes selectedPos). False, and nothing stored,
+    // without an editedPos or for an empty record.
+    bool Replace(const CMediaFile& clip);
+    // Moves the selected clips (in their order) one place or to an end;
+    // selectedPos and editedPos follow the clips they named.
+    MoveResult MoveSelection(Move move);
+    // Removes every selected clip.
+    DeleteResult DeleteSelected();
+    // Empties the list; false when it was empty already.
+    bool DeleteAll();
+    // Removes every clip of that path (compared without regard to case);
+    // returns how many went.
+    std::size_t RemovePath(const QString& path);
+    // Lays the clips back to back from 0 and sums totalLength.
+    void Layout();
+
+private:
+    // Reorders the list: new position i holds the clip that stood at order[i].
+    void Reorder(const std::vector<std::size_t>& order);
+    // Removes the clips whose flag is set in doomed; keeps positions consistent.
+    void RemoveWhere(const std::vector<bool>& doomed);
+
+    CMediaFileList clips_;
+    Pos selectedPos_;
+    Pos editedPos_;
+    std::uint32_t totalLength_ = 0;
+};

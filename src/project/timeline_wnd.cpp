@@ -1,0 +1,282 @@
+#include "project/timeline_wnd.h"
+
+#include "project/timeline_view.h"
+
+#include <QFile>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+
+namespace {
+
+struct TrackLayout {
+    const char* title;
+    int y;
+    int height;
+};
+// Placement of the track views below the 32-pixel ruler.
+constexpr std::array<TrackLayout, kTrackCount> kTrackLayout { {
+    { "Video TimeLine", 32, 57 },
+    { "Audio TimeLine", 89, 58 },
+    { "Voice TimeLine", 147, 63 },
+} };
+constexpr int kRulerHeight = 32;
+
+struct FormatCloser {
+    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
+};
+
+} // namespace
+
+CCW_TimeLineWnd::CCW_TimeLineWnd(QWidget* parent)
+    : MessageWindow<QWidget>(parent)
+    , probe_(&CCW_TimeLineWnd::HasVideoStream)
+{
+    for (int i = 0; i < kTrackCount; ++i)
+        views_[i] = new CCW_TimeLineView(QString::fromLatin1(kTrackLayout[i].title), this);
+    PlaceChildren();
+}
+
+void CCW_TimeLineWnd::SetFrame(QObject* frame)
+{
+    frame_ = frame;
+    for (auto* v : views_)
+        v->SetFrame(frame);
+}
+
+void CCW_TimeLineWnd::SetRuler(QWidget* ruler)
+{
+    ruler_ = ruler;
+    if (ruler)
+        ruler->setParent(this);
+    PlaceChildren();
+}
+
+bool CCW_TimeLineWnd::HasVideoStream(const QString& path)
+{
+    AVFormatContext* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
+        return false;
+    std::unique_ptr<AVFormatContext, FormatCloser> ctx(raw);
+    if (avformat_find_stream_info(ctx.get(), nullptr) < 0)
+        return false;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* s = ctx->streams[i];
+        if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return true;
+    }
+    return false;
+}
+
+CCW_TimeLineView* CCW_TimeLineWnd::view(int track) const
+{
+    return (track >= 0 && track < kTrackCount) ? views_[track] : nullptr;
+}
+
+int CCW_TimeLineWnd::TrackOf(WPARAM viewHandle) const
+{
+    for (int i = 0; i < kTrackCount; ++i) {
+        if (ToWParam(views_[i]) == viewHandle)
+            return i;
+    }
+    return -1;
+}
+
+const CMediaFileList& CCW_TimeLineWnd::track(int index) const
+{
+    return views_.at(index)->track().clips();
+}
+
+void CCW_TimeLineWnd::AnnounceNewClip(int track)
+{
+    CCW_TimeLineView* v = views_[track];
+    v->track().SetSelectedPos(v->track().lastPos());
+    v->Repaint();
+    SendMessage(this, msg::TrackActivated, *v->track().selectedPos(), ToLParam(v));
+}
+
+int CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
+{
+    if (clip.IsEmpty())
+        return -1;
+    CMediaFile record = clip;
+    int receiver = -1;
+    switch (record.kind()) {
+    case MediaKind::VideoWithSound:
+        if (probe_(record.path())) {
+            views_[kVideoTrack]->AddClip(record);
+            views_[kAudioTrack]->AddClip(record);
+            receiver = kVideoTrack;
+        } else {
+            record.SetKind(MediaKind::Sound);
+            views_[kAudioTrack]->AddClip(record);
+            receiver = kAudioTrack;
+        }
+        break;
+    case MediaKind::VideoOnly:
+        if (probe_(record.path())) {
+            views_[kVideoTrack]->AddClip(record);
+            receiver = kVideoTrack;
+        } else {
+            record.SetKind(MediaKind::Sound);
+            views_[kAudioTrack]->AddClip(record);
+            receiver = kAudioTrack;
+        }
+        break;
+    case MediaKind::Sound:
+        views_[kAudioTrack]->AddClip(record);
+        receiver = kAudioTrack;
+        break;
+    case MediaKind::Voice:
+        views_[kVoiceTrack]->AddClip(record);
+        receiver = kVoiceTrack;
+        break;
+    default:
+        return -1;
+    }
+    AnnounceNewClip(receiver);
+    return receiver;
+}
+
+int CCW_TimeLineWnd::RouteEditedClip(const CMediaFile& clip)
+{
+    CCW_TimeLineView* v = view(trimTrack_);
+    if (!v || clip.IsEmpty())
+        return -1;
+    if (v->track().editedPos()) {
+        v->ReplaceClip(clip);
+        SendMessage(this, msg::TrackActivated, *v->track().selectedPos(), ToLParam(v));
+    } else {
+        v->AddClip(clip);
+        AnnounceNewClip(trimTrack_);
+    }
+    return trimTrack_;
+}
+
+void CCW_TimeLineWnd::ActivateTrack(int track, WPARAM /*position*/)
+{
+    activeTrack_ = track;
+    for (int i = 0; i < kTrackCount; ++i) {
+        if (i == track)
+            continue;
+        views_[i]->track().ClearSelection();
+        views_[i]->Repaint();
+    }
+    const int selected = views_[track]->track().HasSelection() ? track : -1;
+    SendMessage(parent(), msg::TrackActivated, WPARAM(selected), 0);
+}
+
+void CCW_TimeLineWnd::DropFile(WPARAM kind, LPARAM path)
+{
+    SendMessage(frame_, msg::OpenSource, kind, path);
+    SendMessage(frame_, msg::ShowSourcePreview, 0, 0);
+    const int track = kind == 0 ? kVideoTrack : kAudioTrack;
+    CCW_TimeLineView* v = views_[track];
+    v->track().SetSelectedPos(v->track().lastPos());
+    v->track().SetEditedPos(v->track().lastPos());
+    trimTrack_ = track;
+    activeTrack_ = track;
+    setFocus();
+}
+
+void CCW_TimeLineWnd::PassToViews(std::uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    if (ruler_)
+        SendMessage(ruler_, message, wParam, lParam);
+    for (auto* v : views_)
+        SendMessage(v, message, wParam, lParam);
+}
+
+LRESULT CCW_TimeLineWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    switch (message) {
+    case msg::ClipToTimeline: {
+        const auto* clip = FromParam<const CMediaFile>(lParam);
+        if (!clip)
+            return 1;
+        return (wParam == 1 ? RouteEditedClip(*clip) : RouteNewClip(*clip)) >= 0 ? 0 : 1;
+    }
+    case msg::PreviewClip: {
+        // A track view asks: its handle becomes the track number, and that
+        // track is the one being trimmed.
+        const int track = TrackOf(wParam);
+        if (track >= 0) {
+            trimTrack_ = track;
+            wParam = WPARAM(track);
+        }
+        return SendMessage(parent(), msg::PreviewClip, wParam, lParam);
+    }
+    case msg::DeleteAllClips:
+        if (wParam == WPARAM(kWholeMovie)) {
+            for (auto* v : views_)
+                v->DeleteAll();
+        } else if (auto* v = view(int(wParam))) {
+            v->DeleteAll();
+        }
+        return 0;
+    case msg::DeleteFromTrack:
+        if (auto* v = view(int(wParam))) {
+            if (v->track().HasSelection())
+                v->DeleteSelected();
+            else
+                v->DeleteAll();
+        }
+        return 0;
+    case msg::SetZoom:
+    case msg::SetScroll:
+    case msg::PositionMarker:
+        PassToViews(message, wParam, lParam);
+        return 0;
+    case msg::SeekMovie:
+        for (auto* v : views_)
+            SendMessage(v, message, wParam, lParam);
+        return SendMessage(frame_, message, wParam, lParam);
+    case msg::TrackActivated: {
+        const int track = TrackOf(WPARAM(lParam));
+        if (track < 0)
+            return 1;
+        ActivateTrack(track, wParam);
+        return 0;
+    }
+    case msg::FilesDropped:
+        if (!lParam)
+            return 1;
+        DropFile(wParam, lParam);
+        return 0;
+    case msg::FileGone:
+        PassToViews(message, wParam, lParam);
+        return 0;
+    case msg::TrackEmptied:
+        // Only the track whose clip is open in the source preview matters.
+        if (TrackOf(wParam) == trimTrack_)
+            return SendMessage(frame_, msg::TrackEmptied, 1, 0);
+        return 0;
+    case msg::PreviewEnded:
+        return 0;
+    case msg::ZoomToFit:
+        // Comes with the timeline drawing; until then nothing changes.
+        return 1;
+    default:
+        handled = false;
+        return 0;
+    }
+}
+
+void CCW_TimeLineWnd::resizeEvent(QResizeEvent* event)
+{
+    MessageWindow<QWidget>::resizeEvent(event);
+    PlaceChildren();
+}
+
+void CCW_TimeLineWnd::PlaceChildren()
+{
+    const int w = width();
+    if (ruler_)
+        ruler_->setGeometry(0, 0, w, kRulerHeight);
+    for (int i = 0; i < kTrackCount; ++i)
+        views_[i]->setGeometry(0, kTrackLayout[i].y, w, kTrackLayout[i].height);
+}

@@ -1,0 +1,296 @@
+#include "shell/main_frame.h"
+
+#include "config/suite_settings.h"
+#include "export/phone_link.h"
+#include "platform/dialog_service.h"
+#include "shell/preview_contain.h"
+#include "shell/routing.h"
+#include "shell/thumbnail_contain.h"
+#include "shell/timeline_contain.h"
+#include "shell/work_folder.h"
+
+#include <QResizeEvent>
+#include <QThread>
+#include <QTimerEvent>
+
+namespace {
+// Caption of the notice shown before a PC save in a Korean-language suite.
+const QString kKoreanSaveNoticeCaption = QString::fromUtf8("작업진행");
+} // namespace
+
+// ---------------------------------------------------------------------------
+// CCW_MainFrameWnd
+
+CCW_MainFrameWnd::CCW_MainFrameWnd(CCW_MainFrame& frame, QWidget* parent)
+    : CSplitterBase(Qt::Vertical, parent)
+    , frame_(frame)
+{
+    setObjectName("CCW_MainFrame");
+}
+
+CCW_MainFrameWnd::~CCW_MainFrameWnd()
+{
+    // The panes go first; then the frame empties the work folder.
+    const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children)
+        delete child;
+    frame_.OnWindowDestroyed();
+}
+
+LRESULT CCW_MainFrameWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    return frame_.OnMessage(message, wParam, lParam, handled);
+}
+
+void CCW_MainFrameWnd::resizeEvent(QResizeEvent* event)
+{
+    CSplitterBase::resizeEvent(event);
+    frame_.ApplyRowSizes();
+}
+
+void CCW_MainFrameWnd::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == frame_.pollTimer_.timerId())
+        frame_.OnHostPoll();
+    CSplitterBase::timerEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// CCW_MainFrame
+
+CCW_MainFrame& CCW_MainFrame::instance()
+{
+    static CCW_MainFrame frame;
+    return frame;
+}
+
+CCW_MainFrame::~CCW_MainFrame()
+{
+    stillFrame_.clear();
+    FreeFrameCache();
+}
+
+QWidget* CCW_MainFrame::Create(HostTextCallback text, HostImageCallback image, QWidget* parent)
+{
+    SetResourceCallbacks(text, image);
+    // The platform needs no OLE or common-control set-up here.
+    if (!CreateFrameWindow(parent))
+        return nullptr;
+    if (!CreatePanes()) {
+        delete window_.data();
+        return nullptr;
+    }
+    return window_;
+}
+
+bool CCW_MainFrame::CreateFrameWindow(QWidget* parent)
+{
+    if (window_)
+        return false; // one editor per process
+    window_ = new CCW_MainFrameWnd(*this, parent);
+    if (parent)
+        window_->setGeometry(parent->rect());
+    window_->show();
+    return true;
+}
+
+bool CCW_MainFrame::CreatePanes()
+{
+    if (!window_ || panesCreated_)
+        return false;
+    innerSplitter_ = new CCW_SplitterWnd(window_);
+    innerSplitter_->setProperty("controlId", kInnerSplitterId);
+    window_->addWidget(innerSplitter_);
+
+    // The panes each later issue fills: toolbar and media list in the
+    // thumbnail pane, the two previews in the preview pane, the menus in the
+    // timeline pane.
+    thumbnail_ = new CCW_ThumbnailContain(window_, innerSplitter_);
+    innerSplitter_->addWidget(thumbnail_);
+    preview_ = new CCW_PreviewContain(window_, innerSplitter_);
+    innerSplitter_->addWidget(preview_);
+    timeline_ = new CCW_TimeLineContain(window_, window_);
+    window_->addWidget(timeline_);
+    if (!thumbnail_ || !preview_ || !timeline_)
+        return false;
+
+    innerSplitter_->SetIdealLeftWidth(CCW_SplitterWnd::kIdealLeftWidth);
+    innerSplitter_->setStretchFactor(0, 0);
+    innerSplitter_->setStretchFactor(1, 1);
+    window_->setStretchFactor(0, 1);
+    window_->setStretchFactor(1, 0);
+    panesCreated_ = 1;
+
+    suiteKey_.CloseKey();
+    suiteKey_.OpenKey(kSuiteKey);
+    suiteFolder_.clear();
+    if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
+        suiteFolder_.clear();
+
+    pollTimer_.start(kHostPollMs, window_);
+    ResetWorkFolder(workFolder());
+    deviceNames_ = CollectDeviceNames(*this).toUpper();
+    ApplyRowSizes();
+    return true;
+}
+
+void CCW_MainFrame::AddMovieList(const QString& path)
+{
+    QString copy = path;
+    SendMessage(thumbnail_, msg::AddMovieList, 0, ToLParam(&copy));
+}
+
+void CCW_MainFrame::Destroy()
+{
+    delete window_.data();
+}
+
+void CCW_MainFrame::OnWindowDestroyed()
+{
+    panesCreated_ = 0;
+    pollTimer_.stop();
+    ResetWorkFolder(workFolder());
+}
+
+QString CCW_MainFrame::workFolder() const
+{
+    return WorkFolderPath(suiteFolder_);
+}
+
+void CCW_MainFrame::FreeFrameCache()
+{
+    frameCache_.clear();
+    frameCache_.shrink_to_fit();
+}
+
+bool CCW_MainFrame::IsConnectedDeviceName(const QString& name) const
+{
+    return ::IsConnectedDeviceName(deviceNames_, name);
+}
+
+bool CCW_MainFrame::SendToPhone(const QString& localPath, const QString& fileName) const
+{
+    return ::SendToPhone(hostPhoneLink_, localPath, fileName);
+}
+
+void CCW_MainFrame::OnHostPoll()
+{
+    QObject* link = ReadHostPhoneFacts(window_).phoneLink;
+    const bool wasNull = hostPhoneLink_.isNull();
+    hostPhoneLink_ = link;
+    // Once the host has made its phone-link object, polling stops.
+    if (wasNull && link)
+        pollTimer_.stop();
+}
+
+void CCW_MainFrame::ApplyRowSizes()
+{
+    if (!panesCreated_ || !window_ || window_->count() < 2)
+        return;
+    // Tall enough: the timeline row keeps its fixed height. Smaller windows
+    // keep the previous row sizes.
+    const int height = window_->height();
+    if (height < CCW_MainFrameWnd::kMinRuledHeight)
+        return;
+    const int top = height - CCW_MainFrameWnd::kTimelineRowHeight - window_->handleWidth();
+    window_->setSizes({ std::max(0, top), CCW_MainFrameWnd::kTimelineRowHeight });
+}
+
+LRESULT CCW_MainFrame::TellHostStatus(const QString& text)
+{
+    QString copy = text;
+    return SendMessage(window_ ? window_->parentWidget() : nullptr, msg::HostStatus, 0, ToLParam(&copy));
+}
+
+LRESULT CCW_MainFrame::SetStatus(WPARAM file, LPARAM text)
+{
+    const auto* filePath = FromParam<const QString>(file);
+    const auto* info = FromParam<const QString>(text);
+    statusFile_ = filePath ? QString("%1").arg(*filePath) : QString();
+    statusText_ = info ? QString("%1").arg(*info) : QString();
+    return SendMessage(window_ ? window_->parentWidget() : nullptr, msg::HostStatus, 0, text);
+}
+
+void CCW_MainFrame::ShowKoreanSaveNotice()
+{
+    const QString language = GetLanguage();
+    if (language.compare("KR", Qt::CaseInsensitive) != 0 && language.compare("KOR", Qt::CaseInsensitive) != 0)
+        return;
+    std::uint32_t dontShow = 0;
+    if (!suiteKey_.IsOpen())
+        suiteKey_.OpenKey(kSuiteKey);
+    if (!suiteKey_.ReadDword("CW_MSGBOX_MSG1", dontShow))
+        dontShow = 0;
+    QThread::msleep(100);
+    if (dontShow == 1)
+        return;
+    SkinnedMessage notice;
+    notice.title = kKoreanSaveNoticeCaption;
+    notice.textCallback = textCallback();
+    notice.imageCallback = imageCallback();
+    Dialogs().skinnedMessage(window_, notice);
+}
+
+void CCW_MainFrame::FileGone(WPARAM wParam, LPARAM lParam)
+{
+    ForwardToAll<QObject*>({ thumbnail_, preview_, timeline_ }, msg::FileGone, wParam, lParam);
+    const auto* path = FromParam<const QString>(lParam);
+    if (path && statusFile_.compare(*path, Qt::CaseInsensitive) == 0) {
+        statusFile_.clear();
+        statusText_.clear();
+        TellHostStatus(QString());
+    }
+}
+
+LRESULT CCW_MainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    switch (message) {
+    // From the host.
+    case msg::HostStatus:
+        return SetStatus(wParam, lParam);
+    case msg::AddMovieList:
+    case msg::HostAddFiles:
+    case msg::HostAddBrowserFile:
+        return Forward(thumbnail_, message, wParam, lParam);
+    case msg::HostResendStatus:
+        return TellHostStatus(statusText_);
+    case msg::HostClearStatus:
+        TellHostStatus(QString());
+        return SendMessage(window_, msg::ResetPreviews, wParam, lParam);
+    case msg::HostNoop:
+        return 0;
+
+    // Between the panes; the timeline-bound ones wait for the panes.
+    case msg::PreviewEnded:
+    case msg::ClipToTimeline:
+    case msg::PositionMarker:
+    case msg::PlayingState:
+        if (!panesCreated_)
+            return 1;
+        return Forward(timeline_, message, wParam, lParam);
+    case msg::FileGone:
+        if (!panesCreated_)
+            return 1;
+        FileGone(wParam, lParam);
+        return 0;
+    case msg::TrackEmptied:
+        if (!panesCreated_)
+            return 1;
+        return Forward(preview_, message, wParam, lParam);
+    case msg::SaveToPc:
+        ShowKoreanSaveNotice();
+        return Forward(preview_, message, wParam, lParam);
+    case msg::OpenSource:
+    case msg::PreviewClip:
+    case msg::StopPlayback:
+    case msg::SaveToPhone:
+    case msg::EffectChosen:
+    case msg::SeekMovie:
+    case msg::ResetPreviews:
+    case msg::ShowSourcePreview:
+        return Forward(preview_, message, wParam, lParam);
+    default:
+        handled = false;
+        return 0;
+    }
+}

@@ -1,0 +1,136 @@
+// CCW_MainFrame: the editor's one process-wide object. It exists before its
+// window (a static object), holds the host's lookups, the suite settings the
+// editor keeps open, the status line texts, the frame cache and the host's
+// phone-link object, and forwards every message between the panes.
+//
+// Its window, CCW_MainFrameWnd, is a two-row splitter: the inner splitter
+// (thumbnail pane | preview pane) above, the timeline pane below. Panes never
+// call each other; they send numbered messages to the frame, which passes
+// each one to the pane that acts on it.
+#pragma once
+
+#include "config/registry.h"
+#include "config/resources.h"
+#include "shell/preview_contain.h"
+#include "shell/splitter_wnd.h"
+#include "shell/thumbnail_contain.h"
+#include "shell/timeline_contain.h"
+
+#include <QBasicTimer>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class CCW_MainFrame;
+
+// One sampled frame of the save flow: frame number and planar YUV 4:2:0 data.
+struct VideoBuf {
+    std::uint32_t key = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// The main frame's window: rows of 359 pixels and more keep the timeline row
+// 219 pixels high; its bar never reacts to the mouse.
+class CCW_MainFrameWnd : public CSplitterBase {
+public:
+    static constexpr int kTimelineRowHeight = 219;
+    static constexpr int kMinRuledHeight = 359;
+
+    CCW_MainFrameWnd(CCW_MainFrame& frame, QWidget* parent);
+    ~CCW_MainFrameWnd() override;
+
+    bool AcceptsBarMouse(const QPoint&) const override { return false; }
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    CCW_MainFrame& frame_;
+};
+
+class CCW_MainFrame : public ResourceLookup {
+public:
+    static constexpr int kInnerSplitterId = 0xE900;
+    static constexpr int kHostPollMs = 1000;
+
+    // The one frame of the process.
+    static CCW_MainFrame& instance();
+
+    CCW_MainFrame() = default;
+    ~CCW_MainFrame();
+    CCW_MainFrame(const CCW_MainFrame&) = delete;
+    CCW_MainFrame& operator=(const CCW_MainFrame&) = delete;
+
+    // The entry points. Create returns the frame's window, or null (after
+    // destroying a partly built window) when it could not be built.
+    QWidget* Create(HostTextCallback text, HostImageCallback image, QWidget* parent);
+    void AddMovieList(const QString& path);
+    void Destroy();
+
+    // The two steps of Create: the bare frame window (no panes, messages to
+    // the panes dropped), then the panes and the start-up work.
+    bool CreateFrameWindow(QWidget* parent);
+    bool CreatePanes();
+
+    CCW_MainFrameWnd* window() const { return window_; }
+    CCW_SplitterWnd* innerSplitter() const { return innerSplitter_; }
+    CCW_ThumbnailContain* thumbnailPane() const { return thumbnail_; }
+    CCW_PreviewContain* previewPane() const { return preview_; }
+    CCW_TimeLineContain* timelinePane() const { return timeline_; }
+    bool panesCreated() const { return panesCreated_ != 0; }
+
+    CRegistry& suiteKey() { return suiteKey_; }
+    const QString& suiteFolder() const { return suiteFolder_; }
+    QString workFolder() const;
+    const QString& statusText() const { return statusText_; }
+    const QString& statusFile() const { return statusFile_; }
+
+    // Frames sampled by frame extraction for the encoder, owned here.
+    std::vector<VideoBuf>& frameCache() { return frameCache_; }
+    void FreeFrameCache();
+    // The edited-movie preview's copy of a still frame.
+    std::vector<std::uint8_t>& stillFrame() { return stillFrame_; }
+
+    QObject* hostPhoneLink() const { return hostPhoneLink_; }
+    bool hostPollRunning() const { return pollTimer_.isActive(); }
+    const QString& deviceNames() const { return deviceNames_; }
+    bool IsConnectedDeviceName(const QString& name) const;
+    // Copies a saved movie into the phone's movie folder through the host.
+    bool SendToPhone(const QString& localPath, const QString& fileName) const;
+
+    // Results of the last save, kept for the save flow.
+    QString lastSavedPath;
+    bool lastSaveSucceeded = false;
+    bool saveAttempted = true;
+
+private:
+    friend class CCW_MainFrameWnd;
+
+    LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void OnHostPoll();
+    void OnWindowDestroyed();
+    void ApplyRowSizes();
+    LRESULT SetStatus(WPARAM file, LPARAM text);
+    LRESULT TellHostStatus(const QString& text);
+    void ShowKoreanSaveNotice();
+    void FileGone(WPARAM wParam, LPARAM lParam);
+
+    QPointer<CCW_MainFrameWnd> window_;
+    QPointer<CCW_SplitterWnd> innerSplitter_;
+    QPointer<CCW_ThumbnailContain> thumbnail_;
+    QPointer<CCW_PreviewContain> preview_;
+    QPointer<CCW_TimeLineContain> timeline_;
+    std::int32_t panesCreated_ = 0;
+    CRegistry suiteKey_;
+    QString suiteFolder_;
+    QString statusText_;
+    QString statusFile_;
+    std::vector<VideoBuf> frameCache_;
+    std::vector<std::uint8_t> stillFrame_;
+    QPointer<QObject> hostPhoneLink_;
+    QString deviceNames_;
+    QBasicTimer pollTimer_;
+};
