@@ -125,7 +125,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ott-drive: %s\n", dlerror());
         return 1;
     }
-    std::unique_ptr<void, int (*)(void*)> library(handle, dlclose);
+    // The library stays loaded until the process ends: unloading it here would
+    // also unload FFmpeg, whose global caches leak checkers then report.
 
     g_input.chunkSamples = ott::kChunkSamples[codec];
     g_input.totalSamples = static_cast<long>(seconds * 8000.0);
