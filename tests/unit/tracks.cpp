@@ -1,0 +1,490 @@
+// test-links: cw_project cw_config cw_platform
+// Track operations and the timeline window's routing: the lists, their
+// positions, and the notifications that go to the main frame and the
+// container with each operation.
+#include "platform/messages.h"
+#include "project/clip_track.h"
+#include "project/timeline_view.h"
+#include "project/timeline_wnd.h"
+#include "test_util.h"
+
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Sent {
+    std::uint32_t message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Sent&) const = default;
+};
+
+// Stands in for the main frame or the timeline container and records what it
+// is sent.
+class Recorder : public MessageWindow<QWidget> {
+public:
+    using MessageWindow<QWidget>::MessageWindow;
+    std::vector<Sent> sent;
+    QStringList paths; // text carried in lParam by 0x5011
+
+protected:
+    LRESULT onMessage(std::uint32_t m, WPARAM w, LPARAM l, bool&) override
+    {
+        sent.push_back({ m, w, l });
+        if (m == msg::OpenSource && l)
+            paths << *FromParam<const QString>(l);
+        return 0;
+    }
+};
+
+CMediaFile Clip(const QString& name, std::uint32_t length, int kind = MediaKind::Sound)
+{
+    return CMediaFile("/m/" + name, length, 0, 0, kind);
+}
+
+// Names of the clips in list order, "*" marking the selected ones.
+QString Names(const CClipTrack& t)
+{
+    QStringList out;
+    for (const auto& c : t.clips())
+        out << c.name() + (c.IsSelected() ? "*" : "");
+    return out.join(' ');
+}
+
+// The invariants every operation keeps once the track is laid out.
+void CheckConsistency(CClipTrack& t)
+{
+    t.Layout();
+    std::uint32_t sum = 0;
+    for (const auto& c : t.clips()) {
+        EXPECT_EQ(c.timelineStart(), sum);
+        EXPECT_FALSE(c.IsEmpty());
+        sum += c.length();
+    }
+    EXPECT_EQ(t.totalLength(), sum);
+    if (t.selectedPos()) {
+        ASSERT_LT(*t.selectedPos(), t.size());
+        EXPECT_TRUE(t.at(*t.selectedPos()).IsSelected());
+    }
+    if (t.editedPos()) {
+        EXPECT_LT(*t.editedPos(), t.size());
+    }
+}
+
+CClipTrack ThreeClips()
+{
+    CClipTrack t;
+    t.Add(Clip("a.mp3", 1000));
+    t.Add(Clip("b.mp3", 2000));
+    t.Add(Clip("c.mp3", 3000));
+    t.ClearSelection();
+    return t;
+}
+
+TEST(ClipTrack, AddSelectsOnlyTheNewClipAndLayoutIsContiguous)
+{
+    CClipTrack t;
+    EXPECT_EQ(t.Add(Clip("a.mp3", 1000)), 0u);
+    EXPECT_EQ(t.Add(Clip("b.mp3", 2500)), 1u);
+    EXPECT_EQ(Names(t), "a b*");
+    EXPECT_FALSE(t.Add(CMediaFile()).has_value());
+    EXPECT_EQ(t.size(), 2u);
+    CheckConsistency(t);
+    EXPECT_EQ(t.at(1).timelineStart(), 1000u);
+    EXPECT_EQ(t.totalLength(), 3500u);
+}
+
+TEST(ClipTrack, ReplaceNeedsAnEditedClip)
+{
+    CClipTrack t = ThreeClips();
+    t.at(0).SetSelected(true);
+    EXPECT_FALSE(t.Replace(Clip("x.mp3", 500)));
+    EXPECT_EQ(Names(t), "a b c"); // deselected, nothing stored
+
+    t.SetEditedPos(1);
+    EXPECT_TRUE(t.Replace(Clip("x.mp3", 500)));
+    EXPECT_EQ(Names(t), "a x* c");
+    EXPECT_EQ(t.selectedPos(), 1u);
+    CheckConsistency(t);
+    EXPECT_EQ(t.at(2).timelineStart(), 1500u);
+}
+
+TEST(ClipTrack, MovesFollowSelectedAndEditedPositions)
+{
+    CClipTrack t = ThreeClips();
+    t.at(0).SetSelected(true);
+    t.SetSelectedPos(0);
+    t.SetEditedPos(0);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::Forward), CClipTrack::MoveResult::Refused);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::First), CClipTrack::MoveResult::InPlace);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::Backward), CClipTrack::MoveResult::Moved);
+    EXPECT_EQ(Names(t), "b a* c");
+    EXPECT_EQ(t.selectedPos(), 1u);
+    EXPECT_EQ(t.editedPos(), 1u);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::End), CClipTrack::MoveResult::Moved);
+    EXPECT_EQ(Names(t), "b c a*");
+    EXPECT_EQ(t.editedPos(), 2u);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::Backward), CClipTrack::MoveResult::Refused);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::End), CClipTrack::MoveResult::InPlace);
+    EXPECT_EQ(t.MoveSelection(CClipTrack::Move::First), CClipTrack::MoveResult::Moved);
+    EXPECT_EQ(Names(t), "a* b c");
+    EXPECT_EQ(t.selectedPos(), 0u);
+    CheckConsistency(t);
+    EXPECT_EQ(t.at(2).timelineStart(), 3000u);
+
+    // The edited position follows its clip when another clip moves over it.
+    t.ClearSelection();
+    t.SetEditedPos(1); // b
+    t.at(2).SetSelected(true);
+    t.MoveSelection(CClipTrack::Move::Forward);
+    EXPECT_EQ(Names(t), "a c* b");
+    EXPECT_EQ(t.editedPos(), 2u);
+}
+
+TEST(ClipTrack, MovesRefusedWithoutSelectionOrWithOneClip)
+{
+    CClipTrack t = ThreeClips();
+    for (auto m :
+        { CClipTrack::Move::Forward, CClipTrack::Move::Backward, CClipTrack::Move::First, CClipTrack::Move::End })
+        EXPECT_EQ(t.MoveSelection(m), CClipTrack::MoveResult::Refused);
+    CClipTrack one;
+    one.Add(Clip("a.mp3", 1000));
+    EXPECT_EQ(one.MoveSelection(CClipTrack::Move::First), CClipTrack::MoveResult::Refused);
+    EXPECT_EQ(one.MoveSelection(CClipTrack::Move::End), CClipTrack::MoveResult::Refused);
+}
+
+TEST(ClipTrack, SeveralSelectedClipsMoveTogether)
+{
+    CClipTrack t = ThreeClips();
+    t.Add(Clip("d.mp3", 1000));
+    t.ClearSelection();
+    t.at(1).SetSelected(true);
+    t.at(3).SetSelected(true);
+    t.MoveSelection(CClipTrack::Move::Forward);
+    EXPECT_EQ(Names(t), "b* a d* c");
+    t.MoveSelection(CClipTrack::Move::End);
+    EXPECT_EQ(Names(t), "a c b* d*");
+    t.MoveSelection(CClipTrack::Move::First);
+    EXPECT_EQ(Names(t), "b* d* a c");
+    CheckConsistency(t);
+}
+
+TEST(ClipTrack, DeleteSelectedAndRemoveByPathKeepPositions)
+{
+    CClipTrack t = ThreeClips();
+    EXPECT_FALSE(t.DeleteSelected().removedAny);
+
+    t.SetEditedPos(2);
+    t.at(0).SetSelected(true);
+    t.SetSelectedPos(0);
+    auto r = t.DeleteSelected();
+    EXPECT_TRUE(r.removedAny);
+    EXPECT_FALSE(r.removedEdited);
+    EXPECT_EQ(Names(t), "b c");
+    EXPECT_FALSE(t.selectedPos().has_value());
+    EXPECT_EQ(t.editedPos(), 1u); // c slid down
+
+    t.at(1).SetSelected(true);
+    r = t.DeleteSelected();
+    EXPECT_TRUE(r.removedEdited);
+    EXPECT_FALSE(t.editedPos().has_value());
+
+    CClipTrack p = ThreeClips();
+    p.Add(CMediaFile("/M/A.MP3", 500, 0, 0, MediaKind::Sound));
+    p.SetSelectedPos(3);
+    EXPECT_EQ(p.RemovePath("/m/a.mp3"), 2u); // without regard to case
+    EXPECT_EQ(Names(p), "b c");
+    EXPECT_FALSE(p.selectedPos().has_value());
+    EXPECT_EQ(p.RemovePath("/m/none.mp3"), 0u);
+    CheckConsistency(p);
+
+    EXPECT_TRUE(p.DeleteAll());
+    EXPECT_FALSE(p.DeleteAll());
+    EXPECT_EQ(p.totalLength(), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Track view: the notifications of each operation.
+
+class TrackViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view = new CCW_TimeLineView("Audio TimeLine", &window);
+        view->SetFrame(&frame);
+        for (const char* n : { "a.mp3", "b.mp3", "c.mp3" })
+            view->AddClip(Clip(n, 1000));
+        view->track().ClearSelection();
+    }
+    void Select(std::size_t pos)
+    {
+        view->track().at(pos).SetSelected(true);
+        view->track().SetSelectedPos(pos);
+    }
+
+    Recorder window; // the view's parent, the timeline window
+    Recorder frame;
+    CCW_TimeLineView* view = nullptr;
+};
+
+TEST_F(TrackViewTest, MovesTellTheFrameOnlyWhenTheyGoAhead)
+{
+    const std::vector<Sent> changed { { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } };
+    Select(0);
+    EXPECT_FALSE(view->MoveForward());
+    EXPECT_TRUE(frame.sent.empty());
+    EXPECT_TRUE(view->MoveFirst()); // already first: still announced
+    EXPECT_EQ(frame.sent, changed);
+    frame.sent.clear();
+    EXPECT_TRUE(view->MoveBackward());
+    EXPECT_EQ(frame.sent, changed);
+    EXPECT_EQ(Names(view->track()), "b a* c");
+    EXPECT_EQ(view->track().at(1).timelineStart(), 1000u);
+}
+
+TEST_F(TrackViewTest, DeleteResetsTheMoviePreviewAndTheSourcePreviewForTheEditedClip)
+{
+    EXPECT_FALSE(view->DeleteSelected());
+    EXPECT_TRUE(frame.sent.empty());
+
+    Select(1);
+    EXPECT_TRUE(view->DeleteSelected());
+    EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::ResetPreviews, 3, 0 } }));
+
+    frame.sent.clear();
+    view->track().SetEditedPos(0);
+    Select(0);
+    EXPECT_TRUE(view->DeleteSelected());
+    EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::ResetPreviews, 3, 0 }, { msg::ResetPreviews, 0, 0 } }));
+    EXPECT_EQ(Names(view->track()), "c");
+    EXPECT_EQ(view->track().at(0).timelineStart(), 0u);
+}
+
+TEST_F(TrackViewTest, DeleteAllTellsTheTimelineWindowOnce)
+{
+    EXPECT_TRUE(view->DeleteAll());
+    EXPECT_EQ(window.sent, (std::vector<Sent> { { msg::TrackEmptied, ToWParam(view), 0 } }));
+    EXPECT_FALSE(view->DeleteAll());
+    EXPECT_EQ(window.sent.size(), 1u);
+    EXPECT_EQ(view->track().totalLength(), 0u);
+}
+
+TEST_F(TrackViewTest, FileGoneRemovesEveryClipOfThatPath)
+{
+    view->AddClip(Clip("a.mp3", 1000));
+    const QString gone = "/M/A.mp3";
+    SendMessage(view, msg::FileGone, 0, ToLParam(&gone));
+    EXPECT_EQ(Names(view->track()), "b c");
+}
+
+TEST_F(TrackViewTest, ZoomScrollAndMarker)
+{
+    SendMessage(view, msg::SetZoom, 0, 39);
+    EXPECT_EQ(view->zoomLevel(), 1);
+    EXPECT_EQ(view->pixelsPerQuarterMinute(), 33);
+    SendMessage(view, msg::SetZoom, 0, 40);
+    EXPECT_EQ(view->pixelsPerSecond(), 6);
+    SendMessage(view, msg::SetZoom, 0, 19);
+    EXPECT_EQ(view->zoomLevel(), 2);
+    EXPECT_EQ(view->pixelsPerMinute(), 19);
+    SendMessage(view, msg::SetZoom, 0, 1); // ignored
+    EXPECT_EQ(view->zoomLevel(), 2);
+    SendMessage(view, msg::SetScroll, 0, 120);
+    EXPECT_EQ(view->scrollOffset(), 120);
+    SendMessage(view, msg::PositionMarker, 1, 4500);
+    EXPECT_TRUE(view->positionShown());
+    EXPECT_EQ(view->position(), 4500);
+    SendMessage(view, msg::PositionMarker, 0, 9000);
+    EXPECT_FALSE(view->positionShown());
+    EXPECT_EQ(view->position(), 4500);
+}
+
+// ---------------------------------------------------------------------------
+// Timeline window: routing by kind with real files.
+
+class TimelineRouting : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new QTemporaryDir;
+        const QString d = dir->path();
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", "-f", "lavfi", "-i",
+            "sine=duration=1", "-shortest", d + "/both.avi" }));
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", d + "/sound.mp4" }));
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", d + "/mute.avi" }));
+    }
+    static void TearDownTestSuite() { delete dir; }
+
+    void SetUp() override
+    {
+        timeline = new CCW_TimeLineWnd(&container);
+        timeline->SetFrame(&frame);
+    }
+    LRESULT Send(WPARAM w, const CMediaFile& clip)
+    {
+        return SendMessage(timeline, msg::ClipToTimeline, w, ToLParam(&clip));
+    }
+    CMediaFile File(const char* name, int kind) { return CMediaFile(dir->filePath(name), 3000, 64, 48, kind); }
+    const CClipTrack& Track(int i) { return timeline->view(i)->track(); }
+
+    static QTemporaryDir* dir;
+    Recorder container;
+    Recorder frame;
+    CCW_TimeLineWnd* timeline = nullptr;
+};
+QTemporaryDir* TimelineRouting::dir = nullptr;
+
+TEST_F(TimelineRouting, ProbeSeesVideoStreams)
+{
+    EXPECT_TRUE(CCW_TimeLineWnd::HasVideoStream(dir->filePath("both.avi")));
+    EXPECT_TRUE(CCW_TimeLineWnd::HasVideoStream(dir->filePath("mute.avi")));
+    EXPECT_FALSE(CCW_TimeLineWnd::HasVideoStream(dir->filePath("sound.mp4")));
+    EXPECT_FALSE(CCW_TimeLineWnd::HasVideoStream(dir->filePath("missing.avi")));
+    QFile junk(dir->filePath("junk.avi"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    EXPECT_FALSE(CCW_TimeLineWnd::HasVideoStream(junk.fileName()));
+}
+
+TEST_F(TimelineRouting, VideoWithSoundGoesOnBothTracksAsIndependentCopies)
+{
+    EXPECT_EQ(Send(0, File("both.avi", MediaKind::VideoWithSound)), 0);
+    ASSERT_EQ(Track(kVideoTrack).size(), 1u);
+    ASSERT_EQ(Track(kAudioTrack).size(), 1u);
+    EXPECT_EQ(Track(kVideoTrack).selectedPos(), 0u);
+    // The video track received it; the audio copy lost its selection.
+    EXPECT_TRUE(Track(kVideoTrack).at(0).IsSelected());
+    EXPECT_FALSE(Track(kAudioTrack).at(0).IsSelected());
+    EXPECT_EQ(timeline->activeTrack(), kVideoTrack);
+    EXPECT_EQ(container.sent.back(), (Sent { msg::TrackActivated, WPARAM(kVideoTrack), 0 }));
+
+    timeline->view(kAudioTrack)->track().at(0).SetTrim(1000, 1000);
+    EXPECT_EQ(Track(kVideoTrack).at(0).length(), 3000u);
+}
+
+TEST_F(TimelineRouting, KindsWithoutVideoStreamBecomeSound)
+{
+    Send(0, File("sound.mp4", MediaKind::VideoWithSound));
+    Send(0, File("sound.mp4", MediaKind::VideoOnly));
+    EXPECT_TRUE(Track(kVideoTrack).empty());
+    ASSERT_EQ(Track(kAudioTrack).size(), 2u);
+    EXPECT_EQ(Track(kAudioTrack).at(0).kind(), MediaKind::Sound);
+    EXPECT_EQ(Track(kAudioTrack).at(1).kind(), MediaKind::Sound);
+    EXPECT_EQ(Track(kAudioTrack).selectedPos(), 1u);
+    EXPECT_EQ(Track(kAudioTrack).at(1).timelineStart(), 3000u);
+
+    Send(0, File("mute.avi", MediaKind::VideoOnly));
+    EXPECT_EQ(Track(kVideoTrack).size(), 1u);
+    EXPECT_EQ(Track(kAudioTrack).size(), 2u);
+    EXPECT_EQ(Track(kAudioTrack).selectedPos(), std::nullopt); // the video track is active now
+}
+
+TEST_F(TimelineRouting, SoundVoiceAndUnknownKinds)
+{
+    Send(0, File("sound.mp4", MediaKind::Sound));
+    Send(0, File("voice.wav", MediaKind::Voice));
+    EXPECT_EQ(Send(0, File("x.jpg", 4)), 1);
+    EXPECT_EQ(Send(0, CMediaFile()), 1);
+    EXPECT_EQ(Track(kAudioTrack).size(), 1u);
+    EXPECT_EQ(Track(kVoiceTrack).size(), 1u);
+    EXPECT_EQ(timeline->activeTrack(), kVoiceTrack);
+    EXPECT_TRUE(Track(kVideoTrack).empty());
+}
+
+TEST_F(TimelineRouting, EditedClipGoesBackToTheTrimmedTrack)
+{
+    Send(0, File("sound.mp4", MediaKind::Sound));
+    Send(0, File("sound.mp4", MediaKind::Sound));
+    // The audio view asks to preview its selected (second) clip.
+    CCW_TimeLineView* audio = timeline->view(kAudioTrack);
+    audio->PreviewSelected();
+    EXPECT_EQ(timeline->trimTrack(), kAudioTrack);
+    EXPECT_EQ(container.sent.back().message, msg::PreviewClip);
+    EXPECT_EQ(container.sent.back().wParam, WPARAM(kAudioTrack));
+    EXPECT_EQ(audio->track().editedPos(), 1u);
+
+    CMediaFile trimmed = File("sound.mp4", MediaKind::Sound);
+    trimmed.SetTrim(1000, 1000);
+    Send(1, trimmed);
+    ASSERT_EQ(Track(kAudioTrack).size(), 2u);
+    EXPECT_EQ(Track(kAudioTrack).at(1).length(), 1000u);
+    EXPECT_EQ(Track(kAudioTrack).totalLength(), 4000u);
+
+    // Without an edited clip the same request adds.
+    audio->track().SetEditedPos(std::nullopt);
+    Send(1, trimmed);
+    EXPECT_EQ(Track(kAudioTrack).size(), 3u);
+}
+
+TEST_F(TimelineRouting, DeleteMessagesAndTrackEmptied)
+{
+    Send(0, File("both.avi", MediaKind::VideoWithSound));
+    Send(0, File("voice.wav", MediaKind::Voice));
+    // The video track is being trimmed: emptying it resets the source preview.
+    timeline->view(kVideoTrack)->track().SetSelectedPos(0);
+    timeline->view(kVideoTrack)->PreviewSelected();
+    frame.sent.clear();
+    SendMessage(timeline, msg::DeleteAllClips, kVideoTrack, 0);
+    EXPECT_TRUE(Track(kVideoTrack).empty());
+    EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::TrackEmptied, 1, 0 } }));
+
+    // 0x5342 deletes the selection, or the whole track without one.
+    frame.sent.clear();
+    SendMessage(timeline, msg::DeleteFromTrack, kAudioTrack, 0);
+    EXPECT_TRUE(Track(kAudioTrack).empty());
+    EXPECT_TRUE(frame.sent.empty()); // not the trimmed track
+    ASSERT_EQ(Track(kVoiceTrack).size(), 1u);
+    SendMessage(timeline, msg::DeleteAllClips, 3, 0);
+    EXPECT_TRUE(timeline->IsEmpty());
+}
+
+TEST_F(TimelineRouting, DroppedFileOpensInThePreviewAndActivatesItsTrack)
+{
+    Send(0, File("sound.mp4", MediaKind::Sound));
+    Send(0, File("sound.mp4", MediaKind::Sound));
+    timeline->view(kAudioTrack)->track().ClearSelection();
+    const QString path = dir->filePath("sound.mp4");
+    frame.sent.clear();
+    EXPECT_EQ(SendMessage(timeline, msg::FilesDropped, 1, ToLParam(&path)), 0);
+    ASSERT_EQ(frame.sent.size(), 2u);
+    EXPECT_EQ(frame.sent[0].message, msg::OpenSource);
+    EXPECT_EQ(frame.sent[0].wParam, 1u);
+    EXPECT_EQ(frame.paths, QStringList { path });
+    EXPECT_EQ(frame.sent[1], (Sent { msg::ShowSourcePreview, 0, 0 }));
+    EXPECT_EQ(timeline->activeTrack(), kAudioTrack);
+    EXPECT_EQ(timeline->trimTrack(), kAudioTrack);
+    EXPECT_EQ(Track(kAudioTrack).selectedPos(), 1u);
+    EXPECT_EQ(Track(kAudioTrack).editedPos(), 1u);
+}
+
+TEST_F(TimelineRouting, PositionAndZoomReachEveryViewAndSeekReachesTheFrame)
+{
+    SendMessage(timeline, msg::PositionMarker, 1, 2500);
+    SendMessage(timeline, msg::SetZoom, 0, 45);
+    for (int i = 0; i < kTrackCount; ++i) {
+        EXPECT_TRUE(timeline->view(i)->positionShown());
+        EXPECT_EQ(timeline->view(i)->position(), 2500);
+        EXPECT_EQ(timeline->view(i)->pixelsPerSecond(), 11);
+    }
+    SendMessage(timeline, msg::SeekMovie, 0, 7000);
+    EXPECT_EQ(frame.sent.back(), (Sent { msg::SeekMovie, 0, 7000 }));
+    EXPECT_EQ(timeline->view(kVoiceTrack)->position(), 7000);
+}
+
+TEST_F(TimelineRouting, ActivatingATrackClearsTheOthers)
+{
+    Send(0, File("both.avi", MediaKind::VideoWithSound));
+    Send(0, File("voice.wav", MediaKind::Voice));
+    EXPECT_FALSE(Track(kVideoTrack).HasSelection());
+    // Nothing selected on the activated track: the container hears -1.
+    timeline->view(kAudioTrack)->track().ClearSelection();
+    SendMessage(timeline, msg::TrackActivated, 0, ToLParam(timeline->view(kAudioTrack)));
+    EXPECT_EQ(timeline->activeTrack(), kAudioTrack);
+    EXPECT_FALSE(Track(kVoiceTrack).HasSelection());
+    EXPECT_EQ(container.sent.back(), (Sent { msg::TrackActivated, WPARAM(-1), 0 }));
+}
+
+} // namespace
