@@ -11,9 +11,9 @@ CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, HRESULT*, const 
 
 CBasePin::~CBasePin()
 {
-    // The peer must not keep pointing at a pin that is gone.
+    // The peer (still whole) must not keep pointing at a pin that is gone.
     if (connected_ && connected_->connected_ == this)
-        connected_->ClearConnection();
+        connected_->Disconnect();
 }
 
 void CBasePin::ClearConnection()
