@@ -4,7 +4,9 @@
 #include "config/suite_settings.h"
 #include "platform/dialog_service.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 #include <cstring>
 #include <dlfcn.h>
 
@@ -53,6 +55,22 @@ void FillAudioValues(EncoderSettings& s, int audioCodec, int sampleRate, int cha
         s.audioValue2 = 8000;
         s.audioValue3 = 160;
     }
+}
+
+// The encode runs on the save worker, which must not touch widgets: there the
+// message box is handed to the user-interface thread, and the worker does not
+// wait for it.
+void ShowInvalidSetting()
+{
+    auto show = [] {
+        Dialogs().messageBox(
+            nullptr, QStringLiteral("Invalid Setting. Please reinstall"), QStringLiteral("Error"), MB_OK);
+    };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        show();
+    else
+        QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -145,8 +163,7 @@ int COTTEncoder::Encode(const char* outputPath, int selector, int videoFlag, int
 
     const std::optional<QString> folder = ReadEncoderFolder();
     if (!folder) {
-        Dialogs().messageBox(
-            nullptr, QStringLiteral("Invalid Setting. Please reinstall"), QStringLiteral("Error"), MB_OK);
+        ShowInvalidSetting();
         return 0;
     }
     return RunLibrary(*folder, selector);

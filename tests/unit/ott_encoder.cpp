@@ -7,9 +7,11 @@
 #include "platform/dialog_service.h"
 #include "platform/registry_store.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -212,6 +214,23 @@ TEST_F(EncoderAdapter, MissingFolderShowsTheMessageAndFails)
     EXPECT_EQ(g_status, (std::vector<std::pair<int, int>> { { 2, 40 } }));
     // The block is filled before the folder is read.
     EXPECT_EQ(TextAt(enc.Settings(), 276), "/tmp/never-written.3gp");
+}
+
+TEST_F(EncoderAdapter, MessageFromTheSaveWorkerIsShownByTheInterfaceThread)
+{
+    SetFolder(std::nullopt);
+    int result = -1;
+    std::thread worker([&] {
+        COTTEncoder enc;
+        result = EncodeSmall(enc);
+    });
+    worker.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(dialogs_->records().empty()); // not shown from the worker
+    QCoreApplication::processEvents();
+    const auto shown = dialogs_->records();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Invalid Setting. Please reinstall");
 }
 
 TEST_F(EncoderAdapter, MissingLibraryFailsSilently)
