@@ -31,9 +31,12 @@ CCW_MainFrameWnd::CCW_MainFrameWnd(CCW_MainFrame& frame, QWidget* parent)
 CCW_MainFrameWnd::~CCW_MainFrameWnd()
 {
     // The panes go first; then the frame empties the work folder.
-    const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    for (QWidget* child : children)
-        delete child;
+    // (A pane's bar goes with it, hence the guarded pointers.)
+    QList<QPointer<QWidget>> children;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        children << child;
+    for (const auto& child : children)
+        delete child.data();
     frame_.OnWindowDestroyed();
 }
 

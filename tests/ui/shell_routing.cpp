@@ -1,0 +1,368 @@
+// test-links: cw_shell cw_project cw_export cw_config cw_platform
+// Each pane message reaches its receiver along its route; the frame drops the
+// timeline-bound ones until the panes exist; the host's status line follows
+// 0x3063, 0x3074, 0x3075 and 0x5501.
+#include "config/suite_settings.h"
+#include "platform/dialog_service.h"
+#include "platform/hresult.h"
+#include "project/timeline_view.h"
+#include "shell_fixture.h"
+
+namespace {
+
+using Routing = ShellTest;
+
+TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
+{
+    const QString path = "/m/a.avi";
+    EXPECT_EQ(ToFrame(msg::AddMovieList, 0, ToLParam(&path)), 1);
+    EXPECT_EQ(ToFrame(msg::OpenSource, 0, ToLParam(&path)), 1);
+    EXPECT_EQ(ToFrame(msg::PreviewClip, 3, 0), 1);
+    EXPECT_EQ(ToFrame(msg::ResetPreviews, 3, 0), 1);
+    EXPECT_EQ(ToFrame(msg::HostNoop), 0);
+    AddVoiceClip();
+    // The timeline exists already: a whole-movie request reaches the missing
+    // edited-movie preview.
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), 1);
+}
+
+TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
+{
+    AttachPanes();
+    const QString path = "/m/a.avi";
+    const LPARAM p = ToLParam(&path);
+    struct Row {
+        std::uint32_t message;
+        WPARAM wParam;
+        Recorder* receiver;
+    };
+    const Row rows[] = {
+        { msg::AddMovieList, 0, mediaList },
+        { msg::HostAddFiles, 7, mediaList },
+        { msg::HostAddBrowserFile, 7, mediaList },
+        { msg::OpenSource, 2, source },
+        { msg::PreviewClip, 1, source },
+        { msg::PreviewClip, 3, edited },
+        { msg::StopPlayback, 0, source },
+        { msg::StopPlayback, 3, edited },
+        { msg::ResetPreviews, 2, source },
+        { msg::ResetPreviews, 3, edited },
+        { msg::SaveToPc, 3, edited },
+        { msg::SaveToPhone, 3, edited },
+        { msg::EffectChosen, 0, edited },
+        { msg::SeekMovie, 0, edited },
+        { msg::TrackEmptied, 1, source },
+    };
+    for (const Row& row : rows) {
+        for (Recorder* r : { mediaList, source, edited })
+            r->clear();
+        EXPECT_EQ(ToFrame(row.message, row.wParam, p), 0) << std::hex << row.message;
+        Recorder* receiver = row.receiver;
+        EXPECT_EQ(receiver->sent, (std::vector<Sent> { { row.message, row.wParam, p } })) << std::hex << row.message;
+        for (Recorder* other : { mediaList, source, edited }) {
+            if (other != receiver) {
+                EXPECT_TRUE(other->sent.empty()) << std::hex << row.message;
+            }
+        }
+    }
+
+    // Both values of 0x3068 must be non-zero.
+    mediaList->clear();
+    EXPECT_EQ(ToFrame(msg::HostAddBrowserFile, 0, p), 1);
+    EXPECT_TRUE(mediaList->sent.empty());
+}
+
+TEST_F(Routing, ShowSourcePreviewBringsItToTheFront)
+{
+    AttachPanes();
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, MediaKind::Voice);
+    ToFrame(msg::PreviewClip, 3, project());
+    EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
+    EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+    ToFrame(msg::PreviewClip, 3, project());
+    ToFrame(msg::OpenSource, 0, ToLParam(&clip.path()));
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+}
+
+TEST_F(Routing, ThumbnailPaneListMessages)
+{
+    AttachPanes();
+    for (std::uint32_t m : { msg::ListCommandFirst, msg::ListCommand2, msg::ListCommand3, msg::ListCommand4,
+             msg::ListCommand7, msg::ListCommand8 }) {
+        mediaList->clear();
+        SendMessage(frame.thumbnailPane(), m, 1, 2);
+        EXPECT_EQ(mediaList->sent, (std::vector<Sent> { { m, 1, 2 } })) << std::hex << m;
+    }
+    // 0x5005 needs a path and an owner.
+    mediaList->clear();
+    QString path = "/m/a.mp3";
+    EXPECT_EQ(SendMessage(frame.thumbnailPane(), msg::ListAddFile, 0, 5), 1);
+    EXPECT_EQ(SendMessage(frame.thumbnailPane(), msg::ListAddFile, ToWParam(&path), 0), 1);
+    EXPECT_TRUE(mediaList->sent.empty());
+    SendMessage(frame.thumbnailPane(), msg::ListAddFile, ToWParam(&path), 5);
+    EXPECT_EQ(mediaList->sent.size(), 1u);
+    // 0x5006 is answered by the media list.
+    mediaList->count = 4;
+    std::uint32_t count = 0;
+    SendMessage(frame.thumbnailPane(), msg::ListCount, 0, ToLParam(&count));
+    EXPECT_EQ(count, 4u);
+    // The media list opens a file in the source preview through the frame.
+    SendMessage(frame.thumbnailPane(), msg::OpenSource, 0, ToLParam(&path));
+    EXPECT_EQ(source->texts, QStringList { path });
+}
+
+TEST_F(Routing, ClipFromTheSourcePreviewLandsOnTheTimeline)
+{
+    AttachPanes();
+    CMediaFile clip("/v/voice.wav", 3000, 0, 0, MediaKind::Voice);
+    // The source preview hands the clip to its owner, the preview pane.
+    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
+    EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/voice.wav");
+    EXPECT_EQ(faces, std::vector<bool> { false });
+    // The media menu sends to the timeline pane directly.
+    SendMessage(frame.timelinePane(), msg::ClipToTimeline, 0, ToLParam(&clip));
+    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 2u);
+    // The media menu learns which track holds a selection.
+    EXPECT_EQ(mediaMenu->sent.back(), (Sent { msg::TrackActivated, WPARAM(kVoiceTrack), 0 }));
+}
+
+TEST_F(Routing, SaveRequestsCarryTheProject)
+{
+    AttachPanes();
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPc, 3, 0), 0);
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPhone, 3, 0), 0);
+    EXPECT_EQ(
+        edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() }, { msg::SaveToPhone, 3, project() } }));
+    // The effect choice, stop and reset go up from the menus.
+    edited->clear();
+    SendMessage(frame.timelinePane(), msg::EffectChosen, 0, 7);
+    SendMessage(frame.timelinePane(), msg::StopPlayback, 3, 0);
+    SendMessage(frame.timelinePane(), msg::ResetPreviews, 3, 0);
+    EXPECT_EQ(edited->sent,
+        (std::vector<Sent> { { msg::EffectChosen, 0, 7 }, { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
+    // 0x5033 goes from the source preview to the edited-movie preview.
+    SendMessage(frame.previewPane(), msg::SourceBusy, 0, 1);
+    EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
+}
+
+TEST_F(Routing, WholeMoviePreviewNeedsAClip)
+{
+    AttachPanes();
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), E_FAIL);
+    EXPECT_TRUE(edited->sent.empty());
+    EXPECT_EQ(faces, std::vector<bool> { false });
+
+    // Only a voice clip: the request goes on (the preview reports the
+    // missing video itself).
+    AddVoiceClip();
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), 0);
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
+}
+
+TEST_F(Routing, PlayingStateAndPreviewEnded)
+{
+    AttachPanes();
+    ToFrame(msg::PlayingState, 1, 0);
+    ToFrame(msg::PlayingState, 0, 0);
+    ToFrame(msg::PreviewEnded, 0, 0);
+    EXPECT_EQ(faces, (std::vector<bool> { true, false, false }));
+    // lParam 1 asks for a fresh whole-movie preview.
+    AddVoiceClip();
+    faces.clear();
+    EXPECT_EQ(ToFrame(msg::PlayingState, 1, 1), 0);
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
+    EXPECT_TRUE(faces.empty());
+}
+
+TEST_F(Routing, TrackViewsReachThePreviewsThroughTheFrame)
+{
+    AttachPanes();
+    AddVoiceClip("/v/a.wav");
+    AddVoiceClip("/v/b.wav");
+    CCW_TimeLineView* voice = timeline()->view(kVoiceTrack);
+    ASSERT_TRUE(voice->MoveForward());
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
+
+    // Previewing a clip from its track: the source preview gets the clip for
+    // the voice track.
+    voice->PreviewSelected();
+    ASSERT_EQ(source->sent.size(), 1u);
+    EXPECT_EQ(source->sent[0].message, msg::PreviewClip);
+    EXPECT_EQ(source->sent[0].wParam, WPARAM(kVoiceTrack));
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+
+    // Emptying the trimmed track resets the source preview.
+    source->clear();
+    SendMessage(frame.timelinePane(), msg::DeleteAllClips, kVoiceTrack, 0);
+    EXPECT_EQ(source->sent, (std::vector<Sent> { { msg::TrackEmptied, 1, 0 } }));
+
+    // The ruler's seek goes to the edited-movie preview; the marker to the views.
+    edited->clear();
+    SendMessage(timeline(), msg::SeekMovie, 0, 1500);
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::SeekMovie, 0, 1500 } }));
+    ToFrame(msg::PositionMarker, 1, 800);
+    EXPECT_EQ(voice->position(), 800);
+}
+
+TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
+{
+    AttachPanes();
+    const QString path = "/m/song.mp3";
+    SendMessage(timeline(), msg::FilesDropped, 1, ToLParam(&path));
+    SendMessage(frame.previewPane(), msg::FilesDropped, 0, ToLParam(&path));
+    ASSERT_EQ(source->sent.size(), 2u);
+    EXPECT_EQ(source->sent[0].message, msg::OpenSource);
+    EXPECT_EQ(source->sent[0].wParam, 1u);
+    EXPECT_EQ(source->sent[1].message, msg::OpenSource);
+    EXPECT_EQ(source->texts, (QStringList { path, path }));
+    EXPECT_EQ(timeline()->activeTrack(), kAudioTrack);
+}
+
+TEST_F(Routing, TimelineMenuMessagesReachTheTimeline)
+{
+    AttachPanes();
+    AddVoiceClip();
+    SendMessage(frame.timelinePane(), msg::SetZoom, 0, 19);
+    SendMessage(frame.timelinePane(), msg::SetScroll, 0, 40);
+    EXPECT_EQ(timeline()->view(kAudioTrack)->pixelsPerMinute(), 19);
+    EXPECT_EQ(timeline()->view(kAudioTrack)->scrollOffset(), 40);
+    SendMessage(frame.timelinePane(), msg::DeleteFromTrack, kVoiceTrack, 0);
+    EXPECT_TRUE(timeline()->IsEmpty());
+}
+
+TEST_F(Routing, FileGoneReachesEveryPane)
+{
+    AttachPanes();
+    AddVoiceClip("/v/gone.wav");
+    AddVoiceClip("/v/kept.wav");
+    mediaMenu->clear();
+    const QString gone = "/V/GONE.wav";
+    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&gone)), 0);
+    for (Recorder* r : { toolBar, mediaList, source, edited, mediaMenu, editMenu }) {
+        EXPECT_EQ(r->sent, (std::vector<Sent> { { msg::FileGone, 0, ToLParam(&gone) } }))
+            << r->objectName().toStdString();
+    }
+    ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
+    EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/kept.wav");
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
+{
+    frame.Destroy();
+    ASSERT_TRUE(frame.CreateFrameWindow(&host));
+    ASSERT_FALSE(frame.panesCreated());
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, MediaKind::Voice);
+    const QString path = "/v/voice.wav";
+    for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
+        EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 1);
+    // A gone file leaves the status line alone while the panes are missing.
+    const QString info = "info";
+    ToFrame(msg::HostStatus, ToWParam(&path), ToLParam(&info));
+    host.clear();
+    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&path)), 1);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(frame.statusFile(), path);
+
+    ASSERT_TRUE(frame.CreatePanes());
+    EXPECT_TRUE(frame.timelinePane()->timeline()->IsEmpty());
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Routing, StatusLineFollowsTheFrame)
+{
+    AttachPanes();
+    const QString file = "/m/Clip.AVI";
+    const QString info = "Clip.AVI           1.00MB    00:00:05    avi";
+    EXPECT_EQ(ToFrame(msg::HostStatus, ToWParam(&file), ToLParam(&info)), 0);
+    EXPECT_EQ(frame.statusFile(), file);
+    EXPECT_EQ(frame.statusText(), info);
+    EXPECT_EQ(host.sent, (std::vector<Sent> { { msg::HostStatus, 0, ToLParam(&info) } }));
+
+    // 0x3074 repeats the stored text.
+    host.clear();
+    ToFrame(msg::HostResendStatus);
+    EXPECT_EQ(host.texts, QStringList { info });
+
+    // Another file going leaves the line; the shown one (any case) clears it.
+    host.clear();
+    const QString other = "/m/other.avi";
+    ToFrame(msg::FileGone, 0, ToLParam(&other));
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(frame.statusText(), info);
+    const QString sameFile = "/M/clip.avi";
+    ToFrame(msg::FileGone, 0, ToLParam(&sameFile));
+    EXPECT_EQ(host.texts, QStringList { QString() });
+    EXPECT_TRUE(frame.statusText().isEmpty());
+    EXPECT_TRUE(frame.statusFile().isEmpty());
+}
+
+TEST_F(Routing, ClearStatusAlsoResetsThePreview)
+{
+    AttachPanes();
+    const QString file = "/m/a.avi";
+    const QString info = "a.avi";
+    ToFrame(msg::HostStatus, ToWParam(&file), ToLParam(&info));
+    host.clear();
+    source->result = 0;
+    EXPECT_EQ(ToFrame(msg::HostClearStatus, 0, 0), 0);
+    EXPECT_EQ(host.texts, QStringList { QString() });
+    EXPECT_EQ(source->sent, (std::vector<Sent> { { msg::ResetPreviews, 0, 0 } }));
+    // The stored text stays for a later 0x3074.
+    host.clear();
+    ToFrame(msg::HostResendStatus);
+    EXPECT_EQ(host.texts, QStringList { info });
+}
+
+// ---------------------------------------------------------------------------
+
+class KoreanNotice : public ShellTest {
+protected:
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(KoreanNotice, ShownBeforeAPcSaveUnlessTurnedOff)
+{
+    AttachPanes();
+    SetSuiteValue("ORVT_LANG", "kor");
+    EXPECT_EQ(ToFrame(msg::SaveToPc, 3, project()), 0);
+    auto records = dialogs->records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, DialogKind::SkinnedMessage);
+    EXPECT_EQ(records[0].title, QString::fromUtf8("작업진행"));
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() } }));
+
+    // Not before a phone save.
+    ToFrame(msg::SaveToPhone, 3, project());
+    EXPECT_EQ(dialogs->records().size(), 1u);
+
+    // The box's "do not show again" choice.
+    CRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kSuiteKey));
+    ASSERT_TRUE(reg.WriteDword("CW_MSGBOX_MSG1", 1));
+    ToFrame(msg::SaveToPc, 3, project());
+    EXPECT_EQ(dialogs->records().size(), 1u);
+    EXPECT_EQ(edited->sent.size(), 3u);
+}
+
+TEST_F(KoreanNotice, OtherLanguagesSaveWithoutNotice)
+{
+    AttachPanes();
+    for (const char* lang : { "EN", "", "KORE" }) {
+        SetSuiteValue("ORVT_LANG", lang);
+        ToFrame(msg::SaveToPc, 3, project());
+    }
+    SetSuiteValue("ORVT_LANG", "Kr");
+    ToFrame(msg::SaveToPc, 3, project());
+    EXPECT_EQ(dialogs->records().size(), 1u);
+    EXPECT_EQ(edited->sent.size(), 4u);
+}
+
+} // namespace
