@@ -1,0 +1,227 @@
+// The compression graph end to end: timelines of generated clips rendered to
+// AVI (DV + PCM) and WAV files, checked with ffprobe and by decoding them.
+// test-links: cw_engine cw_project cw_export cw_media cw_platform
+#include "engine/compress_entry.h"
+#include "engine/compressor.h"
+#include "export/work_state.h"
+#include "platform/dialog_service.h"
+#include "project/movie_timeline.h"
+#include "render_helpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace render_test;
+
+namespace {
+
+class CompressTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new QTemporaryDir();
+        // 4:3 pictures with a 440 Hz tone; a 1000 Hz tone alone; a file that is not media.
+        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
+            "sine=frequency=440:sample_rate=44100:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+            "yuv420p", "-c:a", "aac", "-ac", "2", path("clip.mp4") }));
+        ASSERT_TRUE(
+            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", path("tone.wav") }));
+        QFile junk(path("junk.mp4"));
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, '\x5a'));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    void SetUp() override
+    {
+        auto service = std::make_unique<ScriptedDialogService>();
+        dialogs_ = service.get();
+        previous_ = SetDialogService(std::move(service));
+        CMovieWorkState::Reset();
+    }
+    void TearDown() override
+    {
+        SetDialogService(std::move(previous_));
+        CMovieWorkState::Reset();
+        CMovieGraphCompressor::SetVideoCompressorNames({ "DV Video Encoder" });
+    }
+
+    static QString path(const QString& name) { return dir_->filePath(name); }
+    static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart = 0)
+    {
+        CMediaFile c(path(name), length, 0, 0, MediaKind::VideoWithSound);
+        c.SetTrim(mediaStart, length);
+        c.SetTimelineStart(start);
+        return c;
+    }
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const auto& r : dialogs_->records())
+            texts << r.text;
+        return texts;
+    }
+
+    static QTemporaryDir* dir_;
+    ScriptedDialogService* dialogs_ = nullptr;
+    std::unique_ptr<DialogService> previous_;
+};
+QTemporaryDir* CompressTest::dir_ = nullptr;
+
+TEST_F(CompressTest, MovieAndItsSoundRenderToAviAndWav)
+{
+    CMovieTimeline movie;
+    ASSERT_EQ(movie.ResetMovieTimeline(), S_OK);
+    ASSERT_EQ(movie.AddClip(clip("clip.mp4", 0, 2000), 1), S_OK);
+    ASSERT_EQ(movie.AddClip(clip("clip.mp4", 0, 2000), 2), S_OK);
+    ASSERT_EQ(movie.AddClip(clip("tone.wav", 0, 2000), 2), S_OK);
+    const QString avi = path("movie.avi");
+    ASSERT_EQ(CompressVideo(&movie, avi, 0, 20000000), S_OK) << messages().join("; ").toStdString();
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_EQ(CMovieWorkState::GetPhase(), 0);
+    EXPECT_TRUE(CMovieWorkState::IsStarted());
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 20000); // 2 s in 100 us units
+
+    EXPECT_EQ(Probe(avi, "format=format_name"), "avi");
+    EXPECT_EQ(Probe(avi, "stream=codec_name,width,height", "v:0"), "dvvideo\n720\n480");
+    EXPECT_EQ(Probe(avi, "stream=codec_name,sample_rate,channels", "a:0"), "pcm_s16le\n44100\n2");
+    EXPECT_EQ(DecodeFrames(avi, 32, 24).size(), 30u); // 2 s at 15 frames per second
+    const auto pcm = DecodePcm(avi, 44100, 2);
+    ASSERT_NEAR(double(pcm.size()), 2 * 44100 * 2, 2 * 4410);
+    // Both tones are in the mix.
+    EXPECT_GT(ToneLevel(pcm.data() + 20000, 44100, 2, 44100, 440), 0.05);
+    EXPECT_GT(ToneLevel(pcm.data() + 20000, 44100, 2, 44100, 1000), 0.05);
+
+    // The save's second step: the rendered movie's sound as 8 kHz mono WAV.
+    CMovieTimeline sound;
+    const QString wav = path("movie.wav");
+    ASSERT_EQ(CompressSound(sound, wav, 0, 20000000, avi), S_OK) << messages().join("; ").toStdString();
+    QFile f(wav);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(44);
+    ASSERT_EQ(head.size(), 44);
+    EXPECT_EQ(head.left(4), "RIFF");
+    EXPECT_EQ(head.mid(8, 8), "WAVEfmt ");
+    auto le32 = [&](int at) { return qFromLittleEndian<std::uint32_t>(head.constData() + at); };
+    auto le16 = [&](int at) { return qFromLittleEndian<std::uint16_t>(head.constData() + at); };
+    EXPECT_EQ(le16(20), 1); // PCM
+    EXPECT_EQ(le16(22), 1);
+    EXPECT_EQ(le32(24), 8000u);
+    EXPECT_EQ(le32(28), 16000u);
+    EXPECT_EQ(head.mid(36, 4), "data");
+    EXPECT_EQ(le32(40), 32000u); // exactly 2 s of 16-bit mono
+    EXPECT_EQ(le32(4), 36u + 32000u);
+    EXPECT_EQ(f.size(), 44 + 32000);
+    EXPECT_EQ(Probe(wav, "stream=codec_name,sample_rate,channels"), "pcm_s16le\n8000\n1");
+    const auto mono = DecodePcm(wav, 8000, 1);
+    EXPECT_GT(ToneLevel(mono.data() + 2000, 8000, 1, 8000, 440), 0.05);
+    EXPECT_GT(ToneLevel(mono.data() + 2000, 8000, 1, 8000, 1000), 0.05);
+}
+
+TEST_F(CompressTest, UnknownCompressorFailsWithItsMessageAndNoFile)
+{
+    CMovieGraphCompressor::SetVideoCompressorNames({ "No Such Encoder" });
+    CMovieTimeline movie;
+    movie.ResetMovieTimeline();
+    movie.AddClip(clip("clip.mp4", 0, 1000), 1);
+    CMovieGraphCompressor compressor;
+    EXPECT_EQ(compressor.GetCompressor(true), E_FAIL);
+    EXPECT_EQ(compressor.GetCompressor(false), S_OK); // "PCM" is registered
+    const QString avi = path("nocodec.avi");
+    compressor.SetOutputFile(avi);
+    EXPECT_EQ(compressor.RenderTimeline(movie.GetTimeline(), CMovieGraphCompressor::RenderMovie), E_FAIL);
+    EXPECT_EQ(messages(), QStringList { "Failed GetCompressor(TRUE)" });
+    EXPECT_FALSE(QFileInfo::exists(avi));
+
+    // Through the entry point the view's own message follows.
+    dialogs_->clearRecords();
+    EXPECT_EQ(CompressVideo(&movie, avi, 0, 10000000), E_FAIL);
+    EXPECT_EQ(messages(), (QStringList { "Failed GetCompressor(TRUE)", "Video Compressing was failed! - 1" }));
+    EXPECT_EQ(CompressVideo(nullptr, avi, 0, 10000000), E_FAIL);
+}
+
+TEST_F(CompressTest, CancelInTheFirstPollStopsAndDeletesTheFile)
+{
+    CMovieTimeline movie;
+    movie.ResetMovieTimeline();
+    movie.AddClip(clip("clip.mp4", 0, 2000), 1);
+    movie.AddClip(clip("clip.mp4", 0, 2000), 2);
+    const QString avi = path("cancelled.avi");
+    QTimer::singleShot(0, [] { CMovieWorkState::SetCancel(1); });
+    CMovieGraphCompressor compressor;
+    compressor.SetOutputFile(avi);
+    EXPECT_EQ(compressor.RenderTimeline(movie.GetTimeline(), CMovieGraphCompressor::RenderMovie), 1);
+    EXPECT_FALSE(QFileInfo::exists(avi));
+    EXPECT_FALSE(compressor.m_pGB);
+    // With the request already set, a render stops before it builds anything.
+    EXPECT_EQ(CompressVideo(&movie, "/nonexistent-folder/x.avi", 0, 0), 1);
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
+{
+    CMovieTimeline movie;
+    movie.ResetMovieTimeline();
+    movie.AddClip(clip("clip.mp4", 0, 1000), 1);
+    const QString avi = "/nonexistent-folder/x.avi";
+    HRESULT hr = CompressVideo(&movie, avi, 0, 10000000);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Video Compressing was failed! - 1" }));
+    EXPECT_FALSE(QFileInfo::exists(avi));
+}
+
+TEST_F(CompressTest, OneGroupTimeline)
+{
+    // Only a video group: the movie has pictures alone; a sound render has
+    // nothing to connect and writes no file.
+    auto timeline = std::make_shared<CTimeline>();
+    auto group = std::make_shared<CTimelineGroup>();
+    group->SetMediaType(MakeRgbVideoType(320, 240, 24));
+    timeline->AddGroup(group);
+    auto track = std::make_shared<CTimelineTrack>();
+    group->VTrackInsBefore(track, -1);
+    auto src = std::make_shared<CTimelineSource>();
+    src->SetStartStop(0, 10000000);
+    src->SetMediaTimes(0, 10000000);
+    src->SetMediaName(path("clip.mp4"));
+    track->SrcAdd(src);
+
+    CMovieGraphCompressor movie;
+    movie.SetOutputFile(path("video-only.avi"));
+    ASSERT_EQ(movie.RenderTimeline(timeline, CMovieGraphCompressor::RenderMovie), S_OK);
+    EXPECT_EQ(Probe(path("video-only.avi"), "stream=codec_type"), "video");
+
+    CMovieGraphCompressor sound;
+    sound.SetOutputFile(path("nothing.wav"));
+    EXPECT_EQ(sound.RenderTimeline(timeline, CMovieGraphCompressor::RenderSoundOnly), S_OK);
+    EXPECT_FALSE(QFileInfo::exists(path("nothing.wav")));
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(CompressTest, BrokenAndEmptySourcesRenderBlackAndSilence)
+{
+    CMovieTimeline movie;
+    movie.ResetMovieTimeline();
+    movie.AddClip(clip("junk.mp4", 0, 1000), 1);
+    movie.AddClip(clip("junk.mp4", 0, 1000), 2);
+    movie.AddClip(clip("missing.mp4", 1000, 1000), 1);
+    movie.AddClip(clip("clip.mp4", 2000, 0), 1); // 0-length clip
+    const QString avi = path("broken.avi");
+    ASSERT_EQ(CompressVideo(&movie, avi, 0, 20000000), S_OK);
+    const auto frames = DecodeFrames(avi, 16, 12);
+    ASSERT_EQ(frames.size(), 30u);
+    for (const auto& f : frames)
+        for (char byte : f)
+            ASSERT_LT(std::uint8_t(byte), 40); // black, give or take the codec
+    for (std::int16_t s : DecodePcm(avi, 44100, 2))
+        ASSERT_EQ(s, 0);
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+// The editing timeline the movie composer builds: group media types byte for
+// byte, source times from clip records, track order, and the view operations.
+// test-links: cw_project cw_engine cw_media cw_platform
+#include "project/movie_timeline.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+CMediaFile Clip(const char* path, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart)
+{
+    CMediaFile c(path, 60000, 0, 0, MediaKind::VideoWithSound);
+    c.SetTrim(mediaStart, length);
+    c.SetTimelineStart(start);
+    return c;
+}
+
+const CTimelineSource& OnlySource(const CTimelineGroup& g, std::size_t track)
+{
+    return *g.tracks().at(track)->sources().at(0);
+}
+
+TEST(MovieTimeline, VideoGroupIsThe320x240Rgb24Type)
+{
+    CMovieTimeline tl;
+    ASSERT_EQ(tl.CreateTimeline(true), S_OK);
+    ASSERT_EQ(tl.GetTimeline()->GetGroupCount(), 2);
+    const CMediaType& mt = tl.GetTimeline()->GetGroup(0)->mediaType();
+    EXPECT_EQ(mt.majortype, MEDIATYPE_Video);
+    EXPECT_EQ(mt.subtype, (GUID { 0xE436EB7D, 0x524F, 0x11CE, { 0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70 } }));
+    EXPECT_EQ(mt.formattype, (GUID { 0x05589F80, 0xC356, 0x11CE, { 0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A } }));
+    EXPECT_TRUE(mt.bFixedSizeSamples);
+    EXPECT_FALSE(mt.bTemporalCompression);
+    EXPECT_EQ(mt.lSampleSize, 230400u);
+    // The 88-byte block: everything zero except the bitmap header's fields.
+    ASSERT_EQ(mt.FormatLength(), 88u);
+    std::uint8_t expected[88] = {};
+    const std::uint32_t words[] = { 40, 320, 240 };
+    std::memcpy(expected + 48, words, sizeof words);
+    const std::uint16_t planesBits[] = { 1, 24 };
+    std::memcpy(expected + 60, planesBits, sizeof planesBits);
+    const std::uint32_t imageSize = 230400;
+    std::memcpy(expected + 68, &imageSize, 4);
+    EXPECT_EQ(std::memcmp(mt.Format(), expected, 88), 0);
+}
+
+TEST(MovieTimeline, SoundGroupFollowsTheQualityFlag)
+{
+    CMovieTimeline tl;
+    for (bool high : { false, true }) {
+        ASSERT_EQ(tl.CreateTimeline(high), S_OK);
+        const CMediaType& mt = tl.GetTimeline()->GetGroup(1)->mediaType();
+        EXPECT_EQ(mt.majortype, MEDIATYPE_Audio);
+        EXPECT_EQ(mt.subtype, MEDIASUBTYPE_PCM);
+        ASSERT_EQ(mt.FormatLength(), 18u);
+        const WAVEFORMATEX* wf = mt.WaveFormat();
+        ASSERT_TRUE(wf);
+        EXPECT_EQ(wf->wFormatTag, 1);
+        EXPECT_EQ(wf->wBitsPerSample, 16);
+        EXPECT_EQ(wf->nChannels, high ? 2 : 1);
+        EXPECT_EQ(wf->nSamplesPerSec, high ? 44100u : 8000u);
+        EXPECT_EQ(wf->nAvgBytesPerSec, high ? 176400u : 16000u);
+        EXPECT_EQ(wf->nBlockAlign, high ? 4 : 2);
+        EXPECT_EQ(wf->cbSize, 0);
+    }
+}
+
+TEST(MovieTimeline, SourcesCarryClipTimesInHundredNanoseconds)
+{
+    CMovieTimeline tl;
+    ASSERT_EQ(tl.ResetMovieTimeline(), S_OK);
+    ASSERT_EQ(tl.AddClip(Clip("/m/a.avi", 0, 3000, 1000), 1), S_OK);
+    ASSERT_EQ(tl.AddClip(Clip("/m/b.avi", 2000, 0, 5000), 1), S_OK); // 0 length
+    ASSERT_EQ(tl.AddClip(Clip("/m/c.mp3", 4000, 1000, 0), 2), S_OK);
+    ASSERT_EQ(tl.AddClip(Clip("/m/v.wav", 0, 500, 0), 3), S_OK);
+    EXPECT_EQ(tl.AddClip(Clip("/m/x.avi", 0, 500, 0), 4), S_OK);
+    EXPECT_EQ(tl.AddClip(Clip("/m/x.avi", 0, 500, 0), 5), S_OK);
+
+    const CTimelineGroup& video = *tl.videoComp;
+    ASSERT_EQ(video.tracks().size(), 2u);
+    const CTimelineSource& a = OnlySource(video, 0);
+    EXPECT_EQ(a.start(), 0);
+    EXPECT_EQ(a.stop(), 30000000);
+    EXPECT_EQ(a.mediaStart(), 10000000);
+    EXPECT_EQ(a.mediaStop(), 40000000);
+    EXPECT_EQ(a.mediaName(), "/m/a.avi");
+    EXPECT_EQ(a.stretchMode(), kStretchPreserveAspect);
+    const CTimelineSource& b = OnlySource(video, 1);
+    EXPECT_EQ(b.start(), b.stop());
+    EXPECT_FALSE(b.covers(b.start()));
+
+    const CTimelineGroup& sound = *tl.soundComp;
+    ASSERT_EQ(sound.tracks().size(), 2u); // kinds 4 and 5 added nothing
+    EXPECT_EQ(OnlySource(sound, 0).start(), 40000000);
+    EXPECT_EQ(OnlySource(sound, 0).stretchMode(), kStretchResize);
+    EXPECT_EQ(OnlySource(sound, 1).mediaName(), "/m/v.wav");
+    EXPECT_EQ(tl.GetTimeline()->duration(), 50000000);
+
+    // Large millisecond values do not overflow the 100 ns units.
+    ASSERT_EQ(tl.AddVideoSource(Clip("/m/long.avi", 4000000000u, 1000, 0)), S_OK);
+    EXPECT_EQ(OnlySource(video, 2).start(), 40000000000000);
+    EXPECT_EQ(tl.ValidateSources(), S_OK); // missing files are not an error here
+}
+
+TEST(MovieTimeline, LaterTracksLieAboveAndRebuildingReleases)
+{
+    CMovieTimeline tl;
+    tl.ResetMovieTimeline();
+    tl.AddClip(Clip("/m/first.avi", 0, 3000, 0), 1);
+    tl.AddClip(Clip("/m/second.avi", 1000, 1000, 0), 1);
+    const auto& tracks = tl.videoComp->tracks();
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_EQ(tracks.back()->sources()[0]->mediaName(), "/m/second.avi");
+
+    auto old = tl.GetTimeline();
+    ASSERT_EQ(tl.ResetMovieTimeline(), S_OK);
+    EXPECT_NE(tl.GetTimeline(), old);
+    EXPECT_TRUE(tl.videoComp->tracks().empty());
+    EXPECT_EQ(tl.ReleaseTimeline(), S_OK);
+    EXPECT_FALSE(tl.GetTimeline());
+    EXPECT_EQ(tl.AddVideoSource(Clip("/m/a.avi", 0, 1, 0)), E_UNEXPECTED);
+}
+
+TEST(MovieTimeline, SoundTimelineHoldsOneFileAsVideoAndSound)
+{
+    CMovieTimeline tl;
+    ASSERT_EQ(tl.PrepareSoundTimeline("/tmp/MS_AVI_VIDEO.avi", 12000), S_OK);
+    const WAVEFORMATEX* wf = tl.GetTimeline()->GetGroup(1)->mediaType().WaveFormat();
+    EXPECT_EQ(wf->nSamplesPerSec, 8000u);
+    EXPECT_EQ(wf->nChannels, 1);
+    for (const auto& group : { tl.videoComp, tl.soundComp }) {
+        ASSERT_EQ(group->tracks().size(), 1u);
+        const CTimelineSource& s = OnlySource(*group, 0);
+        EXPECT_EQ(s.start(), 0);
+        EXPECT_EQ(s.stop(), 120000000);
+        EXPECT_EQ(s.mediaStart(), 0);
+        EXPECT_EQ(s.mediaName(), "/tmp/MS_AVI_VIDEO.avi");
+    }
+}
+
+TEST(TimelineModel, RefusesWhatCannotBeRendered)
+{
+    CTimelineSource s;
+    EXPECT_EQ(s.SetStartStop(10, 5), E_INVALIDARG);
+    EXPECT_EQ(s.SetMediaTimes(-1, 5), E_INVALIDARG);
+    EXPECT_EQ(s.SetStretchMode(7), E_INVALIDARG);
+    ASSERT_EQ(s.SetStartStop(100, 300), S_OK);
+    ASSERT_EQ(s.SetMediaTimes(1000, 1400), S_OK); // played at double speed
+    EXPECT_EQ(s.mediaTimeAt(200), 1200);
+
+    CTimelineGroup g;
+    EXPECT_EQ(g.SetMediaType(CMediaType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24)), E_INVALIDARG); // no format block
+    EXPECT_EQ(g.SetMediaType(MakePcmAudioType(2, 44100, 8)), E_INVALIDARG);
+    EXPECT_EQ(g.SetOutputFPS(0), E_INVALIDARG);
+    EXPECT_EQ(g.outputFPS(), 15.0);
+    CTimeline t;
+    EXPECT_EQ(t.AddGroup(std::make_shared<CTimelineGroup>()), E_INVALIDARG);
+    EXPECT_EQ(t.GetGroup(0), nullptr);
+
+    auto low = std::make_shared<CTimelineTrack>(), high = std::make_shared<CTimelineTrack>(),
+         bottom = std::make_shared<CTimelineTrack>();
+    g.VTrackInsBefore(low, -1);
+    g.VTrackInsBefore(high, -1);
+    g.VTrackInsBefore(bottom, 0);
+    EXPECT_EQ(g.tracks(), (std::vector { bottom, low, high }));
+}
+
+} // namespace
