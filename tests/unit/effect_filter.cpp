@@ -1,0 +1,378 @@
+// test-links: cw_engine cw_media cw_platform
+#include "engine/effect_filter.h"
+#include "engine/effect_kernels.h"
+#include "platform/media/filter_graph.h"
+#include "platform/media/simple_filters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Source → effect filter (→ sink when asked), in one graph.
+struct EffectChain {
+    explicit EffectChain(const CMediaType& mt, std::int32_t upstreamBuffers = 2, std::int32_t upstreamSize = 0)
+        : source(std::make_shared<CPushSourceFilter>(mt, upstreamBuffers, upstreamSize))
+        , filter(CCopyTransformFilter::Create())
+    {
+        graph.AddFilter(source, "Source");
+        graph.AddFilter(filter, "Dynamic Filter");
+    }
+    HRESULT ConnectInput() { return graph.Connect(source->OutputPin(), filter->FindPin("In")); }
+    HRESULT ConnectSink(const CMediaType& accepted = CMediaType())
+    {
+        sink = std::make_shared<CSampleSinkFilter>(accepted, [this](const SamplePtr& s) {
+            received.push_back(s);
+            return S_OK;
+        });
+        graph.AddFilter(sink, "Sink");
+        return graph.Connect(filter->FindPin("Out"), sink->InputPin());
+    }
+
+    std::shared_ptr<CPushSourceFilter> source;
+    std::shared_ptr<CCopyTransformFilter> filter;
+    std::shared_ptr<CSampleSinkFilter> sink;
+    std::vector<SamplePtr> received;
+    CFilterGraph graph;
+};
+
+struct EffectScope {
+    explicit EffectScope(int id) { CurrentEffectId.store(id); }
+    ~EffectScope() { CurrentEffectId.store(0); }
+};
+
+std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<std::uint8_t>(rng());
+    return v;
+}
+
+TEST(EffectFilter, PinsAndIdentity)
+{
+    HRESULT hr = E_FAIL;
+    auto filter = CCopyTransformFilter::Create(&hr);
+    ASSERT_EQ(hr, S_OK);
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->GetClassID(), GUID_NULL);
+    ASSERT_EQ(filter->GetPinCount(), 2);
+    std::string id;
+    ASSERT_EQ(filter->GetPin(0)->QueryId(&id), S_OK);
+    EXPECT_EQ(id, "In");
+    EXPECT_EQ(filter->GetPin(0)->Name(), "In");
+    EXPECT_EQ(filter->GetPin(0)->Direction(), PINDIR_INPUT);
+    ASSERT_EQ(filter->GetPin(1)->QueryId(&id), S_OK);
+    EXPECT_EQ(id, "Out");
+    EXPECT_EQ(filter->GetPin(1)->Direction(), PINDIR_OUTPUT);
+    EXPECT_EQ(filter->GetPin(1)->QueryInternalConnections(nullptr, nullptr), E_NOTIMPL);
+
+    // A failure reported before construction is kept and no pins are made.
+    HRESULT failed = E_OUTOFMEMORY;
+    CCopyTransformFilter broken(nullptr, &failed);
+    EXPECT_EQ(failed, E_OUTOFMEMORY);
+}
+
+TEST(EffectFilter, AcceptsOnlyUncompressedRgbVideoWithVideoInfo)
+{
+    auto filter = CCopyTransformFilter::Create();
+    for (int bits : { 8, 24, 32 }) {
+        const CMediaType mt = MakeRgbVideoType(8, 4, bits);
+        EXPECT_EQ(filter->CheckInputType(&mt), S_OK) << bits;
+    }
+    for (bool rgb565 : { false, true }) {
+        const CMediaType mt = MakeRgbVideoType(8, 4, 16, 0, rgb565);
+        EXPECT_EQ(filter->CheckInputType(&mt), S_OK);
+    }
+    CMediaType yuv = MakeRgbVideoType(8, 4, 24);
+    yuv.subtype = MEDIASUBTYPE_YUY2;
+    EXPECT_EQ(filter->CheckInputType(&yuv), E_FAIL);
+    const CMediaType audio = MakePcmAudioType(2, 44100, 16);
+    EXPECT_EQ(filter->CheckInputType(&audio), E_FAIL);
+    CMediaType otherFormat = MakeRgbVideoType(8, 4, 24);
+    otherFormat.formattype = FORMAT_WaveFormatEx;
+    EXPECT_EQ(filter->CheckInputType(&otherFormat), E_INVALIDARG);
+    CMediaType noFormat(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
+    EXPECT_EQ(filter->CheckInputType(&noFormat), E_INVALIDARG); // block too short
+
+    // The codes come back from the connection attempt.
+    EffectChain yuvChain(yuv);
+    EXPECT_EQ(yuvChain.ConnectInput(), E_FAIL);
+    EXPECT_FALSE(yuvChain.filter->GetPin(0)->IsConnected());
+    EffectChain formatChain(otherFormat);
+    EXPECT_EQ(formatChain.ConnectInput(), E_INVALIDARG);
+}
+
+TEST(EffectFilter, OutputOffersExactlyTheInputType)
+{
+    const CMediaType mt = MakeRgbVideoType(6, 4, 24);
+    EffectChain chain(mt);
+    CMediaType offered;
+    EXPECT_EQ(chain.filter->GetMediaType(0, &offered), E_UNEXPECTED);
+    EXPECT_EQ(chain.ConnectSink(), E_UNEXPECTED); // output before input
+    ASSERT_EQ(chain.ConnectInput(), S_OK);
+    EXPECT_EQ(chain.filter->GetMediaType(-1, &offered), E_INVALIDARG);
+    EXPECT_EQ(chain.filter->GetMediaType(1, &offered), VFW_S_NO_MORE_ITEMS);
+    ASSERT_EQ(chain.filter->GetMediaType(0, &offered), S_OK);
+    EXPECT_TRUE(offered == mt);
+
+    CMediaType changed = mt;
+    changed.Format()[sizeof(VIDEOINFOHEADER) - 1] ^= 0x01;
+    EXPECT_EQ(chain.filter->CheckTransform(&mt, &mt), S_OK);
+    EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL);
+    CMediaType longer = mt;
+    longer.SetFormat(mt.Format(), mt.FormatLength() + 4);
+    EXPECT_EQ(chain.filter->CheckTransform(&mt, &longer), E_FAIL);
+
+    // A downstream pin that insists on another type is refused.
+    auto sink = std::make_shared<CSampleSinkFilter>(CMediaType(), nullptr);
+    chain.graph.AddFilter(sink, "Sink");
+    EXPECT_EQ(chain.graph.ConnectDirect(chain.filter->FindPin("Out"), sink->InputPin(), &changed), E_FAIL);
+    ASSERT_EQ(chain.graph.ConnectDirect(chain.filter->FindPin("Out"), sink->InputPin(), nullptr), S_OK);
+    EXPECT_TRUE(sink->InputPin()->CurrentMediaType() == mt);
+}
+
+// An allocator that grants less than it is asked for.
+class StingyAllocator : public IMemAllocator {
+public:
+    explicit StingyAllocator(int shortBy)
+        : shortBy_(shortBy)
+    { }
+    HRESULT SetProperties(const ALLOCATOR_PROPERTIES& request, ALLOCATOR_PROPERTIES* actual) override
+    {
+        ALLOCATOR_PROPERTIES less = request;
+        less.cBuffers -= shortBy_ == 1 ? 1 : 0;
+        less.cbBuffer -= shortBy_ == 2 ? 1 : 0;
+        return inner_->SetProperties(less, actual);
+    }
+    HRESULT GetProperties(ALLOCATOR_PROPERTIES* p) override { return inner_->GetProperties(p); }
+    HRESULT Commit() override { return inner_->Commit(); }
+    HRESULT Decommit() override { return inner_->Decommit(); }
+    HRESULT GetBuffer(SamplePtr* s, std::uint32_t flags) override { return inner_->GetBuffer(s, flags); }
+
+private:
+    int shortBy_;
+    std::shared_ptr<CMemAllocator> inner_ = CMemAllocator::Create();
+};
+
+TEST(EffectFilter, OutputBuffersFollowTheInputSide)
+{
+    const CMediaType mt = MakeRgbVideoType(7, 3, 24); // 21 bytes per row padded to 24
+    ALLOCATOR_PROPERTIES request, granted;
+    {
+        EffectChain chain(mt);
+        auto alloc = CMemAllocator::Create();
+        EXPECT_EQ(chain.filter->DecideBufferSize(alloc.get(), &request), E_UNEXPECTED);
+    }
+    {
+        EffectChain chain(mt, 3, 500);
+        ASSERT_EQ(chain.ConnectInput(), S_OK);
+        ASSERT_EQ(chain.ConnectSink(), S_OK);
+        chain.filter->OutputPin()->Allocator()->GetProperties(&granted);
+        EXPECT_EQ(granted.cBuffers, 3);
+        EXPECT_EQ(granted.cbBuffer, 500);
+    }
+    {
+        // Upstream asked for no buffers of unknown size: one frame-sized buffer.
+        EffectChain chain(mt, 0, -1);
+        ASSERT_EQ(chain.ConnectInput(), S_OK);
+        auto alloc = CMemAllocator::Create();
+        request = {};
+        ASSERT_EQ(chain.filter->DecideBufferSize(alloc.get(), &request), S_OK);
+        alloc->GetProperties(&granted);
+        EXPECT_EQ(granted.cBuffers, 1);
+        EXPECT_EQ(granted.cbBuffer, 72);
+
+        for (int shortBy : { 1, 2 }) {
+            StingyAllocator stingy(shortBy);
+            request = {};
+            EXPECT_EQ(chain.filter->DecideBufferSize(&stingy, &request), E_FAIL) << shortBy;
+        }
+        request = {};
+        request.cbAlign = 3;
+        EXPECT_EQ(chain.filter->DecideBufferSize(CMemAllocator::Create().get(), &request), VFW_E_BADALIGN);
+    }
+}
+
+TEST(EffectFilter, NoEffectGivesAnExactCopyWithEveryProperty)
+{
+    const CMediaType mt = MakeRgbVideoType(5, 3, 24);
+    EffectChain chain(mt);
+    ASSERT_EQ(chain.ConnectInput(), S_OK);
+    ASSERT_EQ(chain.ConnectSink(), S_OK);
+    ASSERT_EQ(chain.graph.Run(), S_OK);
+
+    const auto frame = RandomBytes(48, 5); // padding bytes random as well
+    SamplePtr in;
+    ASSERT_EQ(chain.source->OutputPin()->GetDeliveryBuffer(&in), S_OK);
+    std::uint8_t* p;
+    in->GetPointer(&p);
+    std::memcpy(p, frame.data(), 48);
+    const REFERENCE_TIME start = 4000000, stop = 4400000;
+    const std::int64_t mediaStart = 10, mediaStop = 11;
+    in->SetTime(&start, &stop);
+    in->SetMediaTime(&mediaStart, &mediaStop);
+    in->SetSyncPoint(false);
+    in->SetPreroll(true);
+    in->SetDiscontinuity(true);
+    in->SetMediaType(&mt);
+    in->SetActualDataLength(45);
+    ASSERT_EQ(chain.source->Deliver(in), S_OK);
+
+    ASSERT_EQ(chain.received.size(), 1u);
+    CMediaSample& out = *chain.received[0];
+    std::uint8_t* q;
+    out.GetPointer(&q);
+    EXPECT_EQ(std::memcmp(q, frame.data(), 48), 0);
+    EXPECT_EQ(std::memcmp(p, frame.data(), 48), 0);
+    REFERENCE_TIME t0, t1;
+    ASSERT_EQ(out.GetTime(&t0, &t1), S_OK);
+    EXPECT_EQ(t0, start);
+    EXPECT_EQ(t1, stop);
+    std::int64_t m0, m1;
+    ASSERT_EQ(out.GetMediaTime(&m0, &m1), S_OK);
+    EXPECT_EQ(m1, mediaStop);
+    EXPECT_EQ(out.IsSyncPoint(), S_FALSE);
+    EXPECT_EQ(out.IsPreroll(), S_OK);
+    EXPECT_EQ(out.IsDiscontinuity(), S_OK);
+    std::unique_ptr<CMediaType> attached;
+    ASSERT_EQ(out.GetMediaType(&attached), S_OK);
+    EXPECT_TRUE(*attached == mt);
+    EXPECT_EQ(out.GetActualDataLength(), 45);
+
+    // Without times on the input none appear on the output.
+    chain.received.clear();
+    ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 48), S_OK);
+    ASSERT_EQ(chain.received.size(), 1u);
+    EXPECT_EQ(chain.received[0]->GetTime(&t0, &t1), VFW_E_SAMPLE_TIME_NOT_SET);
+    EXPECT_EQ(chain.received[0]->IsSyncPoint(), S_OK);
+    EXPECT_EQ(chain.received[0]->GetMediaType(&attached), S_FALSE);
+    chain.received.clear();
+    chain.graph.Stop();
+}
+
+// A sample whose flag queries answer something other than S_OK / S_FALSE.
+class OddSample : public CMediaSample {
+public:
+    using CMediaSample::CMediaSample;
+    HRESULT flagAnswer = S_OK;
+    int oddFlag = 0; // 1 sync point, 2 preroll, 3 discontinuity
+    HRESULT IsSyncPoint() override { return oddFlag == 1 ? flagAnswer : CMediaSample::IsSyncPoint(); }
+    HRESULT IsPreroll() override { return oddFlag == 2 ? flagAnswer : CMediaSample::IsPreroll(); }
+    HRESULT IsDiscontinuity() override { return oddFlag == 3 ? flagAnswer : CMediaSample::IsDiscontinuity(); }
+};
+
+TEST(EffectFilter, UnexpectedFlagAnswersAndShortBuffersFail)
+{
+    const CMediaType mt = MakeRgbVideoType(4, 2, 24);
+    EffectChain chain(mt);
+    ASSERT_EQ(chain.ConnectInput(), S_OK);
+    std::vector<std::uint8_t> a(24, 1), b(24, 0);
+    for (int flag : { 1, 2, 3 })
+        for (HRESULT answer : { E_FAIL, HRESULT(2) }) {
+            OddSample in(a.data(), 24);
+            in.oddFlag = flag;
+            in.flagAnswer = answer;
+            CMediaSample out(b.data(), 24);
+            EXPECT_EQ(chain.filter->Transform(&in, &out), E_UNEXPECTED) << flag;
+        }
+    OddSample in(a.data(), 24);
+    in.SetActualDataLength(24);
+    CMediaSample small(b.data(), 23);
+    EXPECT_EQ(chain.filter->Transform(&in, &small), E_INVALIDARG); // actual length 24 does not fit
+    in.SetActualDataLength(0);
+    EXPECT_EQ(chain.filter->Transform(&in, &small), E_FAIL); // the frame does not fit
+    EXPECT_EQ(b, std::vector<std::uint8_t>(24, 0));
+}
+
+// Runs Transform on one frame of type mt with the given effect; returns the output.
+std::vector<std::uint8_t> TransformFrame(const CMediaType& mt, const std::vector<std::uint8_t>& frame, int effect)
+{
+    EffectChain chain(mt);
+    EXPECT_EQ(chain.ConnectInput(), S_OK);
+    std::vector<std::uint8_t> input = frame, output(frame.size(), 0xCC);
+    CMediaSample in(input.data(), static_cast<std::int32_t>(input.size()));
+    CMediaSample out(output.data(), static_cast<std::int32_t>(output.size()));
+    EffectScope scope(effect);
+    EXPECT_EQ(chain.filter->Transform(&in, &out), S_OK);
+    EXPECT_EQ(input, frame); // the input is never modified
+    return output;
+}
+
+TEST(EffectFilter, EffectIsAppliedToTheCopyOnly)
+{
+    // 24-bit, width 5: one padding byte per row is copied, never changed.
+    const auto frame = RandomBytes(16 * 3, 9);
+    const auto out = TransformFrame(MakeRgbVideoType(5, 3, 24), frame, kEffectNegative);
+    for (int y = 0; y < 3; ++y) {
+        for (int i = 0; i < 15; ++i)
+            EXPECT_EQ(out[y * 16 + i], 255 - frame[y * 16 + i]);
+        EXPECT_EQ(out[y * 16 + 15], frame[y * 16 + 15]);
+    }
+
+    // 32-bit: the X byte becomes 0.
+    const auto frame32 = RandomBytes(3 * 4 * 2, 10);
+    const auto out32 = TransformFrame(MakeRgbVideoType(3, 2, 32), frame32, kEffectGray);
+    for (int px = 0; px < 6; ++px) {
+        EXPECT_EQ(out32[px * 4 + 3], 0);
+        EXPECT_EQ(out32[px * 4], out32[px * 4 + 2]);
+    }
+
+    // 16-bit RGB565: black becomes white.
+    const std::vector<std::uint8_t> black(4 * 2 * 2, 0);
+    const auto white = TransformFrame(MakeRgbVideoType(4, 2, 16, 0, true), black, kEffectNegative);
+    EXPECT_EQ(white, std::vector<std::uint8_t>(16, 0xFF));
+    // RGB555: the top bit is no colour bit and stays 0.
+    const auto white555 = TransformFrame(MakeRgbVideoType(4, 2, 16), black, kEffectNegative);
+    EXPECT_EQ(white555[0], 0xFF);
+    EXPECT_EQ(white555[1], 0x7F);
+
+    // 8-bit palettised frames pass unchanged.
+    const auto indexed = RandomBytes(8 * 2, 11);
+    EXPECT_EQ(TransformFrame(MakeRgbVideoType(8, 2, 8), indexed, kEffectNegative), indexed);
+
+    // Effects outside the list give a plain copy.
+    for (int effect : { 0, -3, 19 })
+        EXPECT_EQ(TransformFrame(MakeRgbVideoType(5, 3, 24), frame, effect), frame);
+}
+
+TEST(EffectFilter, TopDownFramesAreProcessedInMemoryOrder)
+{
+    // Mosaic on a 7 × 7 top-down frame: the grid starts at the first row in
+    // memory, exactly as the kernel on the buffer itself.
+    const auto frame = RandomBytes(24 * 7, 12);
+    const auto out = TransformFrame(MakeRgbVideoType(7, -7, 24), frame, kEffectMosaic);
+    auto expected = frame;
+    EffectImage img;
+    InitEffectImage(&img, expected.data(), 7, 7);
+    SetEffectPixelFormat(&img, 3, kRgb24RedMask, kRgb24GreenMask, kRgb24BlueMask, 0, 4);
+    ApplyMosaic(&img, 5);
+    EXPECT_EQ(out, expected);
+}
+
+TEST(EffectFilter, EffectChangeShowsInTheNextFrame)
+{
+    const CMediaType mt = MakeRgbVideoType(4, 1, 24);
+    EffectChain chain(mt);
+    ASSERT_EQ(chain.ConnectInput(), S_OK);
+    ASSERT_EQ(chain.ConnectSink(), S_OK);
+    ASSERT_EQ(chain.graph.Pause(), S_OK);
+    const std::vector<std::uint8_t> frame(12, 40);
+    EffectScope scope(0);
+    ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 12), S_OK);
+    CurrentEffectId.store(kEffectBrightness, std::memory_order_relaxed);
+    ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 12), S_OK);
+    ASSERT_EQ(chain.received.size(), 2u);
+    std::uint8_t *first, *second;
+    chain.received[0]->GetPointer(&first);
+    chain.received[1]->GetPointer(&second);
+    EXPECT_EQ(first[0], 40);
+    EXPECT_EQ(second[0], 65);
+    chain.received.clear();
+}
+
+} // namespace
