@@ -7,6 +7,7 @@
 #include "export/ott_encoder.h"
 #include "platform/dialog_service.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,9 +19,18 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// Run by hand without CTest, the tests still keep off the user's registry.
+const bool g_privateRegistry = [] {
+    if (qEnvironmentVariableIsEmpty("ORVANTA_REGISTRY"))
+        qputenv(
+            "ORVANTA_REGISTRY", QString("%1/cw-media-encoder-%2.db").arg(QDir::tempPath()).arg(getpid()).toLocal8Bit());
+    return true;
+}();
 
 constexpr int kWidth = 176;
 constexpr int kHeight = 144;

@@ -8,14 +8,24 @@
 #include "platform/registry_store.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// Run by hand without CTest, the tests still keep off the user's registry.
+const bool g_privateRegistry = [] {
+    if (qEnvironmentVariableIsEmpty("ORVANTA_REGISTRY"))
+        qputenv(
+            "ORVANTA_REGISTRY", QString("%1/cw-unit-encoder-%2.db").arg(QDir::tempPath()).arg(getpid()).toLocal8Bit());
+    return true;
+}();
 
 template <typename T> T At(const EncoderSettings& s, std::size_t offset)
 {
