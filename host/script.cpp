@@ -6,12 +6,17 @@
 #include "platform/messages.h"
 #include "resource_tables.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
 
@@ -131,11 +136,51 @@ std::optional<QList<ScriptCommand>> ParseScript(const QString& text, QString* er
     return out;
 }
 
+ModalGuard::ModalGuard(QTextStream& log)
+    : log_(log)
+{
+    QObject::connect(&timer_, &QTimer::timeout, [this] { check(); });
+    timer_.start(200);
+}
+
+void ModalGuard::check()
+{
+    QHash<QWidget*, QElapsedTimer> still;
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        auto* dialog = qobject_cast<QDialog*>(w);
+        if (!dialog || !dialog->isVisible() || !dialog->isModal())
+            continue;
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        const bool immediate = box || qobject_cast<QFileDialog*>(dialog);
+        QElapsedTimer since = open_.value(dialog);
+        if (!since.isValid())
+            since.start();
+        if (!immediate && since.elapsed() < timeoutMs_) {
+            still.insert(dialog, since);
+            continue;
+        }
+        QString text = box ? box->text() : QString();
+        text.replace('\n', "\\n");
+        const QString entry = dialog->windowTitle() + ": " + text;
+        closed_ << entry;
+        log_ << "unanswered dialog closed: " << entry << Qt::endl;
+        if (box && box->escapeButton())
+            box->escapeButton()->click();
+        else if (box && box->defaultButton())
+            box->defaultButton()->click();
+        else
+            dialog->reject();
+    }
+    open_ = still;
+}
+
 ScriptRunner::ScriptRunner(Component& component, HostWindow& window, ScriptedDialogService& dialogs, QTextStream& log)
     : component_(component)
     , window_(window)
     , dialogs_(dialogs)
     , log_(log)
+    , guard_(log)
 { }
 
 void ScriptRunner::wait(int ms)
@@ -244,6 +289,7 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
         dialogs_.pushCancel();
     } else if (c.name == "modal-timeout") {
         dialogs_.setModalTimeout(int(*ParseScriptNumber(a0)));
+        guard_.setTimeout(int(*ParseScriptNumber(a0)));
     } else if (c.name == "wait") {
         wait(int(*ParseScriptNumber(a0)));
     } else if (c.name == "screenshot") {
@@ -267,6 +313,10 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
         const QString expected = c.args.join(' ');
         for (const auto& r : dialogs_.records()) {
             if (r.text.contains(expected) || r.title.contains(expected))
+                return true;
+        }
+        for (const QString& entry : guard_.closed()) {
+            if (entry.contains(expected))
                 return true;
         }
         *error = QStringLiteral("no dialog showed \"%1\"").arg(expected);

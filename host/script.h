@@ -21,9 +21,12 @@
 //   quit                             end (also the end of the script)
 #pragma once
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
 #include <optional>
 
@@ -46,6 +49,27 @@ std::optional<QList<ScriptCommand>> ParseScript(const QString& text, QString* er
 std::optional<qint64> ParseScriptNumber(const QString& text);
 // A dialog result: OK, CANCEL, YES, NO (any case) or a number.
 std::optional<int> ParseDialogResult(const QString& text);
+
+// Keeps a script from hanging on a dialog that the scripted dialog service
+// does not answer (a component that shows its own): message boxes and file
+// dialogs are closed at once (with their escape button, or cancelled), any
+// other modal dialog after the modal timeout. Each one is logged.
+class ModalGuard {
+public:
+    explicit ModalGuard(QTextStream& log);
+    void setTimeout(int ms) { timeoutMs_ = ms; }
+    // "title: text" of every dialog closed so far.
+    QStringList closed() const { return closed_; }
+
+private:
+    void check();
+
+    QTextStream& log_;
+    QTimer timer_;
+    QHash<QWidget*, QElapsedTimer> open_;
+    QStringList closed_;
+    int timeoutMs_ = 20000;
+};
 
 class ScriptRunner {
 public:
@@ -71,4 +95,5 @@ private:
     QTextStream& log_;
     std::deque<QString> texts_; // texts passed by address stay alive for the run
     std::size_t dialogsLogged_ = 0;
+    ModalGuard guard_;
 };

@@ -16,15 +16,15 @@ std::mutex& tableMutex()
     return m;
 }
 
-QHash<std::uintptr_t, QString>& phoneFolders()
+QHash<qulonglong, QString>& phoneFolders()
 {
-    static QHash<std::uintptr_t, QString> folders;
+    static QHash<qulonglong, QString> folders;
     return folders;
 }
 
 } // namespace
 
-extern "C" CW_EXPORT void CwCommConnect(std::uintptr_t handle, QString phoneFolder)
+extern "C" CW_EXPORT void CwCommConnect(qulonglong handle, QString phoneFolder)
 {
     std::lock_guard lock(tableMutex());
     if (phoneFolder.isEmpty())
@@ -33,7 +33,7 @@ extern "C" CW_EXPORT void CwCommConnect(std::uintptr_t handle, QString phoneFold
         phoneFolders().insert(handle, phoneFolder);
 }
 
-extern "C" CW_EXPORT int PCEditMovieToVexlo(std::uintptr_t handle, HostTextCallback, HostImageCallback, QString aviPath)
+extern "C" CW_EXPORT int PCEditMovieToVexlo(qulonglong handle, HostTextCallback, HostImageCallback, QString aviPath)
 {
     QString folder;
     {

@@ -7,17 +7,16 @@
 
 #include "host_api.h"
 
-#include <cstdint>
+#include <QtGlobal>
 
 extern "C" {
 // Copies the AVI file at aviPath into the folder of the phone connected under
 // handle (keeping its file name). The two lookups are the host's callbacks
 // (unused here). Returns 1 on success, 0 when the handle is not connected or
 // the copy fails.
-int PCEditMovieToVexlo(std::uintptr_t handle, HostTextCallback text, HostImageCallback image, QString aviPath);
+int PCEditMovieToVexlo(qulonglong handle, HostTextCallback text, HostImageCallback image, QString aviPath);
 // Registers (or, with an empty folder, removes) the phone folder of handle.
-void CwCommConnect(std::uintptr_t handle, QString phoneFolder);
+void CwCommConnect(qulonglong handle, QString phoneFolder);
 }
 
-using CwCommSendFn = int (*)(std::uintptr_t, HostTextCallback, HostImageCallback, QString);
-using CwCommConnectFn = void (*)(std::uintptr_t, QString);
+using CwCommConnectFn = void (*)(qulonglong, QString);

@@ -1,0 +1,396 @@
+// The reference host's parts in process: its lookup tables and the default
+// suite data they are read from, the simulated phone, the comm library, the
+// script and command-line parsers, the suite folder setup and the main
+// window's message handling.
+// test-links: cw_host cw_config cw_platform
+#include "comm/comm_library.h"
+#include "host_options.h"
+#include "host_window.h"
+#include "phone_link.h"
+#include "platform/dialog_service.h"
+#include "platform/ini_file.h"
+#include "resource_tables.h"
+#include "script.h"
+#include "suite_setup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSuite = QStringLiteral(CW_SUITE_DIR);
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(HostTables, ParsesIniTextWithPrivateProfileRules)
+{
+    ResourceTable t;
+    t.parse("; comment\n[Cw_Message]\nNO_FILE = \"Gone\\nfor good\" \r\nno_file=second\n# other\n"
+            "PATH=C:\\\\dir\\x\nkey without value\n[EMPTY]\n");
+    EXPECT_EQ(t.value("CW_MESSAGE", "No_File"), "Gone\nfor good"); // case, quotes, escape, first wins
+    EXPECT_EQ(t.value("cw_message", "PATH"), "C:\\dir\\x");
+    EXPECT_EQ(t.value("CW_MESSAGE", "missing"), QString());
+    EXPECT_FALSE(t.contains("OTHER", "NO_FILE"));
+    EXPECT_EQ(t.size(), 2);
+}
+
+TEST(HostTables, ReadsUtf16FilesAndReportsMissingOnes)
+{
+    QTemporaryDir dir;
+    QByteArray utf16("\xFF\xFE");
+    const QString text = QStringLiteral("[COMMON]\nCOMMON_CONFIRM_TITLE=확인\n");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    writeFile(dir.filePath("t.ini"), utf16);
+    ResourceTable t;
+    ASSERT_TRUE(t.load(dir.filePath("t.ini")));
+    EXPECT_EQ(t.value("COMMON", "COMMON_CONFIRM_TITLE"), QStringLiteral("확인"));
+    ResourceTable missing;
+    EXPECT_FALSE(missing.load(dir.filePath("none.ini")));
+    EXPECT_TRUE(missing.error().contains("none.ini"));
+}
+
+TEST(HostTables, LanguagePicksTheKoreanTableWithEnglishFallback)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("text_EN.ini"), "[A]\nX=english\nY=only english\n");
+    writeFile(dir.filePath("text_KR.ini"), "[A]\nX=korean\n");
+    writeFile(dir.filePath("image.ini"), "[A_BTN_B]\nIMAGE=b.png\n");
+    for (const char* lang : { "KR", "kor", " Kr " }) {
+        HostResources r;
+        ASSERT_TRUE(r.load(dir.path(), lang));
+        EXPECT_EQ(r.text("A", "X"), "korean") << lang;
+        EXPECT_EQ(r.text("A", "Y"), "only english") << lang;
+    }
+    HostResources en;
+    ASSERT_TRUE(en.load(dir.path(), "EN"));
+    EXPECT_EQ(en.text("A", "X"), "english");
+    EXPECT_EQ(en.image("a_btn_b", "image"), "b.png");
+
+    SetHostResources(&en);
+    EXPECT_EQ(HostTextLookup("A", "X"), "english");
+    EXPECT_EQ(HostImageLookup("A_BTN_B", "IMAGE"), "b.png");
+    SetHostResources(nullptr);
+    EXPECT_EQ(HostTextLookup("A", "X"), QString());
+}
+
+// Every table entry the editor's panes ask for, in both languages.
+TEST(HostSuiteData, StringTablesHoldTheEditorsTextsInBothLanguages)
+{
+    HostResources r;
+    ASSERT_TRUE(r.load(kSuite + "/tables", "EN")) << qPrintable(r.error());
+    const ResourceTable& en = r.english();
+    const ResourceTable& kr = r.koreanTable();
+    const std::vector<std::pair<const char*, std::vector<const char*>>> required = {
+        { "CW_MESSAGE",
+            { "NO_FILE", "NOT_SELCT_VIDEO", "NO_LOAD_SELECTION", "READ_FILE", "WAIT", "SAVE_FILE", "SAVE_FILE2",
+                "SAVE_FILE3", "SAVE_OK", "SAVE_CANCEL", "SAVE_FAIL" } },
+        { "CW_WORKDLG", { "TITLE" } },
+        { "CW_SAVEDLG", { "TITLE" } },
+        { "CW_TRANSDLG", { "TITLE" } },
+        { "CW_RECORDINGDLG", { "TITLE", "MESSAGE", "MSG_TITLE" } },
+        { "CW_RECORDINGDLG_TOOLTIP", { "BTN_PLAY", "BTN_STOP", "BTN_RECORD" } },
+        { "COMMON",
+            { "CANNOT_BE_SUPPORT_FORMAT", "COMMON_CONFIRM_TITLE", "COMMON_SAMEFILE_EXIST", "COMMON_BROWSER_TITLE",
+                "COMMON_BROWSER_GAIN_TOOLTIP", "COMMON_BROWSER_CANCEL_TOOLTIP", "CLOSE_SKINDLG" } },
+        { "COMMDLL", { "COMMDLL_MUST_CONNECTED", "COMMDLL_MESSAGE_TITLE" } },
+        { "THEMEMANAGER", { "TM_MAINFRAME_PLZCONNECTTOPHONE", "TM_SENDING_OK", "TM_THEME_SEND_FAIL" } },
+        { "THEMEMANAGER_FONT", { "FONT_DEFAULT" } },
+        { "CLIPWEAVER", { "FONT_NORMAL" } },
+        { "MEDIAEXPLORER",
+            { "ID_PREVIEW_FONT_NORMAL", "MOBILE_DEVICE", "ID_COMMON_VIEW_THUMBNAIL", "ID_COMMON_VIEW_LARGEICON",
+                "ID_COMMON_VIEW_SIMPLE", "ID_COMMON_VIEW_DETAIL", "ID_COMMON_CONTEXTMENU_FILEDELETE",
+                "ID_COMMON_CONTEXTMENU_FILEINFO", "ID_COMMON_CONTEXTMENU_DELETE",
+                "ID_SCREEN_CONTEXTMENU_VIEW_THUMBNAIL", "ID_RIGHT_TOOLBAR_VIEW_LARGEICON",
+                "ID_RIGHT_TOOLBAR_VIEW_SIMPLE", "ID_RIGHT_TOOLBAR_VIEW_DETAIL", "ME_LEFTTOP_TOOLBAR_TOOLTIP_BUTTON2",
+                "ME_LEFTTOP_TOOLBAR_TOOLTIP_BUTTON3", "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON1",
+                "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON2", "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON3",
+                "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON5", "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON7",
+                "MS_BROWSER_RIGHT_TOOLBAR_TOOLTIP_BUTTON8", "ID_BOOKMARK_DLG_TITLE", "ID_BOOKMARK_APPLY",
+                "ID_BOOKMARK_EXIST" } },
+        { "CW_TIMELINE_CONTEXT_MENU",
+            { "PREVIEW", "MOVE_FORWARD", "MOVE_BACKWARD", "MOVE_FIRST", "MOVE_END", "DELETE", "DELETE_ALL" } },
+        { "CW_MEDIAMENU_TOOLTIPS",
+            { "BTN_VIDEO_DELETE_ALL", "BTN_VIDEO_DELETE", "BTN_AUDIO_DELETE_ALL", "BTN_AUDIO_DELETE", "BTN_AUDIO_OPEN",
+                "BTN_VOICE_RECORD", "BTN_VOICE_OPEN", "BTN_VOICE_DELETE_ALL", "BTN_VOICE_DELETE" } },
+        { "CW_TOOLBAR_TOOLTIPS", { "BTN_FILEOPEN", "BTN_DELETE", "BTN_VIEW" } },
+        { "CW_PREVIEWVIDEO_TOOLTIPS", { "BTN_PLAYPAUSE", "BTN_STOP", "BTN_SEND2TIMELINE", "BTN_CHANGEDURATION" } },
+        { "CW_ANIMATE_PROGRESS_DLG", { "ANALYZING", "EXTRACTING", "SAVING", "TIME_ESTIMATES", "MINUTES", "SECONDS" } },
+        { "COMMONBROWSER",
+            { "WIDTH", "HEIGHT", "GAINBTN_X", "GAINBTN_Y", "GAINBTN_WIDTH", "GAINBTN_HEIGHT", "CANCELBTN_X",
+                "CANCELBTN_Y", "CANCELBTN_WIDTH", "CANCELBTN_HEIGHT", "SPLITTERWND_X", "SPLITTERWND_Y",
+                "SPLITTERWND_WIDTH", "SPLITTERWND_HEIGHT" } },
+        { "MS_BROWSER_LEFT_TOOLBAR", { "WIDTH", "HEIGHT" } },
+        { "MS_BROWSER_RIGHT_TOOLBAR", { "WIDTH", "HEIGHT" } },
+    };
+    for (const auto& [section, keys] : required) {
+        for (const char* key : keys) {
+            EXPECT_FALSE(en.value(section, key).isEmpty()) << section << "/" << key;
+            EXPECT_FALSE(kr.value(section, key).isEmpty()) << section << "/" << key << " (Korean)";
+        }
+    }
+    // The two tables name the same entries, and layout numbers agree.
+    for (const QString& section : en.sections()) {
+        for (const QString& key : en.keys(section)) {
+            EXPECT_TRUE(kr.contains(section, key)) << qPrintable(section + "/" + key) << " missing in Korean";
+            bool isNumber = false;
+            en.value(section, key).toInt(&isNumber);
+            if (isNumber) {
+                EXPECT_EQ(en.value(section, key), kr.value(section, key)) << qPrintable(section + "/" + key);
+            }
+        }
+    }
+    for (const QString& section : kr.sections()) {
+        for (const QString& key : kr.keys(section))
+            EXPECT_TRUE(en.contains(section, key)) << qPrintable(section + "/" + key) << " missing in English";
+    }
+}
+
+TEST(HostSuiteData, EveryImageOfTheTableIsDrawnAndLoads)
+{
+    ResourceTable images;
+    ASSERT_TRUE(images.load(kSuite + "/tables/image.ini"));
+    const std::vector<std::pair<const char*, const char*>> required = {
+        { "THEMEMANAGER_UI", "TM_UI_TOPLEFT" },
+        { "THEMEMANAGER_UI", "TM_UI_LOGO" },
+        { "THEMEMANAGER_UI", "BTN_UI_CLOSE" },
+        { "THEMEMANAGER_UI", "TM_UI_THEME_TOP_MID" },
+        { "PHONEMAKEUP_UI", "BTN_UI_OK" },
+        { "CW_PREVIEWVIDEO_UI", "CW_PREVIEWVIDEO_BOTTOM_RIGHT" },
+        { "CW_PREVIEWVIDEO_BTN_SEND2TIMELINE", "IMAGE2" },
+        { "CW_PREVIEWVIDEO_CTRL_MULTISLIDER_VIDEO", "VISUAL" },
+        { "CW_PREVIEWVIDEO_IMG_SPECTRUM", "TICK1" },
+        { "CW_PREVIEWEDITED_IMG_PREVIEW_ANI", "IMAGE02" },
+        { "CW_RECORDINGDLG_CTRL_SLIDER_VIDEO", "MARK_DOWN" },
+        { "IMAGE", "CW_MEDIAMENU_BACKGROUND" },
+        { "IMAGE", "CW_TIMELINE_IMG_POSITION" },
+        { "ME_TOOLBAR_UI", "ME_TOOLBAR_RIGHT2" },
+        { "ME_RIGHT_LISTIMAGE", "SKM" },
+        { "COMMONBROWSER", "CANCELBTN_IMAGE_W" },
+        { "MS_BROWSER_RIGHT_TOOLBAR", "VERLINE1" },
+        { "GLOBAL_WORKDLG", "SAVING_GIF_IMAGE" },
+        { "CW_WORKDLG_PROGRESS", "BAR3" },
+    };
+    for (const auto& [section, key] : required)
+        EXPECT_FALSE(images.value(section, key).isEmpty()) << section << "/" << key;
+
+    int checked = 0;
+    for (const QString& section : images.sections()) {
+        for (const QString& key : images.keys(section)) {
+            const QString file = kSuite + "/image/" + images.value(section, key);
+            QImageReader reader(file);
+            const QImage img = reader.read();
+            ASSERT_FALSE(img.isNull()) << qPrintable(file) << ": " << qPrintable(reader.errorString());
+            const bool button = section.contains("_BTN_") || key.startsWith("BTN_") || key.contains("_BTN_")
+                || key.endsWith("BTN") || key.contains("BTN_IMAGE");
+            if (button) {
+                EXPECT_EQ(img.width() % 4, 0) << qPrintable(file) << " is not a strip of four button states";
+            }
+            if (section == "ME_RIGHT_LISTIMAGE") {
+                EXPECT_EQ(img.size(), QSize(96, 96)) << qPrintable(file);
+            }
+            if (key.endsWith("_GIF_IMAGE")) {
+                QImageReader anim(file);
+                EXPECT_GT(anim.imageCount(), 1) << qPrintable(file);
+                EXPECT_TRUE(anim.supportsAnimation()) << qPrintable(file);
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST(HostSuiteData, ModelAndSuiteIniFilesReadWithTheEditorsReader)
+{
+    const QString ini = kSuite + "/ini/";
+    for (const char* model : { "TX-07", "TX-35", "ZT-500" }) {
+        const QString path = ini + model + ".ini";
+        EXPECT_TRUE(ini::ReadValue(path, "CW_SUPPORT_INFO", "VIDEO_SAVE_FORMAT").has_value()) << model;
+        EXPECT_FALSE(ini::ReadValue(path, "ORVT_DEVICE_FOLDER_INFO", "CAMCORDER0").value_or("").isEmpty()) << model;
+        for (const char* lang : { "EN", "KR", "KOR" }) {
+            const auto text = ini::ReadValue(path, QString("STRING_COMMON_%1").arg(lang), "CANNOT_BE_SUPPORT_FORMAT");
+            ASSERT_TRUE(text.has_value()) << model << " " << lang;
+            EXPECT_TRUE(text->contains("{MODEL_NAME}")) << model << " " << lang;
+        }
+    }
+    EXPECT_EQ(ini::ReadValue(ini + "ZT-500.ini", "CW_SUPPORT_INFO", "VIDEO_SAVE_FORMAT").value_or(""), "mp4");
+    EXPECT_EQ(
+        ini::ReadValue(ini + "string.ini", "ORVT_DEVICE_FOLDER_INFO_TX-07", "CAMCORDER0").value_or(""), "1,/Movies");
+    EXPECT_FALSE(ini::ReadValue(ini + "string.ini", "ORVT_DEVICE_FOLDER_INFO", "CAMCORDER0").value_or("").isEmpty());
+    EXPECT_EQ(ini::ReadValue(ini + "orvt.ini", "DESKTOP PATH", "CAMCORDER0").value_or(""), "1,{MOVIES}");
+}
+
+TEST(HostPhone, SendFileCopiesIntoThePhoneFolder)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("movie.3gp"), "movie data");
+    PhoneLink phone(dir.filePath("phone"), true);
+    EXPECT_NE(phone.handle(), 0u);
+    EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "/Movies/movie.3gp"), 1);
+    EXPECT_EQ(readFile(dir.filePath("phone/Movies/movie.3gp")), "movie data");
+    EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "\\Storage Card\\Movies\\"), 1);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("phone/Storage Card/Movies/movie.3gp")));
+    writeFile(dir.filePath("movie.3gp"), "second");
+    EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "Movies/movie.3gp"), 1); // replaces
+    EXPECT_EQ(readFile(dir.filePath("phone/Movies/movie.3gp")), "second");
+
+    EXPECT_EQ(phone.SendFile(dir.filePath("absent.3gp"), "/Movies/absent.3gp"), 0);
+    EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "/../outside.3gp"), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("outside.3gp")));
+
+    PhoneLink unplugged(dir.filePath("phone"), false);
+    EXPECT_EQ(unplugged.handle(), 0u);
+    EXPECT_EQ(unplugged.SendFile(dir.filePath("movie.3gp"), "/Movies/other.3gp"), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("phone/Movies/other.3gp")));
+}
+
+TEST(HostPhone, CommLibraryHandsTheMovieToTheConnectedPhone)
+{
+    const QByteArray lib = QByteArray(CW_BUILD_DIR) + "/lib/libcw_comm.so";
+    void* h = dlopen(lib.constData(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(h, nullptr) << dlerror();
+    auto send = reinterpret_cast<PCEditMovieToVexloFn>(dlsym(h, kCommLibraryExport));
+    auto connect = reinterpret_cast<CwCommConnectFn>(dlsym(h, "CwCommConnect"));
+    ASSERT_TRUE(send && connect);
+
+    QTemporaryDir dir;
+    writeFile(dir.filePath("MS_AVI_VIDEO.avi"), "avi");
+    EXPECT_EQ(send(7, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0); // nothing connected
+    connect(7, dir.filePath("phone"));
+    EXPECT_NE(send(7, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0);
+    EXPECT_EQ(readFile(dir.filePath("phone/MS_AVI_VIDEO.avi")), "avi");
+    EXPECT_EQ(send(8, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0);
+    EXPECT_EQ(send(0, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0);
+    EXPECT_EQ(send(7, nullptr, nullptr, dir.filePath("none.avi")), 0);
+    connect(7, QString());
+    EXPECT_EQ(send(7, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0);
+    dlclose(h);
+}
+
+TEST(HostWindowTest, PublishesThePhoneAndShowsStatusMessages)
+{
+    QTemporaryDir dir;
+    PhoneLink phone(dir.path(), true);
+    HostWindow w(&phone, "/lib/libcw_comm.so");
+    EXPECT_EQ(w.property(kHostPhoneLinkProperty).value<QObject*>(), &phone);
+    EXPECT_TRUE(w.property(kHostPhoneConnectedProperty).toBool());
+    EXPECT_EQ(w.property(kHostPhoneHandleProperty).toULongLong(), phone.handle());
+    EXPECT_EQ(w.property(kHostCommLibraryProperty).toString(), "/lib/libcw_comm.so");
+
+    QString text = "clip.avi           1.00MB    00:00:02    320 * 240    avi";
+    EXPECT_EQ(SendMessage(&w, msg::HostStatus, 0, ToLParam(&text)), 1);
+    EXPECT_EQ(w.statusText(), text);
+    EXPECT_EQ(SendMessage(&w, msg::HostStatus, 0, 0), 1);
+    EXPECT_EQ(w.statusText(), QString());
+    EXPECT_EQ(SendMessage(&w, msg::HostNoop, 0, 0), 0);
+
+    // The component's own copy of the message layer may number its events
+    // differently; the window still takes them.
+    struct ForeignEvent : MessageEvent {
+        ForeignEvent(LPARAM l)
+            : MessageEvent(msg::HostStatus, 0, l)
+        {
+            t = QEvent::Type(QEvent::MaxUser - 77);
+        }
+    };
+    QString foreign = "from the component";
+    ForeignEvent e(ToLParam(&foreign));
+    QCoreApplication::sendEvent(&w, &e);
+    EXPECT_EQ(e.result(), 1);
+    EXPECT_EQ(w.statusText(), foreign);
+
+    PhoneLink none(dir.path(), false);
+    HostWindow unplugged(&none, QString());
+    EXPECT_FALSE(unplugged.property(kHostPhoneConnectedProperty).toBool());
+    EXPECT_EQ(unplugged.property(kHostPhoneHandleProperty).toULongLong(), 0u);
+}
+
+TEST(HostScript, ParsesCommandsAndRejectsBadLines)
+{
+    QString error;
+    const auto script = ParseScript("# start\nadd \"/tmp/my clip.avi\"\n\nmessage frame 0x5017 0 /tmp/a.avi\n"
+                                    "answer yes\nanswer-path out.3gp\nanswer-cancel\nwait 250\n"
+                                    "expect-status clip.avi  1.00MB\nscreenshot s.png\nquit\n",
+        &error);
+    ASSERT_TRUE(script) << qPrintable(error);
+    ASSERT_EQ(script->size(), 9);
+    EXPECT_EQ((*script)[0].line, 2);
+    EXPECT_EQ((*script)[0].args, QStringList { "/tmp/my clip.avi" });
+    EXPECT_EQ((*script)[1].args, (QStringList { "frame", "0x5017", "0", "/tmp/a.avi" }));
+    EXPECT_EQ((*script)[6].args.join(' '), "clip.avi 1.00MB");
+
+    for (const char* bad :
+        { "jump 3", "add", "add a b", "wait soon", "answer maybe", "message frame x 0 0", "message frame 0x5017 0" }) {
+        error.clear();
+        EXPECT_FALSE(ParseScript(QString("wait 1\n%1\n").arg(bad), &error)) << bad;
+        EXPECT_TRUE(error.startsWith("line 2:")) << qPrintable(error);
+    }
+
+    EXPECT_EQ(ParseScriptNumber("0x5017"), 0x5017);
+    EXPECT_EQ(ParseScriptNumber("-1"), -1);
+    EXPECT_EQ(ParseScriptNumber("12"), 12);
+    EXPECT_FALSE(ParseScriptNumber("/tmp/a.avi"));
+    EXPECT_EQ(ParseDialogResult("ok"), IDOK);
+    EXPECT_EQ(ParseDialogResult("NO"), IDNO);
+    EXPECT_EQ(ParseDialogResult("2"), IDCANCEL);
+}
+
+TEST(HostCommandLine, ParsesOptionsAndFiles)
+{
+    QString error;
+    auto o
+        = ParseHostOptions({ "--script", "s.txt", "--phone=/tmp/p", "a.avi", "--lang", "kr", "--", "--b.avi" }, &error);
+    ASSERT_TRUE(o) << qPrintable(error);
+    EXPECT_EQ(o->script, "s.txt");
+    EXPECT_EQ(o->phoneDir, "/tmp/p");
+    EXPECT_EQ(o->language, "KR");
+    EXPECT_EQ(o->files, (QStringList { "a.avi", "--b.avi" }));
+    EXPECT_FALSE(ParseHostOptions({ "--phone", "/p", "--no-phone" }, &error));
+    EXPECT_FALSE(ParseHostOptions({ "--colour" }, &error));
+    EXPECT_TRUE(error.contains("--colour"));
+    EXPECT_FALSE(ParseHostOptions({ "--script" }, &error));
+}
+
+TEST(HostSuiteSetup, InstallsIniFilesAndLinksEncoderLibraries)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("data/ini/orvt.ini"), "[DESKTOP PATH]\nCAMCORDER0=1,{MOVIES}\n");
+    writeFile(dir.filePath("data/ini/TX-07.ini"), "[CW_SUPPORT_INFO]\nVIDEO_SAVE_FORMAT=3gp\n");
+    writeFile(dir.filePath("data/libOTTEnc.so"), "encoder");
+    const QString iniDir = dir.filePath("user/ini");
+    QString error;
+    ASSERT_TRUE(InstallIniFiles(dir.filePath("data/ini"), iniDir, "/home/u/Videos", &error)) << qPrintable(error);
+    EXPECT_EQ(ini::ReadValue(iniDir + "/orvt.ini", "DESKTOP PATH", "CAMCORDER0").value_or(""), "1,/home/u/Videos");
+    EXPECT_TRUE(QFileInfo::exists(iniDir + "/TX-07.ini"));
+    writeFile(dir.filePath("data/ini/TX-07.ini"), "[CW_SUPPORT_INFO]\nVIDEO_SAVE_FORMAT=k3g\n");
+    ASSERT_TRUE(InstallIniFiles(dir.filePath("data/ini"), iniDir, "/home/u/Videos", &error));
+    EXPECT_EQ(ini::ReadValue(iniDir + "/TX-07.ini", "CW_SUPPORT_INFO", "VIDEO_SAVE_FORMAT").value_or(""), "k3g");
+
+    const QString user = dir.filePath("user");
+    QFile::link("/nowhere/libOTTEnc.so", user + "/libOTTEnc.so"); // stale link of another build
+    writeFile(user + "/libOTTAVIEncoder.so", "user's own copy");
+    writeFile(dir.filePath("data/libOTTAVIEncoder.so"), "bundled");
+    LinkEncoderLibraries(dir.filePath("data"), user);
+    EXPECT_EQ(QFileInfo(user + "/libOTTEnc.so").symLinkTarget(),
+        QFileInfo(dir.filePath("data/libOTTEnc.so")).absoluteFilePath());
+    EXPECT_EQ(readFile(user + "/libOTTEnc.so"), "encoder");
+    EXPECT_EQ(readFile(user + "/libOTTAVIEncoder.so"), "user's own copy");
+}

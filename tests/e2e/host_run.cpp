@@ -1,0 +1,201 @@
+// orvanta-host as a user starts it: a separate process under the offscreen
+// platform with its own registry database and suite folder, driven by a
+// script. The editor component is the real libcw_load.so of this build; the
+// tests that need it are skipped while it is not built.
+// test-links: cw_config cw_platform
+#include "config/registry.h"
+#include "config/suite_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kBuild = QStringLiteral(CW_BUILD_DIR);
+
+struct HostResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class HostRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home_.isValid());
+        registry_ = home_.filePath("registry.db");
+        previousRegistry_ = qgetenv("ORVANTA_REGISTRY");
+        qputenv("ORVANTA_REGISTRY", registry_.toUtf8());
+    }
+    void TearDown() override { qputenv("ORVANTA_REGISTRY", previousRegistry_); }
+
+    static bool haveComponent() { return QFileInfo::exists(kBuild + "/lib/libcw_load.so"); }
+
+    HostResult host(const QStringList& args, int timeoutMs = 120000)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ORVANTA_REGISTRY", registry_);
+        env.insert("XDG_DATA_HOME", home_.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+        env.remove("ORVANTA_COMPONENT");
+        p.setProcessEnvironment(env);
+        p.start(kBuild + "/bin/orvanta-host", args);
+        HostResult r;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            r.err = "timed out";
+            return r;
+        }
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString script(const QString& text)
+    {
+        const QString path = home_.filePath("script.txt");
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(text.toUtf8());
+        return path;
+    }
+
+    static QString suiteValue(const char* name) { return ReadSuiteString(name, 1024).value_or("<missing>"); }
+
+    QTemporaryDir home_;
+    QString registry_;
+    QByteArray previousRegistry_;
+};
+
+// A screenshot that shows something: several colours, not one flat fill.
+int colourCount(const QImage& img)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < img.height(); y += 3) {
+        for (int x = 0; x < img.width(); x += 3)
+            colours.insert(img.pixel(x, y));
+    }
+    return int(colours.size());
+}
+
+} // namespace
+
+TEST_F(HostRun, MissingComponentOrExportEndsWithStatus2)
+{
+    HostResult r = host({ "--component", home_.filePath("none/libcw_load.so") });
+    EXPECT_EQ(r.status, 2) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains("none/libcw_load.so")) << qPrintable(r.err);
+
+    // A real library without the entry points: the comm library.
+    r = host({ "--component", kBuild + "/lib/libcw_comm.so" });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("\"Create\"")) << qPrintable(r.err);
+
+    r = host({ "--data", home_.filePath("nodata"), "--component", kBuild + "/lib/libcw_comm.so" });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("suite data")) << qPrintable(r.err);
+}
+
+TEST_F(HostRun, BadCommandLineOrScriptEndsWithStatus1)
+{
+    HostResult r = host({ "--no-such-option" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("--no-such-option"));
+    r = host({ "--script", script("add a.avi\nfly away\n") });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("line 2")) << qPrintable(r.err);
+    r = host({ "--script", home_.filePath("absent.txt") });
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
+{
+    {
+        CRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kSuiteKey));
+        ASSERT_TRUE(reg.WriteString("ORVT_LANG", "KR"));
+        ASSERT_TRUE(reg.WriteString("APP_TITLE", ""));
+    }
+    // Without a component the host stops after publishing its values.
+    HostResult r = host({ "--component", home_.filePath("none.so") });
+    ASSERT_EQ(r.status, 2) << qPrintable(r.err);
+
+    const QString user = home_.filePath("data/orvanta");
+    EXPECT_EQ(suiteValue("FOLDER"), user);
+    EXPECT_EQ(suiteValue("INIDIR"), user + "/ini");
+    EXPECT_EQ(suiteValue("CURRENT_PATH"), QStringLiteral(CW_SUITE_DIR));
+    EXPECT_EQ(suiteValue("IMAGEDIR"), QStringLiteral(CW_SUITE_DIR) + "/image");
+    EXPECT_EQ(suiteValue("ORVT_DEFAULT_MODELNAME"), "TX-07");
+    EXPECT_EQ(suiteValue("ORVT_DISPLAY_MODELNAME"), "TX-07");
+    EXPECT_EQ(suiteValue("ORVT_LANG"), "KR"); // kept
+    EXPECT_EQ(suiteValue("APP_TITLE"), ""); // kept, even empty
+    EXPECT_EQ(GetAppTitle(), kDefaultAppTitle); // which the editor shows as the default
+
+    // What the values point at is usable by the editor.
+    EXPECT_TRUE(QFileInfo::exists(GetModelIniPath())) << qPrintable(GetModelIniPath());
+    EXPECT_TRUE(QFileInfo::exists(GetStringIniPath()));
+    EXPECT_TRUE(QFileInfo::exists(GetImageFolder() + "tm_ui_topleft.png"));
+    EXPECT_TRUE(QDir(user + "/phone").exists());
+    for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" }) {
+        if (QFileInfo::exists(QStringLiteral(CW_SUITE_DIR) + "/" + lib)) {
+            EXPECT_TRUE(QFileInfo(user + "/" + lib).isSymLink()) << lib;
+        }
+    }
+
+    // The command line may change the model and the language.
+    r = host({ "--component", home_.filePath("none.so"), "--model", "ZT-500", "--lang", "en" });
+    ASSERT_EQ(r.status, 2);
+    EXPECT_EQ(GetDisplayModelName(), "ZT-500");
+    EXPECT_EQ(GetLanguage(), "EN");
+    EXPECT_TRUE(GetModelIniPath().endsWith("/ini/ZT-500.ini"));
+}
+
+TEST_F(HostRun, ScriptAddsAFileTakesAScreenshotAndQuits)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    const QString clip = home_.filePath("clip.avi");
+    ASSERT_EQ(QProcess::execute("ffmpeg",
+                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-f", "lavfi", "-i",
+                      "sine=frequency=440", "-t", "2", "-shortest", "-c:v", "mjpeg", "-c:a", "pcm_s16le", clip }),
+        0);
+    const QString shot = home_.filePath("shots/editor.png");
+    const QString phone = home_.filePath("phone");
+    HostResult r = host({ "--phone", phone, "--script",
+        script(QString("add \"%1\"\nwait 300\nmessage host 0x3063 0 \"hello status\"\n"
+                       "expect-status hello status\nscreenshot \"%2\"\nquit\n")
+                   .arg(clip, shot)) });
+    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains("> screenshot")) << qPrintable(r.out);
+    QImage img(shot);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_GE(img.width(), 800);
+    EXPECT_GE(img.height(), 500);
+    EXPECT_GT(colourCount(img), 3);
+    EXPECT_TRUE(QDir(phone).exists());
+    // The editor's work folder is left empty.
+    EXPECT_TRUE(QDir(home_.filePath("data/orvanta/Temp")).isEmpty());
+}
+
+TEST_F(HostRun, ScreenshotOptionSavesTheWindowAfterStartUp)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    const QString shot = home_.filePath("start.png");
+    HostResult r = host({ "--no-phone", "--screenshot", shot });
+    ASSERT_EQ(r.status, 0) << qPrintable(r.err);
+    QImage img(shot);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_GT(colourCount(img), 3);
+}
