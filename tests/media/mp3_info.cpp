@@ -1,0 +1,229 @@
+// MP3FileInfo on MP3 files made by the ffmpeg command (LAME, constant and
+// variable rate, ID3 v1 and v2 tags) and tags added with id3lib; broken,
+// truncated and non-MP3 inputs.
+// test-links: cw_mediainfo cw_config cw_platform
+#include "mediainfo/mp3_file_info.h"
+
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <id3/tag.h>
+#include <random>
+
+namespace {
+
+class Mp3Info : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new QTemporaryDir;
+        ASSERT_TRUE(dir_->isValid());
+        // Constant rate, both tag versions.
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:duration=3:sample_rate=44100", "-ac", "2",
+            "-c:a", "libmp3lame", "-b:a", "128k", "-id3v2_version", "3", "-write_id3v1", "1", "-metadata", "title=Tone",
+            "-metadata", "artist=Maker", "-metadata", "album=Album X", "-metadata", "track=7", "-metadata", "date=2024",
+            "-metadata", "composer=Comp", "-metadata", "copyright=(c) me", "-metadata", "encoded_by=Enc", "-metadata",
+            "comment=Note", Path("cbr.mp3") }));
+        // Variable rate: LAME writes the average into its Xing frame.
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "anoisesrc=d=4:c=pink:r=44100", "-ac", "2", "-c:a", "libmp3lame",
+            "-q:a", "0", "-id3v2_version", "3", "-metadata", "title=Noise", Path("vbr.mp3") }));
+        // Version 1 tag only (mono): both written, then the version 2 tag stripped.
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=2", "-c:a", "libmp3lame", "-b:a", "64k",
+            "-id3v2_version", "3", "-write_id3v1", "1", "-metadata", "title=T1", "-metadata", "artist=A1", "-metadata",
+            "album=B1", "-metadata", "comment=C1", "-metadata", "track=3", "-metadata", "date=1999", Path("v1.mp3") }));
+        ID3_Tag tag;
+        tag.Link(Local("v1.mp3").c_str(), ID3TT_ALL);
+        tag.Strip(ID3TT_ID3V2);
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static QString Path(const QString& name) { return dir_->filePath(name); }
+    static std::string Local(const QString& name) { return Path(name).toLocal8Bit().toStdString(); }
+
+    static QByteArray Read(const QString& name)
+    {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    static void ExpectCleared(const MP3FileInfo& info)
+    {
+        EXPECT_FALSE(info.IsValid());
+        EXPECT_EQ(info.FileSize(), 0xFFFFFFFFu);
+        EXPECT_EQ(info.PlayingTime(), 0);
+        EXPECT_EQ(info.BitRate(), 0);
+        EXPECT_TRUE(info.BitRateText().empty());
+        EXPECT_TRUE(info.FileName().empty());
+        EXPECT_FALSE(info.Title());
+        EXPECT_FALSE(info.HasV1Tag() || info.HasV2Tag() || info.HasLyrics());
+    }
+
+    static inline QTemporaryDir* dir_ = nullptr;
+};
+
+TEST_F(Mp3Info, ConstantRateHeaderAndTags)
+{
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(Local("cbr.mp3").c_str()));
+    EXPECT_TRUE(info.IsValid());
+    EXPECT_EQ(info.FileName(), Local("cbr.mp3"));
+    EXPECT_EQ(info.FileSize(), std::uint32_t(QFileInfo(Path("cbr.mp3")).size()));
+    EXPECT_TRUE(info.HasV1Tag());
+    EXPECT_TRUE(info.HasV2Tag());
+    EXPECT_FALSE(info.HasLyrics());
+
+    EXPECT_EQ(info.BitRate(), 128000);
+    EXPECT_EQ(info.VbrBitRate(), 0);
+    EXPECT_EQ(info.EffectiveBitRate(), 128000);
+    EXPECT_EQ(info.BitRateText(), "128 kbit/s");
+    EXPECT_EQ(info.SampleRate(), 44100);
+    EXPECT_EQ(info.PlayingTime(), 3);
+    EXPECT_EQ(info.LayerText(), "Layer III");
+    EXPECT_EQ(info.VersionText(), "MPEG 1");
+    EXPECT_NE(info.ChannelModeText().find("Stereo"), std::string::npos);
+
+    EXPECT_EQ(info.Title().value_or("-"), "Tone");
+    EXPECT_EQ(info.Artist().value_or("-"), "Maker");
+    EXPECT_EQ(info.Album().value_or("-"), "Album X");
+    EXPECT_EQ(info.Track().value_or("-"), "7");
+    EXPECT_EQ(info.Year().value_or("-"), "2024");
+    EXPECT_EQ(info.Composer().value_or("-"), "Comp");
+    EXPECT_EQ(info.Copyright().value_or("-"), "(c) me");
+    EXPECT_EQ(info.EncodedBy().value_or("-"), "Enc");
+    EXPECT_FALSE(info.OriginalArtist());
+    EXPECT_FALSE(info.UserUrl());
+
+    info.Clear();
+    ExpectCleared(info);
+}
+
+TEST_F(Mp3Info, VariableRate)
+{
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(Local("vbr.mp3").c_str()));
+    ASSERT_GT(info.VbrBitRate(), 0);
+    EXPECT_EQ(info.EffectiveBitRate(), info.VbrBitRate());
+    EXPECT_EQ(info.BitRateText(), std::to_string(info.VbrBitRate() / 1000) + " kbit/s (VBR)");
+    EXPECT_EQ(info.PlayingTime(), 4);
+    EXPECT_EQ(info.Title().value_or("-"), "Noise");
+    EXPECT_FALSE(info.Album());
+    EXPECT_TRUE(info.HasV2Tag());
+    EXPECT_FALSE(info.HasV1Tag());
+}
+
+TEST_F(Mp3Info, VersionOneTagOnly)
+{
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(Local("v1.mp3").c_str()));
+    EXPECT_TRUE(info.HasV1Tag());
+    EXPECT_FALSE(info.HasV2Tag());
+    EXPECT_EQ(info.BitRateText(), "64 kbit/s");
+    EXPECT_EQ(info.ChannelModeText(), "Single Channel");
+    EXPECT_EQ(info.Title().value_or("-"), "T1");
+    EXPECT_EQ(info.Artist().value_or("-"), "A1");
+    EXPECT_EQ(info.Album().value_or("-"), "B1");
+    EXPECT_EQ(info.Comment().value_or("-"), "C1");
+    EXPECT_EQ(info.Track().value_or("-"), "3");
+    EXPECT_EQ(info.Year().value_or("-"), "1999");
+    EXPECT_FALSE(info.Composer());
+}
+
+// The frames the ffmpeg command does not write (comment, original
+// performer, user URL) come from a tag written with id3lib.
+TEST_F(Mp3Info, FramesWrittenByTagLibrary)
+{
+    ASSERT_TRUE(QFile::copy(Path("vbr.mp3"), Path("id3lib.mp3")));
+    {
+        ID3_Tag tag;
+        tag.Link(Local("id3lib.mp3").c_str(), ID3TT_ALL);
+        ID3_Frame comment(ID3FID_COMMENT);
+        comment.GetField(ID3FN_LANGUAGE)->Set("eng");
+        comment.GetField(ID3FN_TEXT)->Set("A comment");
+        tag.AddFrame(comment);
+        ID3_Frame original(ID3FID_ORIGARTIST);
+        original.GetField(ID3FN_TEXT)->Set("First Performer");
+        tag.AddFrame(original);
+        ID3_Frame url(ID3FID_WWWUSER);
+        url.GetField(ID3FN_DESCRIPTION)->Set("home");
+        url.GetField(ID3FN_URL)->Set("http://example.org/");
+        tag.AddFrame(url);
+        ASSERT_NE(tag.Update(ID3TT_ID3V2), ID3TT_NONE);
+    }
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(Local("id3lib.mp3").c_str()));
+    EXPECT_TRUE(info.HasV2Tag());
+    EXPECT_EQ(info.Comment().value_or("-"), "A comment");
+    EXPECT_EQ(info.OriginalArtist().value_or("-"), "First Performer");
+    EXPECT_EQ(info.UserUrl().value_or("-"), "http://example.org/");
+    EXPECT_EQ(info.Title().value_or("-"), "Noise"); // kept from the file's own tag
+}
+
+TEST_F(Mp3Info, NotMp3InputsFailCleared)
+{
+    std::mt19937 rng(7);
+    QByteArray noise(20000, '\0');
+    for (char& c : noise)
+        c = char(rng() & 0x7F); // no 0xFF, so no frame sync anywhere
+    Write("noise.mp3", noise);
+    Write("empty.mp3", QByteArray());
+    ASSERT_TRUE(QDir(dir_->path()).mkpath("folder.mp3"));
+
+    MP3FileInfo info;
+    for (const char* name : { "noise.mp3", "empty.mp3", "folder.mp3", "missing.mp3" }) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(info.Open(Local(name).c_str()));
+        ExpectCleared(info);
+    }
+    EXPECT_FALSE(info.Open(""));
+    EXPECT_FALSE(info.Open(nullptr));
+    // The same object reads a good file afterwards.
+    EXPECT_TRUE(info.Open(Local("cbr.mp3").c_str()));
+    EXPECT_EQ(info.Title().value_or("-"), "Tone");
+}
+
+// A tag cut short, a tag with a lying size and a file cut in the middle of
+// the audio: either the facts of what is there or a clean failure.
+TEST_F(Mp3Info, TruncatedAndDamagedTags)
+{
+    const QByteArray good = Read("cbr.mp3");
+    ASSERT_GT(good.size(), 4000);
+    Write("cut-tag.mp3", good.left(60));
+    QByteArray lying = good;
+    lying[6] = 0x7F; // tag size far beyond the file
+    lying[7] = 0x7F;
+    Write("lying-size.mp3", lying);
+    QByteArray garbageTag = good;
+    for (int i = 10; i < 200; ++i)
+        garbageTag[i] = char(0xFF ^ i);
+    Write("garbage-tag.mp3", garbageTag);
+    Write("cut-audio.mp3", good.left(good.size() / 2));
+
+    MP3FileInfo info;
+    EXPECT_FALSE(info.Open(Local("cut-tag.mp3").c_str()));
+    ExpectCleared(info);
+    for (const char* name : { "lying-size.mp3", "garbage-tag.mp3" }) {
+        SCOPED_TRACE(name);
+        if (info.Open(Local(name).c_str()))
+            EXPECT_EQ(info.LayerText(), "Layer III");
+        else
+            ExpectCleared(info);
+    }
+    ASSERT_TRUE(info.Open(Local("cut-audio.mp3").c_str()));
+    EXPECT_EQ(info.BitRateText(), "128 kbit/s");
+    EXPECT_LE(info.PlayingTime(), 2);
+    EXPECT_FALSE(info.HasV1Tag()); // it was at the end
+}
+
+} // namespace
