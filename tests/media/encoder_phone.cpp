@@ -257,7 +257,9 @@ INSTANTIATE_TEST_SUITE_P(Containers, PhoneFormats,
         FormatRow { "d.skm", 2, 2, 5, "skm2", "mpeg4", "amr_nb" },
         FormatRow { "e.mp4", 2, 2, 0, "isom", "mpeg4", "aac" }, FormatRow { "f.3gp", 2, 2, 0, "3gp4", "mpeg4", "aac" },
         FormatRow { "g.3gp", 2, 1, 3, "3gp4", "h263", "amr_nb" },
-        FormatRow { "h.avi", 9, 2, 5, "", "mpeg4", "pcm_s16le" }),
+        FormatRow { "h.avi", 9, 2, 5, "", "mpeg4", "pcm_s16le" },
+        // A codec without audio values in the block still gets 8 kHz AAC.
+        FormatRow { "i.mp4", 2, 2, 6, "isom", "mpeg4", "aac" }),
     [](const ::testing::TestParamInfo<FormatRow>& info) {
         std::string name = info.param.file;
         std::replace(name.begin(), name.end(), '.', '_');
