@@ -101,17 +101,18 @@ bool CCW_MainFrame::CreatePanes()
 {
     if (!window_ || panesCreated_)
         return false;
-    innerSplitter_ = new CCW_SplitterWnd(window_);
-    innerSplitter_->setProperty("controlId", kInnerSplitterId);
-    window_->addWidget(innerSplitter_);
-
+    // Each splitter gets its panes before it joins its parent, so that no
+    // splitter is ever laid out empty (an empty splitter shrinks its parent).
     // The panes each later issue fills: toolbar and media list in the
     // thumbnail pane, the two previews in the preview pane, the menus in the
     // timeline pane.
+    innerSplitter_ = new CCW_SplitterWnd(nullptr);
+    innerSplitter_->setProperty("controlId", kInnerSplitterId);
     thumbnail_ = new CCW_ThumbnailContain(window_, innerSplitter_);
     innerSplitter_->addWidget(thumbnail_);
     preview_ = new CCW_PreviewContain(window_, innerSplitter_);
     innerSplitter_->addWidget(preview_);
+    window_->addWidget(innerSplitter_);
     timeline_ = new CCW_TimeLineContain(window_, window_);
     window_->addWidget(timeline_);
     if (!thumbnail_ || !preview_ || !timeline_)

@@ -81,13 +81,24 @@ bool CCW_SplitterWnd::AcceptsBarMouse(const QPoint& pos) const
     return pos.x() > left + kMinLeftWidth && pos.x() <= right - kDragRightMargin;
 }
 
+void CCW_SplitterWnd::SetIdealLeftWidth(int width)
+{
+    idealLeftWidth_ = width;
+    laidOut_ = false;
+    ApplyColumnRules(this->width(), idealLeftWidth_);
+}
+
 void CCW_SplitterWnd::resizeEvent(QResizeEvent* event)
 {
     // Until the first real layout, column 0 is at its ideal width.
     const QList<int> before = sizes();
     const int current = (laidOut_ && !before.isEmpty()) ? before.first() : idealLeftWidth_;
     CSplitterBase::resizeEvent(event);
-    const int width = event->size().width();
+    ApplyColumnRules(event->size().width(), current);
+}
+
+void CCW_SplitterWnd::ApplyColumnRules(int width, int current)
+{
     if (count() < 2 || width <= 0)
         return;
     const int bars = handleWidth();

@@ -41,8 +41,8 @@ public:
 
     explicit CCW_SplitterWnd(QWidget* parent);
 
-    // The width column 0 gets at the first layout.
-    void SetIdealLeftWidth(int width) { idealLeftWidth_ = width; }
+    // The width column 0 gets at the next layout (the column rules apply).
+    void SetIdealLeftWidth(int width);
 
     bool AcceptsBarMouse(const QPoint& pos) const override;
 
@@ -50,6 +50,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    int idealLeftWidth_ = 0;
+    // Sizes the columns for a client width, with current the width column 0
+    // has (or is meant to have).
+    void ApplyColumnRules(int width, int current);
+
+    int idealLeftWidth_ = kIdealLeftWidth;
     bool laidOut_ = false;
 };

@@ -70,6 +70,7 @@ protected:
         SetSuiteValue("FOLDER", suite.path());
         SetSuiteValue("ORVT_DEFAULT_MODELNAME", "tx-07");
         host.resize(1000, 600);
+        host.show();
         ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
     }
     void TearDown() override { frame.Destroy(); }

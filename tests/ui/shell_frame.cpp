@@ -1,0 +1,225 @@
+// test-links: cw_shell cw_project cw_export cw_config cw_platform
+// The main frame's window: row and column size rules, the splitter bars, the
+// work folder, the host object poll and the frame's life cycle.
+#include "project/timeline_view.h"
+#include "shell/work_folder.h"
+#include "shell_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+using Frame = ShellTest;
+
+int TimelineHeight(CCW_MainFrame& f)
+{
+    return f.window()->sizes().value(1);
+}
+
+TEST_F(Frame, TallWindowsKeepTheTimelineRowAt219Pixels)
+{
+    frame.window()->resize(1000, 600);
+    EXPECT_EQ(TimelineHeight(frame), 219);
+    EXPECT_EQ(frame.window()->sizes().value(0), 600 - 219 - 5);
+    frame.window()->resize(1000, 359);
+    EXPECT_EQ(TimelineHeight(frame), 219);
+    EXPECT_EQ(frame.window()->sizes().value(0), 359 - 219 - 5);
+}
+
+TEST_F(Frame, ShortWindowsKeepTheirRowSizes)
+{
+    frame.window()->resize(1000, 340);
+    frame.window()->setSizes({ 200, 135 });
+    frame.window()->resize(1000, 358);
+    EXPECT_EQ(TimelineHeight(frame), 135);
+    frame.window()->resize(1000, 359);
+    EXPECT_EQ(TimelineHeight(frame), 219);
+}
+
+TEST_F(Frame, ColumnRulesOfTheInnerSplitter)
+{
+    CCW_SplitterWnd* inner = frame.innerSplitter();
+    frame.window()->resize(1000, 600);
+    ASSERT_EQ(inner->width(), 1000);
+    EXPECT_EQ(inner->sizes().value(0), 510); // the ideal width
+
+    // Narrowing keeps 272 pixels for the right column.
+    frame.window()->resize(700, 600);
+    EXPECT_EQ(inner->sizes().value(1), 272);
+    EXPECT_EQ(inner->sizes().value(0), 700 - 272 - 5);
+
+    // A left column below 120 pixels is widened again.
+    inner->setSizes({ 60, 635 });
+    ASSERT_LT(inner->sizes().value(0), 120);
+    frame.window()->resize(720, 600);
+    EXPECT_EQ(inner->sizes().value(0), 120);
+
+    // Widening leaves a left column that fits alone.
+    frame.window()->resize(1200, 600);
+    EXPECT_EQ(inner->sizes().value(0), 120);
+}
+
+TEST_F(Frame, BarsReactOnlyWhereAllowed)
+{
+    frame.window()->resize(1000, 600);
+    CCW_SplitterWnd* inner = frame.innerSplitter();
+    EXPECT_FALSE(inner->AcceptsBarMouse({ 120, 5 }));
+    EXPECT_TRUE(inner->AcceptsBarMouse({ 121, 5 }));
+    EXPECT_TRUE(inner->AcceptsBarMouse({ 1000 - 265, 5 }));
+    EXPECT_FALSE(inner->AcceptsBarMouse({ 1000 - 264, 5 }));
+    EXPECT_FALSE(frame.window()->AcceptsBarMouse({ 500, 376 }));
+
+    // A press on the frame's bar does not move it.
+    QSplitterHandle* bar = frame.window()->handle(1);
+    const QList<int> before = frame.window()->sizes();
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(500, 2));
+    QTest::mouseMove(bar, QPoint(500, -100));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(500, -100));
+    EXPECT_EQ(frame.window()->sizes(), before);
+}
+
+TEST_F(Frame, BarsAreDrawnInTheSplitterColour)
+{
+    frame.window()->resize(1000, 600);
+    const QImage bar = frame.window()->handle(1)->grab().toImage();
+    ASSERT_FALSE(bar.isNull());
+    EXPECT_EQ(bar.pixelColor(bar.width() / 2, bar.height() / 2), QColor(80, 108, 177));
+    EXPECT_EQ(frame.window()->handleWidth(), 5);
+    EXPECT_EQ(frame.innerSplitter()->handleWidth(), 5);
+}
+
+TEST_F(Frame, WindowTree)
+{
+    QWidget* w = frame.window();
+    EXPECT_EQ(w->parentWidget(), &host);
+    EXPECT_EQ(w->geometry(), host.rect());
+    EXPECT_EQ(frame.window()->widget(0), frame.innerSplitter());
+    EXPECT_EQ(frame.window()->widget(1), frame.timelinePane());
+    EXPECT_EQ(frame.innerSplitter()->widget(0), frame.thumbnailPane());
+    EXPECT_EQ(frame.innerSplitter()->widget(1), frame.previewPane());
+    EXPECT_EQ(frame.innerSplitter()->property("controlId").toInt(), 0xE900);
+    ASSERT_NE(frame.timelinePane()->timeline(), nullptr);
+    EXPECT_EQ(frame.timelinePane()->timeline()->view(kVoiceTrack)->windowTitle(), "Voice TimeLine");
+    EXPECT_TRUE(frame.panesCreated());
+    // One editor per process.
+    EXPECT_EQ(frame.Create(nullptr, nullptr, &host), nullptr);
+    EXPECT_TRUE(frame.window());
+}
+
+TEST_F(Frame, SettingsAndDeviceNames)
+{
+    EXPECT_EQ(frame.suiteFolder(), suite.path());
+    EXPECT_EQ(frame.workFolder(), suite.path() + "/Temp");
+    EXPECT_EQ(frame.deviceNames(), "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07");
+    EXPECT_TRUE(frame.IsConnectedDeviceName("tx-07"));
+    EXPECT_FALSE(frame.IsConnectedDeviceName("tx-35"));
+    EXPECT_TRUE(frame.suiteKey().IsOpen());
+    EXPECT_EQ(frame.textCallback(), &FixtureText);
+}
+
+TEST_F(Frame, FrameCacheIsFreed)
+{
+    frame.frameCache().push_back({ 0, std::vector<std::uint8_t>(176 * 144 * 3 / 2) });
+    frame.frameCache().push_back({ 1, std::vector<std::uint8_t>(176 * 144 * 3 / 2) });
+    frame.FreeFrameCache();
+    EXPECT_TRUE(frame.frameCache().empty());
+}
+
+// ---------------------------------------------------------------------------
+
+void Fill(const QString& folder)
+{
+    ASSERT_TRUE(QDir().mkpath(folder + "/sub/deeper"));
+    for (const char* name : { "/a.avi", "/sub/b.wav", "/sub/deeper/c.yuv", "/.hidden" }) {
+        QFile f(folder + QString::fromLatin1(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("data");
+    }
+    QFile::setPermissions(folder + "/sub/b.wav", QFileDevice::ReadOwner);
+}
+
+bool ExistsAndEmpty(const QString& folder)
+{
+    QDir dir(folder);
+    return dir.exists() && dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+TEST_F(Frame, WorkFolderIsEmptyAfterCreateAndAfterDestroy)
+{
+    const QString temp = frame.workFolder();
+    EXPECT_TRUE(ExistsAndEmpty(temp));
+    Fill(temp);
+    frame.Destroy();
+    EXPECT_FALSE(frame.window());
+    EXPECT_FALSE(frame.panesCreated());
+    EXPECT_TRUE(ExistsAndEmpty(temp));
+
+    // Files left behind are gone again after the next Create.
+    Fill(temp);
+    ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
+    EXPECT_TRUE(ExistsAndEmpty(temp));
+}
+
+TEST_F(Frame, DestroyingTheHostWindowAlsoEmptiesTheWorkFolder)
+{
+    auto* parent = new QWidget(&host);
+    frame.Destroy();
+    ASSERT_NE(frame.Create(&FixtureText, nullptr, parent), nullptr);
+    Fill(frame.workFolder());
+    delete parent;
+    EXPECT_FALSE(frame.window());
+    EXPECT_TRUE(ExistsAndEmpty(frame.workFolder()));
+}
+
+TEST(WorkFolder, ResetCreatesAMissingFolderAndReplacesAFile)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("x/Temp");
+    EXPECT_TRUE(ResetWorkFolder(missing));
+    EXPECT_TRUE(ExistsAndEmpty(missing));
+
+    const QString file = dir.filePath("Temp");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_TRUE(ResetWorkFolder(file));
+    EXPECT_TRUE(ExistsAndEmpty(file));
+
+    // A link inside is removed, its target left alone.
+    QTemporaryDir outside;
+    QFile keep(outside.filePath("keep.txt"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    ASSERT_TRUE(QFile::link(outside.path(), file + "/link"));
+    EXPECT_TRUE(ResetWorkFolder(file));
+    EXPECT_TRUE(QFile::exists(outside.filePath("keep.txt")));
+    EXPECT_FALSE(ResetWorkFolder(""));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Frame, HostPollStopsOnceThePhoneLinkExists)
+{
+    EXPECT_TRUE(frame.hostPollRunning());
+    EXPECT_EQ(frame.hostPhoneLink(), nullptr);
+    QObject link;
+    host.setProperty(kHostPhoneLinkProperty, QVariant::fromValue<QObject*>(&link));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.hostPhoneLink() != nullptr; }, 3000));
+    EXPECT_EQ(frame.hostPhoneLink(), &link);
+    EXPECT_FALSE(frame.hostPollRunning());
+}
+
+TEST_F(Frame, AddMovieListReachesTheMediaList)
+{
+    AttachPanes();
+    frame.AddMovieList("/m/Clip.avi");
+    ASSERT_EQ(mediaList->sent.size(), 1u);
+    EXPECT_EQ(mediaList->sent[0].message, msg::AddMovieList);
+    EXPECT_EQ(mediaList->sent[0].wParam, 0u);
+    EXPECT_EQ(mediaList->texts, QStringList { "/m/Clip.avi" });
+}
+
+} // namespace
