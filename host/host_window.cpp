@@ -3,13 +3,33 @@
 #include "host_api.h"
 #include "phone_link.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+namespace {
+
+// The editor's parent window. The editor sends its status messages to its
+// parent; this widget hands every message on to the host's main window.
+class EditorHost : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() >= QEvent::User && dynamic_cast<MessageEvent*>(e))
+            return QCoreApplication::sendEvent(window(), e);
+        return QWidget::event(e);
+    }
+};
+
+} // namespace
+
 HostWindow::HostWindow(PhoneLink* phone, const QString& commLibrary, QWidget* parent)
     : MessageWindow<QMainWindow>(parent)
-    , editorParent_(new QWidget(this))
+    , editorParent_(new EditorHost(this))
     , phoneLabel_(new QLabel(this))
 {
     setObjectName("HostWindow");

@@ -301,6 +301,10 @@ TEST(HostWindowTest, PublishesThePhoneAndShowsStatusMessages)
     EXPECT_EQ(SendMessage(&w, msg::HostStatus, 0, 0), 1);
     EXPECT_EQ(w.statusText(), QString());
     EXPECT_EQ(SendMessage(&w, msg::HostNoop, 0, 0), 0);
+    // The editor tells its parent window, which passes the message on.
+    QString fromEditor = "sent to the editor's parent";
+    EXPECT_EQ(SendMessage(w.editorParent(), msg::HostStatus, 0, ToLParam(&fromEditor)), 1);
+    EXPECT_EQ(w.statusText(), fromEditor);
 
     // The component's own copy of the message layer may number its events
     // differently; the window still takes them.
