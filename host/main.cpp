@@ -96,7 +96,7 @@ int main(int argc, char** argv)
         moviesDir = QDir::homePath();
     if (!InstallIniFiles(layout.dataDir + "/ini", layout.iniDir(), moviesDir, &error))
         warn(error);
-    LinkEncoderLibraries(layout.dataDir, layout.userDir);
+    LinkDataIntoSuiteFolder(layout.dataDir, layout.userDir);
 
     // Registry values: defaults on first run, then what the command line asks.
     QStringList written;

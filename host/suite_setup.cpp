@@ -70,14 +70,14 @@ bool InstallIniFiles(const QString& templateDir, const QString& iniDir, const QS
     return true;
 }
 
-void LinkEncoderLibraries(const QString& dataDir, const QString& userDir)
+void LinkDataIntoSuiteFolder(const QString& dataDir, const QString& userDir)
 {
     QDir().mkpath(userDir);
-    for (const QString& lib : kEncoderLibraries) {
-        const QString target = QFileInfo(dataDir + '/' + lib).absoluteFilePath();
+    for (const QString& name : kLinkedDataNames) {
+        const QString target = QFileInfo(dataDir + '/' + name).absoluteFilePath();
         if (!QFileInfo::exists(target))
             continue;
-        const QString link = userDir + '/' + lib;
+        const QString link = userDir + '/' + name;
         const QFileInfo info(link);
         if (info.isSymLink()) {
             if (info.symLinkTarget() == target)
@@ -96,7 +96,7 @@ QList<RegistryDefault> SuiteDefaults(const SuiteLayout& layout, const QString& l
         { "FOLDER", layout.userDir },
         { "IMAGEDIR", layout.imageDir() },
         { "INIDIR", layout.iniDir() },
-        { "CURRENT_PATH", layout.dataDir },
+        { "CURRENT_PATH", layout.userDir },
         { "APP_TITLE", QString::fromLatin1(kDefaultAppTitle) },
         { "ORVT_DEFAULT_MODELNAME", "TX-07" },
         { "ORVT_DISPLAY_MODELNAME", "TX-07" },

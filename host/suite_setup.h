@@ -6,8 +6,11 @@
 //    tables, skin images, INI templates) and the encoder libraries; build/suite
 //    in a build tree, <prefix>/share/orvanta/suite when installed;
 //  - the user suite folder, $XDG_DATA_HOME/orvanta: the suite's installation
-//    folder as the editor sees it ("FOLDER": its Temp folder, links to the
-//    encoder libraries), the INI files ("INIDIR") and the simulated phone.
+//    folder as the editor sees it ("FOLDER", "CURRENT_PATH": its Temp folder,
+//    links to the encoder libraries and to the skin of the data folder, which
+//    every start points at the running host's data), the INI files
+//    ("INIDIR") and the simulated phone. The registry values therefore stay
+//    valid when another build or installation of the host runs.
 #pragma once
 
 #include <QString>
@@ -17,7 +20,7 @@ struct SuiteLayout {
     QString dataDir; // bundled data
     QString userDir; // $XDG_DATA_HOME/orvanta
     QString iniDir() const { return userDir + "/ini"; }
-    QString imageDir() const { return dataDir + "/image"; }
+    QString imageDir() const { return userDir + "/image"; }
     QString tablesDir() const { return dataDir + "/tables"; }
     QString defaultPhoneDir() const { return userDir + "/phone"; }
 };
@@ -34,10 +37,11 @@ QString UserSuiteDir();
 // the user's movie folder. A file is rewritten only when its content differs.
 bool InstallIniFiles(const QString& templateDir, const QString& iniDir, const QString& moviesDir, QString* error);
 
-// Makes userDir/<library> a symbolic link to dataDir/<library> for each
-// encoder library that dataDir holds. A regular file of that name is kept.
-void LinkEncoderLibraries(const QString& dataDir, const QString& userDir);
-inline const QStringList kEncoderLibraries = { "libOTTEnc.so", "libOTTAVIEncoder.so" };
+// Makes userDir/<name> a symbolic link to dataDir/<name> for each of the
+// encoder libraries and the image folder that dataDir holds. A link to
+// elsewhere is replaced; a real file or folder of that name is kept.
+void LinkDataIntoSuiteFolder(const QString& dataDir, const QString& userDir);
+inline const QStringList kLinkedDataNames = { "libOTTEnc.so", "libOTTAVIEncoder.so", "image" };
 
 struct RegistryDefault {
     QString name;

@@ -373,7 +373,7 @@ TEST(HostCommandLine, ParsesOptionsAndFiles)
     EXPECT_FALSE(ParseHostOptions({ "--script" }, &error));
 }
 
-TEST(HostSuiteSetup, InstallsIniFilesAndLinksEncoderLibraries)
+TEST(HostSuiteSetup, InstallsIniFilesAndLinksTheBundledData)
 {
     QTemporaryDir dir;
     writeFile(dir.filePath("data/ini/orvt.ini"), "[DESKTOP PATH]\nCAMCORDER0=1,{MOVIES}\n");
@@ -392,9 +392,11 @@ TEST(HostSuiteSetup, InstallsIniFilesAndLinksEncoderLibraries)
     QFile::link("/nowhere/libOTTEnc.so", user + "/libOTTEnc.so"); // stale link of another build
     writeFile(user + "/libOTTAVIEncoder.so", "user's own copy");
     writeFile(dir.filePath("data/libOTTAVIEncoder.so"), "bundled");
-    LinkEncoderLibraries(dir.filePath("data"), user);
+    writeFile(dir.filePath("data/image/a.png"), "png");
+    LinkDataIntoSuiteFolder(dir.filePath("data"), user);
     EXPECT_EQ(QFileInfo(user + "/libOTTEnc.so").symLinkTarget(),
         QFileInfo(dir.filePath("data/libOTTEnc.so")).absoluteFilePath());
     EXPECT_EQ(readFile(user + "/libOTTEnc.so"), "encoder");
     EXPECT_EQ(readFile(user + "/libOTTAVIEncoder.so"), "user's own copy");
+    EXPECT_EQ(readFile(user + "/image/a.png"), "png");
 }

@@ -134,8 +134,8 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
     const QString user = home_.filePath("data/orvanta");
     EXPECT_EQ(suiteValue("FOLDER"), user);
     EXPECT_EQ(suiteValue("INIDIR"), user + "/ini");
-    EXPECT_EQ(suiteValue("CURRENT_PATH"), QStringLiteral(CW_SUITE_DIR));
-    EXPECT_EQ(suiteValue("IMAGEDIR"), QStringLiteral(CW_SUITE_DIR) + "/image");
+    EXPECT_EQ(suiteValue("CURRENT_PATH"), user);
+    EXPECT_EQ(suiteValue("IMAGEDIR"), user + "/image");
     EXPECT_EQ(suiteValue("ORVT_DEFAULT_MODELNAME"), "TX-07");
     EXPECT_EQ(suiteValue("ORVT_DISPLAY_MODELNAME"), "TX-07");
     EXPECT_EQ(suiteValue("ORVT_LANG"), "KR"); // kept
@@ -146,6 +146,7 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
     EXPECT_TRUE(QFileInfo::exists(GetModelIniPath())) << qPrintable(GetModelIniPath());
     EXPECT_TRUE(QFileInfo::exists(GetStringIniPath()));
     EXPECT_TRUE(QFileInfo::exists(GetImageFolder() + "tm_ui_topleft.png"));
+    EXPECT_TRUE(QFileInfo::exists(GetCurrentPath() + "/image/progress_bar1.png"));
     EXPECT_TRUE(QDir(user + "/phone").exists());
     for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" }) {
         if (QFileInfo::exists(QStringLiteral(CW_SUITE_DIR) + "/" + lib)) {
