@@ -45,6 +45,31 @@ bool IsOutputStream(const AVStream* st)
     return type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
 }
 
+// The full-range ("J") YUV formats as their plain twins with the range
+// given separately, the way the scaler wants them.
+AVPixelFormat PlainFormat(AVPixelFormat format, bool* fullRange)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
 std::uint32_t RiffTag(AVCodecID id, bool video)
 {
     const AVCodecTag* const tables[]
@@ -80,6 +105,7 @@ struct CMediaDet::Impl {
     bool eof = false, draining = false;
     std::int64_t decoded = 0;
     std::unique_ptr<SwsContext, ScalerFreer> scaler;
+    std::vector<std::uint8_t> scratch;
 
     const AVStream* stream() const { return format->streams[streams[current]]; }
     void closeDecoder();
@@ -491,10 +517,16 @@ HRESULT CMediaDet::GetBitmapBits(
     const AVFrame* frame = d_->frameAt(streamTime < 0 ? 0 : streamTime);
     if (!frame || frame->width < 1 || frame->height < 1)
         return E_FAIL;
-    d_->scaler.reset(sws_getCachedContext(d_->scaler.release(), frame->width, frame->height,
-        AVPixelFormat(frame->format), width, height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat source = PlainFormat(AVPixelFormat(frame->format), &fullRange);
+    d_->scaler.reset(sws_getCachedContext(d_->scaler.release(), frame->width, frame->height, source, width, height,
+        AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!d_->scaler)
         return E_FAIL;
+    const int* sourceMatrix
+        = sws_getCoefficients(frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(
+        d_->scaler.get(), sourceMatrix, fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 
     BITMAPINFOHEADER header {};
     header.biSize = sizeof header;
@@ -507,13 +539,20 @@ HRESULT CMediaDet::GetBitmapBits(
     std::memcpy(buffer, &header, sizeof header);
     std::uint8_t* pixels = reinterpret_cast<std::uint8_t*>(buffer) + sizeof header;
     const int rowBytes = DibRowBytes(width, 24);
-    if (rowBytes != width * 3)
-        std::memset(pixels, 0, std::size_t(rowBytes) * std::size_t(height));
-    // Bottom-up: the first picture row goes to the last row in memory.
-    std::uint8_t* dst[4] = { pixels + std::ptrdiff_t(rowBytes) * (height - 1), nullptr, nullptr, nullptr };
-    const int dstStride[4] = { -rowBytes, 0, 0, 0 };
+    // The scaler may write past the end of a row, so it fills an aligned
+    // scratch picture that is then copied row by row, bottom-up.
+    const int scratchStride = (width * 3 + 63) & ~63;
+    d_->scratch.resize(std::size_t(scratchStride) * std::size_t(height) + 64);
+    std::uint8_t* dst[4] = { d_->scratch.data(), nullptr, nullptr, nullptr };
+    const int dstStride[4] = { scratchStride, 0, 0, 0 };
     if (sws_scale(d_->scaler.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride) != height)
         return E_FAIL;
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = pixels + std::ptrdiff_t(rowBytes) * (height - 1 - y);
+        std::memcpy(row, d_->scratch.data() + std::ptrdiff_t(scratchStride) * y, std::size_t(width) * 3);
+        if (rowBytes != width * 3)
+            std::memset(row + width * 3, 0, std::size_t(rowBytes - width * 3));
+    }
     return S_OK;
 }
 
