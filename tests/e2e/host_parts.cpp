@@ -14,9 +14,11 @@
 #include "suite_setup.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -216,6 +218,34 @@ TEST(HostSuiteData, EveryImageOfTheTableIsDrawnAndLoads)
         }
     }
     EXPECT_GT(checked, 100);
+}
+
+// Lookups written with literal names in the editor's sources must find an
+// entry: an empty text or a missing skin image is a bug in the default data.
+TEST(HostSuiteData, EveryLiteralLookupOfTheEditorIsAnswered)
+{
+    HostResources r;
+    ASSERT_TRUE(r.load(kSuite + "/tables", "EN"));
+    const QRegularExpression call(
+        R"re(\b(GetResourceText|GetResourceInt|GetResourceImagePath|MakeSkinFont)\s*\((?:[^,()"]+,)?\s*"([^"]+)"\s*,\s*"([^"]+)")re");
+    QDirIterator it(
+        QStringLiteral(CW_SOURCE_DIR) + "/src", { "*.cpp", "*.h" }, QDir::Files, QDirIterator::Subdirectories);
+    int lookups = 0;
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString code = QString::fromUtf8(readFile(file));
+        for (auto m = call.globalMatch(code); m.hasNext();) {
+            const auto match = m.next();
+            const QString section = match.captured(2), key = match.captured(3);
+            const bool image = match.captured(1) == "GetResourceImagePath";
+            const QString value = image ? r.image(section, key) : r.text(section, key);
+            EXPECT_FALSE(value.isEmpty())
+                << qPrintable(QFileInfo(file).fileName()) << " asks for " << qPrintable(section + "/" + key)
+                << "; add it to data/suite/tables/" << (image ? "image.ini" : "text_EN.ini and text_KR.ini");
+            ++lookups;
+        }
+    }
+    EXPECT_GT(lookups, 0);
 }
 
 TEST(HostSuiteData, ModelAndSuiteIniFilesReadWithTheEditorsReader)
