@@ -58,7 +58,11 @@ enum class Glyph {
     Frames,
     Disk,
     Send,
-    Clock
+    Clock,
+    Plus,
+    Minus,
+    Fit,
+    Phone
 };
 
 void drawGlyph(QPainter& p, Glyph g, const QRectF& r, const QColor& c)
@@ -107,6 +111,7 @@ void drawGlyph(QPainter& p, Glyph g, const QRectF& r, const QColor& c)
         poly({ { -2.5, -1.5 }, { 2.5, -1.5 }, { 2, 3.5 }, { -2, 3.5 } });
         break;
     case Glyph::Grid:
+        p.setPen(Qt::NoPen);
         for (int i = 0; i < 2; ++i)
             for (int j = 0; j < 2; ++j)
                 p.drawRect(QRectF(m + QPointF(-3.5 + i * 4, -3.5 + j * 4) * u, QSizeF(3 * u, 3 * u)));
@@ -188,6 +193,23 @@ void drawGlyph(QPainter& p, Glyph g, const QRectF& r, const QColor& c)
         break;
     case Glyph::Send:
         poly({ { -4, -0.8 }, { 1, -0.8 }, { 1, -3 }, { 4, 0 }, { 1, 3 }, { 1, 0.8 }, { -4, 0.8 } });
+        break;
+    case Glyph::Plus:
+        p.drawLine(m + QPointF(-3, 0) * u, m + QPointF(3, 0) * u);
+        p.drawLine(m + QPointF(0, -3) * u, m + QPointF(0, 3) * u);
+        break;
+    case Glyph::Minus:
+        p.drawLine(m + QPointF(-3, 0) * u, m + QPointF(3, 0) * u);
+        break;
+    case Glyph::Fit:
+        poly({ { -4, 0 }, { -1.5, -2 }, { -1.5, 2 } });
+        poly({ { 4, 0 }, { 1.5, -2 }, { 1.5, 2 } });
+        p.drawLine(m + QPointF(-2, 0) * u, m + QPointF(2, 0) * u);
+        break;
+    case Glyph::Phone:
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(m + QPointF(-2.2, -4) * u, QSizeF(4.4 * u, 8 * u)), u, u);
+        p.drawLine(m + QPointF(-0.6, 3) * u, m + QPointF(0.6, 3) * u);
         break;
     case Glyph::Clock:
         p.setBrush(Qt::NoBrush);
@@ -535,6 +557,16 @@ QHash<QString, Recipe> recipes()
                                          p.drawPolygon(QPolygonF({ QPointF(0, 0), QPointF(11, 0), QPointF(5.5, 8) }));
                                          p.fillRect(QRectF(5, 6, 1.5, 26), kRecord);
                                      } };
+    // Edit menu under the timeline (zoom, preview, save).
+    r["cw_editmenu_background.png"] = gradientPiece(8, 210, QColor(236, 240, 250), QColor(206, 216, 236));
+    r["cw_editmenu_preview.png"] = buttonStrip(90, 24, Glyph::Play, "Preview");
+    r["cw_editmenu_stop.png"] = buttonStrip(90, 24, Glyph::Stop, "Stop");
+    r["cw_editmenu_save.png"] = buttonStrip(90, 24, Glyph::Disk, "Save");
+    r["cw_editmenu_send2phone.png"] = buttonStrip(90, 24, Glyph::Phone, "To phone");
+    r["cw_editmenu_zoomin.png"] = buttonStrip(24, 24, Glyph::Plus);
+    r["cw_editmenu_zoomout.png"] = buttonStrip(24, 24, Glyph::Minus);
+    r["cw_editmenu_zoomfit.png"] = buttonStrip(24, 24, Glyph::Fit);
+    r["cw_slider_zoom_back.png"] = trackPiece(120, 13, 1);
     // Media browser toolbars and frames.
     r["me_toolbar_left.png"] = corner(8, 30, QColor(236, 240, 250), QColor(196, 206, 230), false, true);
     r["me_toolbar_mid.png"] = gradientPiece(8, 30, QColor(236, 240, 250), QColor(196, 206, 230), true, true);
