@@ -75,6 +75,8 @@ CCW_MainFrame::~CCW_MainFrame()
 
 QWidget* CCW_MainFrame::Create(HostTextCallback text, HostImageCallback image, QWidget* parent)
 {
+    if (window_)
+        return nullptr; // one editor per process
     SetResourceCallbacks(text, image);
     // The platform needs no OLE or common-control set-up here.
     if (!CreateFrameWindow(parent))
@@ -132,7 +134,7 @@ bool CCW_MainFrame::CreatePanes()
         suiteFolder_.clear();
 
     pollTimer_.start(kHostPollMs, window_);
-    ResetWorkFolder(workFolder());
+    ResetOwnWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
     ApplyRowSizes();
     return true;
@@ -153,7 +155,15 @@ void CCW_MainFrame::OnWindowDestroyed()
 {
     panesCreated_ = 0;
     pollTimer_.stop();
-    ResetWorkFolder(workFolder());
+    ResetOwnWorkFolder();
+}
+
+void CCW_MainFrame::ResetOwnWorkFolder()
+{
+    // Without a suite folder the work folder would be "/Temp", a folder the
+    // editor does not own: it is left alone.
+    if (!suiteFolder_.isEmpty())
+        ResetWorkFolder(workFolder());
 }
 
 QString CCW_MainFrame::workFolder() const

@@ -112,6 +112,7 @@ private:
     LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled);
     void OnHostPoll();
     void OnWindowDestroyed();
+    void ResetOwnWorkFolder();
     void ApplyRowSizes();
     LRESULT SetStatus(WPARAM file, LPARAM text);
     LRESULT TellHostStatus(const QString& text);

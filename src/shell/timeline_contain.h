@@ -32,6 +32,10 @@ public:
     QWidget* mediaMenu() const { return mediaMenu_; }
     QWidget* editMenu() const { return editMenu_; }
 
+    // The main frame, for panes that send to it directly (0x5501 and the
+    // messages whose number also travels down through this container).
+    QObject* frame() const { return frame_; }
+
 protected:
     LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 

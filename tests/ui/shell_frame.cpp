@@ -1,12 +1,14 @@
 // test-links: cw_shell cw_project cw_export cw_config cw_platform
 // The main frame's window: row and column size rules, the splitter bars, the
 // work folder, the host object poll and the frame's life cycle.
+#include "config/suite_settings.h"
 #include "project/timeline_view.h"
 #include "shell/work_folder.h"
 #include "shell_fixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -120,14 +122,6 @@ TEST_F(Frame, SettingsAndDeviceNames)
     EXPECT_EQ(frame.textCallback(), &FixtureText);
 }
 
-TEST_F(Frame, FrameCacheIsFreed)
-{
-    frame.frameCache().push_back({ 0, std::vector<std::uint8_t>(176 * 144 * 3 / 2) });
-    frame.frameCache().push_back({ 1, std::vector<std::uint8_t>(176 * 144 * 3 / 2) });
-    frame.FreeFrameCache();
-    EXPECT_TRUE(frame.frameCache().empty());
-}
-
 // ---------------------------------------------------------------------------
 
 void Fill(const QString& folder)
@@ -172,6 +166,21 @@ TEST_F(Frame, DestroyingTheHostWindowAlsoEmptiesTheWorkFolder)
     delete parent;
     EXPECT_FALSE(frame.window());
     EXPECT_TRUE(ExistsAndEmpty(frame.workFolder()));
+}
+
+TEST_F(Frame, NoSuiteFolderLeavesTheFileSystemAlone)
+{
+    frame.Destroy();
+    CRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kSuiteKey));
+    ASSERT_TRUE(reg.WriteString("FOLDER", QString(300, 'x'))); // too long to read
+    const bool existed = QFileInfo::exists("/Temp");
+    ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
+    EXPECT_EQ(frame.suiteFolder(), "");
+    EXPECT_EQ(frame.workFolder(), "/Temp");
+    frame.Destroy();
+    EXPECT_EQ(QFileInfo::exists("/Temp"), existed);
+    ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
 }
 
 TEST(WorkFolder, ResetCreatesAMissingFolderAndReplacesAFile)

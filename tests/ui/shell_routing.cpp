@@ -220,18 +220,6 @@ TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
     EXPECT_EQ(timeline()->activeTrack(), kAudioTrack);
 }
 
-TEST_F(Routing, TimelineMenuMessagesReachTheTimeline)
-{
-    AttachPanes();
-    AddVoiceClip();
-    SendMessage(frame.timelinePane(), msg::SetZoom, 0, 19);
-    SendMessage(frame.timelinePane(), msg::SetScroll, 0, 40);
-    EXPECT_EQ(timeline()->view(kAudioTrack)->pixelsPerMinute(), 19);
-    EXPECT_EQ(timeline()->view(kAudioTrack)->scrollOffset(), 40);
-    SendMessage(frame.timelinePane(), msg::DeleteFromTrack, kVoiceTrack, 0);
-    EXPECT_TRUE(timeline()->IsEmpty());
-}
-
 TEST_F(Routing, FileGoneReachesEveryPane)
 {
     AttachPanes();

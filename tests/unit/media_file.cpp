@@ -103,26 +103,6 @@ TEST(MediaFile, SetFileDerivesKindFromTheEnding)
     EXPECT_EQ(empty.kind(), MediaKind::Sound);
 }
 
-TEST(MediaFile, SettersOnAFilledRecord)
-{
-    CMediaFile r = Filled();
-    EXPECT_TRUE(r.SetTrim(1000, 3000));
-    EXPECT_EQ(r.mediaStart(), 1000u);
-    EXPECT_EQ(r.length(), 3000u);
-    EXPECT_EQ(r.mediaStop(), 4000u);
-    EXPECT_TRUE(r.SetPlacement(6000, 2000));
-    EXPECT_EQ(r.timelineStart(), 6000u);
-    EXPECT_EQ(r.timelineStop(), 8000u);
-    EXPECT_TRUE(r.SetSize(176, 144));
-    EXPECT_EQ(r.width(), 176);
-    EXPECT_EQ(r.height(), 144);
-    EXPECT_TRUE(r.SetKind(MediaKind::VideoOnly));
-    EXPECT_EQ(r.kind(), MediaKind::VideoOnly);
-    MediaRect box { 5, 6, 7, 8 };
-    r.SetRect(box);
-    EXPECT_EQ(r.rect(), box);
-}
-
 TEST(MediaFile, AssignRefusesAnEmptyRecordAndClearEmpties)
 {
     CMediaFile r = Filled();
