@@ -1,0 +1,262 @@
+// CMovieGraphCapture::ExtractFrames on a 320 x 240 file whose colour changes
+// every second (red, green, blue; white band at the top), sampled at
+// 176 x 144: numbered JPEG files, I420 frames in the cache, the progress
+// state, cancellation, and the failures with their messages.
+// test-links: cw_engine cw_export cw_config cw_media cw_platform
+#include "engine/frame_capture.h"
+
+#include "export/work_state.h"
+#include "platform/dialog_service.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kW = 176;
+constexpr int kH = 144;
+
+QTemporaryDir* g_media = nullptr;
+
+QString MediaPath(const QString& name)
+{
+    return g_media->filePath(name);
+}
+
+class ExtractEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        g_media = new QTemporaryDir;
+        ASSERT_TRUE(g_media->isValid());
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "color=red:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
+            "color=lime:s=320x240:r=25:d=1", "-f", "lavfi", "-i", "color=blue:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
+            "sine=duration=3", "-filter_complex",
+            "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map",
+            "3:a", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", MediaPath("colours.avi") }));
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "pcm_s16le", MediaPath("tone.wav") }));
+        QFile garbage(MediaPath("garbage.avi"));
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, '\x11'));
+    }
+    void TearDown() override
+    {
+        delete g_media;
+        g_media = nullptr;
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ExtractEnvironment);
+
+class ExtractFrames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(suite_.isValid());
+        SetSuiteValue("FOLDER", suite_.path());
+        CMovieWorkState::Reset();
+    }
+    void TearDown() override { CMovieWorkState::Reset(); }
+
+    QString Jpeg(int n) const
+    {
+        return QDir(suite_.filePath("Temp")).filePath(QString("MS_TMP_%1.JPG").arg(n, 4, 10, QChar('0')));
+    }
+    QStringList Messages()
+    {
+        QStringList texts;
+        for (const DialogRecord& r : dialogs_->records())
+            texts << r.text;
+        return texts;
+    }
+    // One I420 frame's Y, Cb and Cr at a point of the picture.
+    static void Sample(const VideoBuf& f, int x, int y, int* Y, int* cb, int* cr)
+    {
+        *Y = f.data[std::size_t(y * kW + x)];
+        *cb = f.data[std::size_t(kW * kH + (y / 2) * (kW / 2) + x / 2)];
+        *cr = f.data[std::size_t(kW * kH * 5 / 4 + (y / 2) * (kW / 2) + x / 2)];
+    }
+
+    TempRegistry registry_;
+    ScriptedDialogs dialogs_;
+    QTemporaryDir suite_;
+};
+
+TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
+{
+    CMovieGraphCapture capture;
+    EXPECT_EQ(capture.OutputFolder(), suite_.filePath("Temp"));
+    EXPECT_TRUE(QFileInfo(capture.OutputFolder()).isDir());
+    FrameCache cache;
+    cache.Add(9, std::make_unique<std::uint8_t[]>(4), 4);
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+    std::int32_t count = -1;
+    ASSERT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 3);
+    EXPECT_EQ(CMovieWorkState::GetPhase(), CMovieWorkState::Extracting);
+    EXPECT_EQ(cache.Count(), 0u);
+    EXPECT_FALSE(QFile::exists(Jpeg(3)));
+    const QRgb expected[] = { qRgb(255, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0) }; // 1.0 s is green
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        QImage picture(Jpeg(i));
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), QSize(kW, kH));
+        const QRgb centre = picture.pixel(kW / 2, kH * 3 / 4);
+        EXPECT_LT(std::abs(qRed(centre) - qRed(expected[i])) + std::abs(qGreen(centre) - qGreen(expected[i]))
+                + std::abs(qBlue(centre) - qBlue(expected[i])),
+            90);
+        EXPECT_GT(qGray(picture.pixel(kW / 2, 4)), 230); // the white band stays on top
+    }
+    EXPECT_TRUE(Messages().isEmpty());
+}
+
+// The whole stream (length 0) into the cache, every 0.5 s: 0.0 ... 3.0.
+TEST_F(ExtractFrames, I420FramesOfTheWholeStream)
+{
+    CMovieGraphCapture capture;
+    FrameCache cache;
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
+    std::int32_t count = 0;
+    ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 7);
+    ASSERT_EQ(cache.Count(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(cache.At(std::size_t(i))->frameNumber, i);
+        EXPECT_EQ(cache.At(std::size_t(i))->size, std::size_t(kW * kH * 3 / 2));
+        EXPECT_EQ(cache.Find(i), cache.At(std::size_t(i)));
+    }
+    EXPECT_FALSE(QFile::exists(Jpeg(0)));
+
+    // Red, green and blue as the conversion gives them (76/85/255,
+    // 149/44/22, 29/255/108), within the codec's error.
+    const struct {
+        int frame, y, cb, cr;
+    } want[] = { { 0, 76, 85, 255 }, { 3, 149, 44, 22 }, { 5, 29, 255, 108 }, { 6, 29, 255, 108 } };
+    for (const auto& w : want) {
+        SCOPED_TRACE(w.frame);
+        int Y = 0, cb = 0, cr = 0;
+        Sample(*cache.At(std::size_t(w.frame)), kW / 2, kH - 10, &Y, &cb, &cr);
+        EXPECT_NEAR(Y, w.y, 12);
+        EXPECT_NEAR(cb, w.cb, 16);
+        EXPECT_NEAR(cr, w.cr, 16);
+        Sample(*cache.At(std::size_t(w.frame)), kW / 2, 4, &Y, &cb, &cr);
+        EXPECT_GT(Y, 230); // first rows of the frame are the top of the picture
+    }
+}
+
+// The progress total counts from time 0 even when sampling starts later.
+TEST_F(ExtractFrames, StartOffsetAndTotal)
+{
+    CMovieGraphCapture capture;
+    FrameCache cache;
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
+    std::int32_t count = 0;
+    ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
+    EXPECT_EQ(count, 3); // 1.0, 1.5, 2.0
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 5);
+    int Y = 0, cb = 0, cr = 0;
+    Sample(*cache.At(0), kW / 2, kH - 10, &Y, &cb, &cr);
+    EXPECT_NEAR(Y, 149, 12);
+    Sample(*cache.At(2), kW / 2, kH - 10, &Y, &cb, &cr);
+    EXPECT_NEAR(Y, 29, 12);
+}
+
+// A cache that presses Cancel when it receives its third frame.
+class CancellingCache : public FrameCache {
+public:
+    void Add(std::int32_t n, std::unique_ptr<std::uint8_t[]> data, std::size_t size) override
+    {
+        FrameCache::Add(n, std::move(data), size);
+        if (Count() == 3)
+            CMovieWorkState::SetCancel(1);
+    }
+};
+
+TEST_F(ExtractFrames, CancelAfterTheThirdFrameKeepsThree)
+{
+    CMovieGraphCapture capture;
+    CancellingCache cache;
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.1, kW, kH, 0.0, 0.0);
+    std::int32_t count = 0;
+    EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_FALSE);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(cache.Count(), 3u);
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 31);
+    EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
+}
+
+TEST_F(ExtractFrames, CancelBeforeTheFirstFrame)
+{
+    CMovieGraphCapture capture;
+    FrameCache cache;
+    CMovieWorkState::SetCancel(1);
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+    std::int32_t count = -1;
+    EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_FALSE);
+    EXPECT_EQ(count, 0);
+    EXPECT_FALSE(QFile::exists(Jpeg(0)));
+}
+
+TEST_F(ExtractFrames, FailuresShowTheirMessage)
+{
+    ASSERT_TRUE(QDir(g_media->path()).mkpath("folder.avi"));
+    const struct {
+        const char* file;
+        HRESULT result;
+        const char* message;
+    } cases[] = { { "folder.avi", E_INVALIDARG, "Invalid File" }, { "missing.avi", E_INVALIDARG, "Invalid File" },
+        { "garbage.avi", E_FAIL, "Failed m_pMD->put_Filename" },
+        { "tone.wav", E_FAIL, "Failed m_pMD->get_StreamType" } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        dialogs_->clearRecords();
+        CMovieGraphCapture capture;
+        FrameCache cache;
+        cache.Add(0, std::make_unique<std::uint8_t[]>(4), 4);
+        capture.SetExtractionParams(MediaPath(c.file), 0.5, kW, kH, 0.0, 1.0);
+        std::int32_t count = -1;
+        EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), c.result);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(Messages(), QStringList { c.message });
+        EXPECT_EQ(cache.Count(), 1u); // left alone when nothing was started
+    }
+}
+
+TEST_F(ExtractFrames, UnusableParametersAreRefused)
+{
+    const struct {
+        double step, start, length;
+        int w, h, mode;
+    } cases[] = { { 0.0, 0, 1, kW, kH, 1 }, { -0.5, 0, 1, kW, kH, 0 }, { 0.5, -1, 1, kW, kH, 1 },
+        { 0.5, 0, 1, 175, kH, 1 }, { 0.5, 0, 1, 0, kH, 0 }, { 0.5, 0, 1, kW, kH, 2 } };
+    for (const auto& c : cases) {
+        CMovieGraphCapture capture;
+        FrameCache cache;
+        capture.SetExtractionParams(MediaPath("colours.avi"), c.step, c.w, c.h, c.start, c.length);
+        std::int32_t count = -1;
+        EXPECT_EQ(capture.ExtractFrames(&count, c.mode, cache), E_INVALIDARG);
+        EXPECT_EQ(count, 0);
+    }
+}
+
+// JPEG files that cannot be written are not counted; extraction still ends.
+TEST_F(ExtractFrames, UnwritableFolderMakesNoFiles)
+{
+    CMovieGraphCapture capture;
+    ASSERT_TRUE(QDir(capture.OutputFolder()).removeRecursively());
+    FrameCache cache;
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+    std::int32_t count = -1;
+    EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_OK);
+    EXPECT_EQ(count, 0);
+}
+
+} // namespace
