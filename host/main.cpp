@@ -147,7 +147,6 @@ int main(int argc, char** argv)
         if (!script)
             return fail(1, QStringLiteral("%1: %2").arg(options->script, error));
         auto service = std::make_unique<ScriptedDialogService>();
-        service->setModalTimeout(20000);
         scripted = service.get();
         SetDialogService(std::move(service));
         // The component keeps its own copy of the dialog layer; it finds the

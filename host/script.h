@@ -68,7 +68,7 @@ private:
     QTimer timer_;
     QHash<QWidget*, QElapsedTimer> open_;
     QStringList closed_;
-    int timeoutMs_ = 20000;
+    int timeoutMs_ = 120000; // as the scripted dialog service
 };
 
 class ScriptRunner {
