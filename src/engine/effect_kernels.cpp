@@ -215,6 +215,30 @@ std::int32_t MirrorHorizontal(EffectImage* image)
     return 0;
 }
 
+namespace {
+
+// Exchanges n bytes between a and b (not overlapping), 32 bytes per step.
+void SwapBytes(std::uint8_t* a, std::uint8_t* b, std::size_t n)
+{
+    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        Bytes16 a0, a1, b0, b1;
+        std::memcpy(&a0, a + i, 16);
+        std::memcpy(&a1, a + i + 16, 16);
+        std::memcpy(&b0, b + i, 16);
+        std::memcpy(&b1, b + i + 16, 16);
+        std::memcpy(a + i, &b0, 16);
+        std::memcpy(a + i + 16, &b1, 16);
+        std::memcpy(b + i, &a0, 16);
+        std::memcpy(b + i + 16, &a1, 16);
+    }
+    for (; i < n; ++i)
+        std::swap(a[i], b[i]);
+}
+
+} // namespace
+
 std::int32_t FlipVertical(EffectImage* image)
 {
     Frame f;
@@ -223,10 +247,8 @@ std::int32_t FlipVertical(EffectImage* image)
     // Pixel x of one row changes place with pixel x of the other: the same
     // bytes as swapping the rows' pixel data, padding excluded.
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(f.width) * f.bytesPerPixel;
-    for (std::int32_t y = 0; y < f.height / 2; ++y) {
-        std::uint8_t* a = f.Row(y);
-        std::swap_ranges(a, a + rowBytes, f.Row(f.height - 1 - y));
-    }
+    for (std::int32_t y = 0; y < f.height / 2; ++y)
+        SwapBytes(f.Row(y), f.Row(f.height - 1 - y), static_cast<std::size_t>(rowBytes));
     return 0;
 }
 

@@ -77,6 +77,31 @@ template <int Bpp> void Mirror(const Frame& f)
     }
 }
 
+// 3-byte pixels: the row is copied aside and written back from its end with
+// 4-byte moves, each overwriting one byte the next move rewrites; the last
+// pixel is moved with 3 bytes so nothing past the row is written.
+void Mirror3(const Frame& f)
+{
+    constexpr std::size_t kMaxRow = 12288;
+    const std::size_t rowBytes = static_cast<std::size_t>(f.width) * 3;
+    if (rowBytes > kMaxRow) {
+        Mirror<3>(f);
+        return;
+    }
+    std::uint8_t copy[kMaxRow + 1]; // one spare byte for the first 4-byte read
+    for (std::int32_t y = 0; y < f.height; ++y) {
+        std::uint8_t* d = f.Row(y);
+        std::memcpy(copy, d, rowBytes);
+        const std::uint8_t* s = copy + rowBytes - 3;
+        for (std::int32_t x = 0; x + 1 < f.width; ++x, d += 3, s -= 3) {
+            std::uint32_t v;
+            std::memcpy(&v, s, 4);
+            std::memcpy(d, &v, 4);
+        }
+        std::memcpy(d, s, 3);
+    }
+}
+
 template <int Bpp> void Tint(const Frame& f, const std::uint16_t* scaled, const std::uint8_t (*out)[3])
 {
     for (std::int32_t y = 0; y < f.height; ++y) {
@@ -190,9 +215,17 @@ void Rgb8Negative(const Frame& f)
     for (std::int32_t y = 0; y < f.height; ++y) {
         std::uint8_t* p = f.Row(y);
         if (f.bytesPerPixel == 3) {
+            // 255 - v is v XOR 0xFF; eight bytes at a time.
             const std::int32_t n = f.width * 3;
-            for (std::int32_t i = 0; i < n; ++i)
-                p[i] ^= 0xFF; // 255 - v
+            std::int32_t i = 0;
+            for (; i + 8 <= n; i += 8) {
+                std::uint64_t v;
+                std::memcpy(&v, p + i, 8);
+                v = ~v;
+                std::memcpy(p + i, &v, 8);
+            }
+            for (; i < n; ++i)
+                p[i] ^= 0xFF;
         } else {
             for (std::int32_t x = 0; x < f.width; ++x, p += 4) {
                 std::uint32_t v;
@@ -206,7 +239,7 @@ void Rgb8Negative(const Frame& f)
 
 void Rgb8Mirror(const Frame& f)
 {
-    f.bytesPerPixel == 3 ? Mirror<3>(f) : Mirror<4>(f);
+    f.bytesPerPixel == 3 ? Mirror3(f) : Mirror<4>(f);
 }
 
 void Rgb8Tint(const Frame& f, const std::int32_t percent[3])
