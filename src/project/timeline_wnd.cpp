@@ -35,6 +35,7 @@ CCW_TimeLineWnd::CCW_TimeLineWnd(QWidget* parent)
     : MessageWindow<QWidget>(parent)
     , probe_(&CCW_TimeLineWnd::HasVideoStream)
 {
+    setObjectName("CCW_TimeLineWnd");
     for (int i = 0; i < kTrackCount; ++i)
         views_[i] = new CCW_TimeLineView(QString::fromLatin1(kTrackLayout[i].title), this);
     PlaceChildren();

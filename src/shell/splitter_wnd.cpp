@@ -68,7 +68,9 @@ void CSplitterBase::paintEvent(QPaintEvent* event)
 
 CCW_SplitterWnd::CCW_SplitterWnd(QWidget* parent)
     : CSplitterBase(Qt::Horizontal, parent)
-{ }
+{
+    setObjectName("CCW_SplitterWnd");
+}
 
 bool CCW_SplitterWnd::AcceptsBarMouse(const QPoint& pos) const
 {
