@@ -265,8 +265,11 @@ bool ScriptRunner::sendMessage(const ScriptCommand& c, QString* error)
     const auto number = std::uint32_t(*ParseScriptNumber(c.args[1]));
     const auto w = WPARAM(param(c.args[2]));
     const auto l = LPARAM(param(c.args[3]));
-    const LRESULT r = SendMessage(target, number, w, l);
-    log_ << "result: " << qlonglong(r) << Qt::endl;
+    // Sent as SendMessage does (the target lives on this thread), keeping the
+    // event to tell whether anybody handled it.
+    MessageEvent event(number, w, l);
+    QCoreApplication::sendEvent(target, &event);
+    log_ << "result: " << qlonglong(event.result()) << (event.handled() ? "" : " (not handled)") << Qt::endl;
     return true;
 }
 

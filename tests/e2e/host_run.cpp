@@ -175,10 +175,11 @@ TEST_F(HostRun, ScriptAddsAFileTakesAScreenshotAndQuits)
     const QString phone = home_.filePath("phone");
     HostResult r = host({ "--phone", phone, "--script",
         script(QString("add \"%1\"\nwait 300\nmessage host 0x3063 0 \"hello status\"\n"
-                       "expect-status hello status\nscreenshot \"%2\"\nquit\n")
+                       "expect-status hello status\nmessage host 0x5555 0 0\nscreenshot \"%2\"\nquit\n")
                    .arg(clip, shot)) });
     ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains("> screenshot")) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains("result: 0 (not handled)")) << qPrintable(r.out);
     QImage img(shot);
     ASSERT_FALSE(img.isNull());
     EXPECT_GE(img.width(), 800);
