@@ -397,7 +397,8 @@ template <class Kernel> void ExpectPathsAgree(const TestFrame& frame, Kernel ker
 TEST(EffectKernels, FastPathsMatchTheMaskBasedPathByteForByte)
 {
     std::mt19937 rng(42);
-    const std::array<int, 2> sizes[] = { { 1, 1 }, { 2, 3 }, { 3, 5 }, { 7, 3 }, { 13, 11 }, { 31, 17 }, { 64, 9 } };
+    const std::array<int, 2> sizes[]
+        = { { 1, 1 }, { 2, 3 }, { 3, 5 }, { 7, 3 }, { 13, 11 }, { 31, 17 }, { 64, 9 }, { 4099, 2 } };
     for (int bpp : { 3, 4 })
         for (auto [w, h] : sizes) {
             TestFrame frame(w, h, bpp);

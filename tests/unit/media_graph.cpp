@@ -110,6 +110,8 @@ TEST(MemAllocator, RefusesBadPropertiesAndUncommittedUse)
     EXPECT_EQ(alloc->GetBuffer(&s), VFW_E_NOT_COMMITTED);
     EXPECT_EQ(alloc->SetProperties({ 2, 100, 3, 0 }, &actual), VFW_E_BADALIGN);
     EXPECT_EQ(alloc->SetProperties({ -1, 100, 1, 0 }, &actual), E_INVALIDARG);
+    ASSERT_EQ(alloc->SetProperties({ 0, 100, 1, 0 }, &actual), S_OK);
+    EXPECT_EQ(alloc->Commit(), VFW_E_SIZENOTSET); // nothing to hand out
     ASSERT_EQ(alloc->SetProperties({ 2, 100, 0, 0 }, &actual), S_OK);
     EXPECT_EQ(actual.cbAlign, 1); // 0 means no alignment
     ASSERT_EQ(alloc->Commit(), S_OK);

@@ -154,7 +154,8 @@ HRESULT CMemAllocator::GetProperties(ALLOCATOR_PROPERTIES* props)
 HRESULT CMemAllocator::Commit()
 {
     std::lock_guard lock(mutex_);
-    if (!propsSet_)
+    // No buffers would leave every GetBuffer waiting for ever.
+    if (!propsSet_ || props_.cBuffers < 1 || props_.cbBuffer < 1)
         return VFW_E_SIZENOTSET;
     decommitPending_ = false;
     if (committed_)

@@ -111,7 +111,7 @@ public:
     // alignment that is not a power of two, E_INVALIDARG for negative values.
     HRESULT SetProperties(const ALLOCATOR_PROPERTIES& request, ALLOCATOR_PROPERTIES* actual) override;
     HRESULT GetProperties(ALLOCATOR_PROPERTIES* props) override;
-    // VFW_E_SIZENOTSET when no properties were set; E_OUTOFMEMORY.
+    // VFW_E_SIZENOTSET without properties or with no buffers or no bytes; E_OUTOFMEMORY.
     HRESULT Commit() override;
     HRESULT Decommit() override;
     HRESULT GetBuffer(SamplePtr* sample, std::uint32_t flags = 0) override;
