@@ -4,11 +4,24 @@
 #include "config/suite_settings.h"
 #include "platform/registry_store.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <cstdio>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
 
 QStringList DataDirCandidates(const QString& appDir, const QString& override)
 {
@@ -57,13 +70,15 @@ bool InstallIniFiles(const QString& templateDir, const QString& iniDir, const QS
         }
         QByteArray content = in.readAll();
         content.replace("{MOVIES}", QFile::encodeName(moviesDir));
-        QFile out(iniDir + '/' + name);
-        if (out.open(QIODevice::ReadOnly) && out.readAll() == content)
+        // Written whole under a temporary name and renamed, so an editor
+        // reading the file while another host starts never sees it half written.
+        const QString target = iniDir + '/' + name;
+        if (readAll(target) == content)
             continue;
-        out.close();
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size()) {
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
             if (error)
-                *error = QStringLiteral("cannot write %1: %2").arg(out.fileName(), out.errorString());
+                *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
             return false;
         }
     }
@@ -82,11 +97,15 @@ void LinkDataIntoSuiteFolder(const QString& dataDir, const QString& userDir)
         if (info.isSymLink()) {
             if (info.symLinkTarget() == target)
                 continue;
-            QFile::remove(link);
         } else if (info.exists()) {
             continue;
         }
-        QFile::link(target, link);
+        // A new link renamed over the old one: the name never goes missing for
+        // an editor running meanwhile.
+        const QString fresh = QStringLiteral("%1.%2.new").arg(link).arg(QCoreApplication::applicationPid());
+        QFile::remove(fresh);
+        if (!QFile::link(target, fresh) || std::rename(QFile::encodeName(fresh), QFile::encodeName(link)) != 0)
+            QFile::remove(fresh);
     }
 }
 
