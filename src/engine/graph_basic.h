@@ -1,0 +1,147 @@
+// CGraphBasic: the playback graph of the preview panes. It plays one media
+// file (every video and sound stream it has is rendered: pictures to the
+// video window, sound to the audio output) or an editing timeline (the
+// render engine's video group through the effect filter "Dynamic Filter" to
+// the video renderer, its sound group to the audio output).
+//
+// Pictures are shown at their times; while sound plays, the sound device's
+// play time is the clock, otherwise (no sound stream, no device, or a device
+// that stops) a monotonic clock. Streaming runs on worker threads that never
+// touch widgets: the video window is repainted through its frame slot, and
+// graph events reach the notify window as a posted message.
+//
+// Transport state (GraphState): 0 closed, 1 open, 2 running, 3 stopped,
+// 4 paused. Every operation runs on the thread that created the object.
+#pragma once
+
+#include "platform/hresult.h"
+#include "platform/media/filter_graph.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class CTimeline;
+class CRenderEngine;
+class CVideoWidget;
+class CAudioOutput;
+class QObject;
+class QWidget;
+
+class CGraphBasic {
+public:
+    enum State : std::int32_t { Closed = 0, Open = 1, Running = 2, Stopped = 3, Paused = 4 };
+
+    CGraphBasic();
+    ~CGraphBasic();
+    CGraphBasic(const CGraphBasic&) = delete;
+    CGraphBasic& operator=(const CGraphBasic&) = delete;
+
+    // Builds the graph for a media file. window, if given, becomes the video
+    // window's owner. 0, or E_FAIL (a graph is open, the file cannot be read
+    // or has nothing to play). When the media detector cannot describe the
+    // file its message is shown and E_FAIL returned with the graph left open.
+    HRESULT OpenFile(const QString& path, QWidget* window = nullptr);
+    // Builds the graph for an editing timeline. 0, the failing step's code,
+    // or E_FAIL when a graph is already open.
+    HRESULT OpenTimeline(std::shared_ptr<CTimeline> timeline);
+    // Stops and dismantles the graph; every streaming thread has ended when
+    // it returns. E_FAIL when nothing is open.
+    HRESULT CloseGraph();
+
+    HRESULT Play();
+    HRESULT Pause();
+    // Stops, rewinds to 0 and shows the first frame.
+    HRESULT Stop();
+    // 100 ns units; 0 <= position <= duration. Shows the frame there unless running.
+    HRESULT SetCurrentPosition(REFERENCE_TIME position);
+    HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
+    // The graph's state after pending changes: State_Stopped, _Paused or
+    // _Running (changes complete at once here). E_FAIL when closed.
+    HRESULT GetState(int timeoutMs, FILTER_STATE* state) const;
+
+    // Graph events: where WM_GRAPHNOTIFY-style notices are posted (null: none).
+    HRESULT SetNotifyWindow(QObject* window, std::uint32_t message);
+    // The next event without waiting (timeoutMs 0) or waiting up to timeoutMs;
+    // VFW_E_TIMEOUT when there is none. E_FAIL when closed.
+    HRESULT GetEvent(long* code, long* param1, long* param2, int timeoutMs);
+    bool HasMediaEvent() const { return graph_ != nullptr; }
+
+    // The video window (null when the graph shows no pictures).
+    CVideoWidget* VideoWindow() const { return video_.get(); }
+    // Reparents the video window into owner (null: no owner); E_NOINTERFACE
+    // without a video window.
+    HRESULT PutOwner(QWidget* owner);
+    HRESULT SetWindowPosition(int left, int top, int width, int height);
+    HRESULT PutVisible(bool visible);
+    HRESULT GetVisible(bool* visible) const;
+
+    // Sound level in hundredths of a decibel, -10000 (silent) to 0 (full);
+    // E_NOINTERFACE without sound, E_INVALIDARG out of range.
+    HRESULT PutVolume(long volume);
+    HRESULT GetVolume(long* volume) const;
+
+    // Facts.
+    std::int32_t GraphState() const { return state_; }
+    bool IsAudioOnly() const { return audioOnly_; }
+    const QString& FilePath() const { return path_; }
+    REFERENCE_TIME GetDuration() const { return duration_; }
+    std::int32_t VideoWidth() const { return videoWidth_; }
+    std::int32_t VideoHeight() const { return videoHeight_; }
+    double AvgTimePerFrame() const { return avgTimePerFrame_; }
+    std::int32_t BitErrorRate() const { return bitErrorRate_; }
+    std::int32_t BitRate() const { return bitRate_; }
+    // From the media detector.
+    std::int32_t StreamLength() const { return streamLength_; }
+    std::int32_t FrameRate() const { return frameRate_; }
+    std::int16_t AudioLength() const { return audioLength_; }
+    std::int32_t AudioBitRate() const { return audioBitRate_; }
+    std::int32_t AudioSampleRate() const { return audioSampleRate_; }
+    bool IsVideoOnly() const { return videoOnly_; }
+
+    // The filter graph (null when closed), for inspection.
+    CFilterGraph* FilterGraph() const { return graph_.get(); }
+    // Frames the video renderer has shown since the graph was opened.
+    std::int64_t FramesPresented() const;
+    // True while the sound device's play time drives the pictures.
+    bool SoundClockActive() const;
+    // CPU time the streaming threads used since the graph was opened, in ns
+    // (threads that still run are counted when they end).
+    std::int64_t StreamingCpuNs() const;
+    // The sound output while a device plays the graph's sound, else null.
+    CAudioOutput* AudioOutput() const;
+
+    // The process-wide running-object registration of the current graph (0 when none).
+    static std::uint32_t RotRegistration();
+
+private:
+    class Streaming;
+    HRESULT buildFileGraph(const QString& path);
+    HRESULT readDetectorFacts(const QString& path);
+    void readVideoFacts();
+    void clearAudioFacts();
+    void teardown();
+
+    std::int32_t state_ = Closed;
+    std::shared_ptr<CFilterGraph> graph_;
+    std::unique_ptr<CRenderEngine> engine_;
+    std::unique_ptr<CVideoWidget> video_;
+    std::unique_ptr<Streaming> streaming_;
+    bool audioOnly_ = false;
+    bool hasAudio_ = false;
+    long volume_ = 0;
+    REFERENCE_TIME pausedAt_ = 0; // position while not running
+    QString path_;
+    REFERENCE_TIME duration_ = 0;
+    std::int32_t videoWidth_ = 0;
+    std::int32_t videoHeight_ = 0;
+    double avgTimePerFrame_ = 0;
+    std::int32_t bitErrorRate_ = 0;
+    std::int32_t bitRate_ = 0;
+    std::int32_t streamLength_ = 0;
+    std::int32_t frameRate_ = 0;
+    std::int16_t audioLength_ = 0;
+    std::int32_t audioBitRate_ = 0;
+    std::int32_t audioSampleRate_ = 0;
+    bool videoOnly_ = false;
+};

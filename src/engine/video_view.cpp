@@ -1,0 +1,257 @@
+#include "engine/video_view.h"
+
+#include "engine/compress_entry.h"
+#include "engine/frame_capture.h"
+#include "engine/render_engine.h"
+#include "engine/video_widget.h"
+#include "export/work_state.h"
+#include "mediainfo/mp3_file_info.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QPointer>
+
+namespace {
+QPointer<QObject>& DefaultMainFrame()
+{
+    static QPointer<QObject> frame;
+    return frame;
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+CCW_VideoView::CCW_VideoView(QWidget* parent)
+    : MessageWindow<QWidget>(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CCW_VideoView::~CCW_VideoView()
+{
+    Close();
+}
+
+void CCW_VideoView::SetDefaultMainFrame(QObject* mainFrame)
+{
+    DefaultMainFrame() = mainFrame;
+}
+
+QObject* CCW_VideoView::mainFrame() const
+{
+    return mainFrame_ ? mainFrame_ : DefaultMainFrame().data();
+}
+
+HRESULT CCW_VideoView::OpenVideoFile(const QString& path)
+{
+    return openFile(path, KindVideoFile);
+}
+
+HRESULT CCW_VideoView::OpenAudioFile(const QString& path)
+{
+    return openFile(path, KindAudioFile);
+}
+
+HRESULT CCW_VideoView::openFile(const QString& path, Kind kind)
+{
+    Close();
+    viewKind_ = kind;
+    WaitCursor wait;
+    path_ = path;
+    if (FAILED(graph_.OpenFile(path, this)))
+        return E_FAIL;
+    attachGraph();
+    videoSize_ = QSize(graph_.VideoWidth(), graph_.VideoHeight());
+    durationMs_ = graph_.GetDuration() / 10000;
+    if (path.toUpper().contains(QLatin1String(".MP3"))) {
+        MP3FileInfo info;
+        if (info.Open(QFile::encodeName(path).constData()))
+            durationMs_ = std::int64_t(info.PlayingTime()) * 1000;
+    }
+    if (kind == KindAudioFile)
+        hide();
+    return S_OK;
+}
+
+HRESULT CCW_VideoView::OpenEditedMovie()
+{
+    Close();
+    viewKind_ = KindEditedMovie;
+    HRESULT hr = graph_.OpenTimeline(movieTimeline_.GetTimeline());
+    if (FAILED(hr))
+        return hr;
+    attachGraph();
+    videoSize_ = QSize(graph_.VideoWidth(), graph_.VideoHeight());
+    durationMs_ = graph_.GetDuration() / 10000;
+    return S_OK;
+}
+
+void CCW_VideoView::attachGraph()
+{
+    graph_.SetNotifyWindow(this, msg::WM_GRAPHNOTIFY);
+    if (SUCCEEDED(graph_.PutOwner(this))) {
+        graph_.SetWindowPosition(0, 0, width(), height());
+        graph_.PutVisible(true);
+    }
+}
+
+void CCW_VideoView::Close()
+{
+    switch (viewKind_) {
+    case 1:
+    case 2:
+    case 3:
+    case KindEditedMovie:
+        graph_.CloseGraph();
+        break;
+    default:
+        break;
+    }
+    viewKind_ = KindNone;
+    update();
+}
+
+HRESULT CCW_VideoView::PlayPause()
+{
+    switch (graph_.GraphState()) {
+    case CGraphBasic::Open:
+    case CGraphBasic::Stopped:
+    case CGraphBasic::Paused:
+        return graph_.Play();
+    case CGraphBasic::Running:
+        return graph_.Pause();
+    default:
+        return E_FAIL;
+    }
+}
+
+HRESULT CCW_VideoView::Pause()
+{
+    const std::int32_t state = graph_.GraphState();
+    if (state < CGraphBasic::Open || state > CGraphBasic::Stopped)
+        return E_FAIL;
+    return graph_.Pause();
+}
+
+HRESULT CCW_VideoView::Stop()
+{
+    const std::int32_t state = graph_.GraphState();
+    if (state != CGraphBasic::Running && state != CGraphBasic::Paused)
+        return E_FAIL;
+    return graph_.Stop();
+}
+
+HRESULT CCW_VideoView::GetPosition(std::int64_t* ms) const
+{
+    if (!ms)
+        return E_POINTER;
+    REFERENCE_TIME position = 0;
+    HRESULT hr = graph_.GetCurrentPosition(&position);
+    if (SUCCEEDED(hr))
+        *ms = position / 10000;
+    return hr;
+}
+
+HRESULT CCW_VideoView::SetPosition(std::int64_t ms)
+{
+    return graph_.SetCurrentPosition(REFERENCE_TIME(ms) * 10000);
+}
+
+void CCW_VideoView::Suspend(bool on)
+{
+    if (on) {
+        hide();
+        savedState_ = graph_.GraphState();
+        graph_.Pause();
+        FILTER_STATE state = State_Stopped;
+        while (SUCCEEDED(graph_.GetState(10000, &state)) && state != State_Paused) { }
+        return;
+    }
+    show();
+    switch (savedState_) {
+    case CGraphBasic::Running:
+        graph_.Play();
+        break;
+    case CGraphBasic::Paused:
+        graph_.Pause();
+        break;
+    default:
+        graph_.Stop();
+        break;
+    }
+}
+
+std::int64_t CCW_VideoView::TimelineDurationMs() const
+{
+    auto timeline = movieTimeline_.GetTimeline();
+    return timeline ? timeline->duration() / 10000 : 0;
+}
+
+HRESULT CCW_VideoView::CompressVideo(const QString& outputPath, REFERENCE_TIME start, REFERENCE_TIME duration)
+{
+    return ::CompressVideo(&movieTimeline_, outputPath, start, duration);
+}
+
+HRESULT CCW_VideoView::CompressSound(
+    const QString& outputPath, REFERENCE_TIME start, REFERENCE_TIME duration, const QString& clipPath)
+{
+    return ::CompressSound(soundTimeline_, outputPath, start, duration, clipPath);
+}
+
+HRESULT CCW_VideoView::ExtractFrames(const QString& path, std::int32_t width, std::int32_t height, std::int32_t* count,
+    double step, double start, double length, std::int32_t mode, FrameCache& cache)
+{
+    if (count)
+        *count = 0;
+    if (CMovieWorkState::IsCancelled())
+        return 1;
+    CMovieGraphCapture capture;
+    capture.SetExtractionParams(path, step, width, height, start, length);
+    Suspend(true);
+    std::int32_t made = 0;
+    const HRESULT hr = capture.ExtractFrames(&made, mode, cache);
+    Suspend(false);
+    if (count)
+        *count = hr == 1 ? 0 : made;
+    return hr;
+}
+
+LRESULT CCW_VideoView::onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled)
+{
+    if (message != msg::WM_GRAPHNOTIFY) {
+        handled = false;
+        return 0;
+    }
+    onGraphNotify();
+    return 0;
+}
+
+void CCW_VideoView::onGraphNotify()
+{
+    if (!graph_.HasMediaEvent())
+        return;
+    long code = 0, param1 = 0, param2 = 0;
+    while (graph_.HasMediaEvent() && SUCCEEDED(graph_.GetEvent(&code, &param1, &param2, 0))) {
+        if (code == EC_COMPLETE) {
+            SendMessage(mainFrame(), msg::PlaybackFinished, 0, 0);
+            graph_.Stop();
+        }
+    }
+}
+
+void CCW_VideoView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+}
+
+void CCW_VideoView::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    graph_.SetWindowPosition(0, 0, width(), height());
+}

@@ -1,0 +1,468 @@
+// Playback graph: real files and timelines played through CGraphBasic, with
+// sound through the PulseAudio server of the test script when there is one,
+// and once more in a child run with no sound server at all.
+// test-links: cw_engine cw_project cw_export cw_mediainfo cw_config cw_media cw_platform
+
+#include "engine/effect_kernels.h"
+#include "engine/graph_basic.h"
+#include "engine/render_engine.h"
+#include "engine/video_widget.h"
+#include "platform/audio_output.h"
+#include "platform/messages.h"
+#include "platform/running_objects.h"
+#include "project/movie_timeline.h"
+
+#include "playback_media.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace playback_media;
+
+namespace {
+constexpr REFERENCE_TIME kSecond = 10000000;
+
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// Counts the graph notices posted to it.
+class NoticeCounter : public MessageWindow<QObject> {
+public:
+    int notices = 0;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
+    {
+        handled = message == msg::WM_GRAPHNOTIFY;
+        if (handled)
+            ++notices;
+        return 0;
+    }
+};
+
+bool ChildWithoutSound()
+{
+    return qEnvironmentVariableIsSet("CW_PLAYBACK_NO_SOUND");
+}
+
+// Sound is expected to reach a device when the test script's server is up.
+bool SoundServerExpected()
+{
+    return qEnvironmentVariableIsSet("PULSE_SERVER") && !ChildWithoutSound();
+}
+
+std::vector<long> DrainEvents(CGraphBasic& graph)
+{
+    std::vector<long> codes;
+    long code = 0, p1 = 0, p2 = 0;
+    while (SUCCEEDED(graph.GetEvent(&code, &p1, &p2, 0)))
+        codes.push_back(code);
+    return codes;
+}
+
+int ThreadCount()
+{
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+} // namespace
+
+class PlaybackGraph : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    CGraphBasic graph;
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Open);
+    EXPECT_EQ(graph.FilePath(), movie);
+    EXPECT_NEAR(double(graph.GetDuration()), 3.0 * kSecond, 0.1 * kSecond);
+    EXPECT_EQ(graph.VideoWidth(), 64);
+    EXPECT_EQ(graph.VideoHeight(), 48);
+    EXPECT_NEAR(graph.AvgTimePerFrame(), 1.0 / 15, 1e-3);
+    EXPECT_FALSE(graph.IsAudioOnly());
+    EXPECT_NE(graph.VideoWindow(), nullptr);
+    // Media detector facts.
+    EXPECT_EQ(graph.FrameRate(), 15);
+    EXPECT_EQ(graph.StreamLength(), 3);
+    EXPECT_EQ(graph.AudioLength(), 3);
+    EXPECT_EQ(graph.AudioSampleRate(), 44);
+    EXPECT_EQ(graph.AudioBitRate(), 1411);
+    EXPECT_FALSE(graph.IsVideoOnly());
+    // "Intelligent connect": a renderer for each stream, no effect filter.
+    FilterPtr filter;
+    EXPECT_EQ(graph.FilterGraph()->FindFilterByName("Video Renderer", &filter), S_OK);
+    EXPECT_EQ(graph.FilterGraph()->FindFilterByName("Audio Renderer", &filter), S_OK);
+    EXPECT_NE(graph.FilterGraph()->FindFilterByName("Dynamic Filter", &filter), S_OK);
+
+    // A second open is refused and leaves the first graph alone.
+    EXPECT_EQ(graph.OpenFile(movie), E_FAIL);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Open);
+
+    // Position limits: the duration itself is accepted, one unit beyond is not.
+    const REFERENCE_TIME duration = graph.GetDuration();
+    EXPECT_EQ(graph.SetCurrentPosition(duration), S_OK);
+    REFERENCE_TIME position = -1;
+    EXPECT_EQ(graph.GetCurrentPosition(&position), S_OK);
+    EXPECT_EQ(position, duration);
+    EXPECT_EQ(graph.SetCurrentPosition(duration + 1), E_FAIL);
+    EXPECT_EQ(graph.SetCurrentPosition(-1), E_FAIL);
+    EXPECT_EQ(graph.GetCurrentPosition(&position), S_OK);
+    EXPECT_EQ(position, duration);
+
+    // Transitions: Stop is accepted in state 1 and rewinds.
+    EXPECT_EQ(graph.Stop(), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Stopped);
+    EXPECT_EQ(graph.GetCurrentPosition(&position), S_OK);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(graph.Play(), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Running);
+    FILTER_STATE fs = State_Stopped;
+    EXPECT_EQ(graph.GetState(10000, &fs), S_OK);
+    EXPECT_EQ(fs, State_Running);
+    // A new sound stream may take a moment before it starts to play.
+    ASSERT_TRUE(WaitFor([&] { return graph.GetCurrentPosition(&position) == S_OK && position > 0; }, 5000));
+    EXPECT_EQ(graph.Pause(), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Paused);
+    EXPECT_EQ(graph.GetState(10000, &fs), S_OK);
+    EXPECT_EQ(fs, State_Paused);
+    // The position holds still while paused.
+    REFERENCE_TIME paused = 0, later = 0;
+    graph.GetCurrentPosition(&paused);
+    QTest::qWait(150);
+    graph.GetCurrentPosition(&later);
+    EXPECT_EQ(paused, later);
+    EXPECT_GT(paused, 0);
+    EXPECT_LT(paused, duration);
+
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+    EXPECT_TRUE(graph.FilePath().isEmpty());
+    EXPECT_EQ(graph.FilterGraph(), nullptr);
+    // Everything is refused once closed.
+    EXPECT_EQ(graph.Play(), E_FAIL);
+    EXPECT_EQ(graph.Pause(), E_FAIL);
+    EXPECT_EQ(graph.Stop(), E_FAIL);
+    EXPECT_EQ(graph.SetCurrentPosition(0), E_FAIL);
+    EXPECT_EQ(graph.GetCurrentPosition(&position), E_FAIL);
+    EXPECT_EQ(graph.CloseGraph(), E_FAIL);
+}
+
+TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    CGraphBasic graph;
+    NoticeCounter notices;
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    ASSERT_EQ(graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY), S_OK);
+    const std::int64_t shownAtOpen = graph.FramesPresented();
+    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 0) << "the first frame is shown when opened";
+
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(graph.Play(), S_OK);
+    if (SoundServerExpected()) {
+        ASSERT_NE(graph.AudioOutput(), nullptr) << "the sound server of the test script takes the sound";
+        EXPECT_TRUE(graph.SoundClockActive());
+    }
+    if (ChildWithoutSound()) {
+        EXPECT_EQ(graph.AudioOutput(), nullptr);
+        EXPECT_FALSE(graph.SoundClockActive());
+    }
+    // Halfway through the second second the green pictures are up.
+    ASSERT_TRUE(WaitFor([&] { return graph.VideoWindow()->Slot()->CurrentTime() >= kSecond * 3 / 2; }, 10000));
+    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 1);
+    REFERENCE_TIME position = 0;
+    graph.GetCurrentPosition(&position);
+    EXPECT_GE(position, kSecond * 3 / 2 - kSecond / 10) << "pictures follow the clock";
+
+    ASSERT_TRUE(WaitFor([&] { return notices.notices > 0; }, 15000));
+    const qint64 elapsed = timer.elapsed();
+    // Pictures are shown at their times, so the end cannot come early.
+    EXPECT_GE(elapsed, 2700);
+    EXPECT_EQ(DrainEvents(graph), std::vector<long> { EC_COMPLETE });
+    // Every frame was shown (45 frames over 3 s).
+    EXPECT_GE(graph.FramesPresented() - shownAtOpen, 43);
+    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 2);
+    graph.GetCurrentPosition(&position);
+    EXPECT_EQ(position, graph.GetDuration());
+
+    // Only one completion.
+    QTest::qWait(300);
+    EXPECT_EQ(notices.notices, 1);
+    EXPECT_TRUE(DrainEvents(graph).empty());
+    EXPECT_EQ(graph.Stop(), S_OK);
+    graph.GetCurrentPosition(&position);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 0);
+}
+
+TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    CGraphBasic graph;
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    auto slot = graph.VideoWindow()->Slot();
+    ASSERT_EQ(graph.Pause(), S_OK);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 3 / 2), S_OK);
+    EXPECT_EQ(CentreColour(slot->Current()), 1);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 5 / 2), S_OK);
+    EXPECT_EQ(CentreColour(slot->Current()), 2);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond / 2), S_OK);
+    EXPECT_EQ(CentreColour(slot->Current()), 0);
+    REFERENCE_TIME position = 0;
+    graph.GetCurrentPosition(&position);
+    EXPECT_EQ(position, kSecond / 2);
+
+    // Seeking while running continues from the new place.
+    ASSERT_EQ(graph.Play(), S_OK);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 2 + kSecond / 5), S_OK);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Running);
+    ASSERT_TRUE(WaitFor([&] { return slot->CurrentTime() >= kSecond * 2 + kSecond / 5; }, 5000));
+    EXPECT_EQ(CentreColour(slot->Current()), 2);
+    long code = 0, p1 = 0, p2 = 0;
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 5000), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+}
+
+TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
+{
+    const QString wav = ToneWav(dir, 1.5);
+    ASSERT_FALSE(wav.isEmpty());
+    CGraphBasic graph;
+    ASSERT_EQ(graph.OpenFile(wav), S_OK);
+    EXPECT_TRUE(graph.IsAudioOnly());
+    EXPECT_EQ(graph.VideoWidth(), 0);
+    EXPECT_EQ(graph.VideoHeight(), 0);
+    EXPECT_EQ(graph.VideoWindow(), nullptr);
+    bool visible = true;
+    EXPECT_EQ(graph.GetVisible(&visible), E_NOINTERFACE);
+    EXPECT_EQ(graph.PutVisible(true), E_NOINTERFACE);
+    EXPECT_EQ(graph.AudioLength(), 1);
+    EXPECT_EQ(graph.AudioSampleRate(), 22);
+    EXPECT_EQ(graph.AudioBitRate(), 352);
+    EXPECT_EQ(graph.StreamLength(), 0);
+    EXPECT_FALSE(graph.IsVideoOnly());
+
+    // Volume in hundredths of a decibel, applied to the output as a gain.
+    long volume = 1;
+    EXPECT_EQ(graph.GetVolume(&volume), S_OK);
+    EXPECT_EQ(volume, 0);
+    EXPECT_EQ(graph.PutVolume(1), E_INVALIDARG);
+    EXPECT_EQ(graph.PutVolume(-10001), E_INVALIDARG);
+    EXPECT_EQ(graph.PutVolume(-2000), S_OK);
+    EXPECT_EQ(graph.GetVolume(&volume), S_OK);
+    EXPECT_EQ(volume, -2000);
+    if (CAudioOutput* out = graph.AudioOutput()) {
+        EXPECT_NEAR(out->Volume(), 0.1, 1e-6);
+    }
+    EXPECT_DOUBLE_EQ(VolumeToGain(0), 1.0);
+    EXPECT_DOUBLE_EQ(VolumeToGain(-10000), 0.0);
+    EXPECT_NEAR(VolumeToGain(-600), 0.501, 1e-3);
+
+    // It plays to the end on the sound clock (or the monotonic one).
+    ASSERT_EQ(graph.Play(), S_OK);
+    if (SoundServerExpected()) {
+        EXPECT_TRUE(graph.SoundClockActive());
+    }
+    long code = 0, p1 = 0, p2 = 0;
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 10000), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
+    // A file graph never has a video window, so the volume needs a sound stream.
+    const QString silent = ColourMovie(dir, false, "silent.avi");
+    ASSERT_EQ(graph.OpenFile(silent), S_OK);
+    EXPECT_FALSE(graph.IsAudioOnly());
+    EXPECT_TRUE(graph.IsVideoOnly());
+    EXPECT_EQ(graph.PutVolume(-100), E_NOINTERFACE);
+    EXPECT_EQ(graph.AudioOutput(), nullptr);
+}
+
+TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    CMovieTimeline composer;
+    ASSERT_EQ(composer.ResetMovieTimeline(), S_OK);
+    const CMediaFile clip(movie, 2000, 64, 48, 1);
+    ASSERT_EQ(composer.AddClip(clip, 1), S_OK);
+    ASSERT_EQ(composer.AddClip(clip, 2), S_OK);
+
+    CurrentEffectId.store(kEffectNegative);
+    CGraphBasic graph;
+    NoticeCounter notices;
+    ASSERT_EQ(graph.OpenTimeline(composer.GetTimeline()), S_OK);
+    graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Open);
+    EXPECT_EQ(graph.GetDuration(), 2 * kSecond);
+    EXPECT_EQ(graph.VideoWidth(), CMovieTimeline::kFrameWidth);
+    EXPECT_EQ(graph.VideoHeight(), CMovieTimeline::kFrameHeight);
+    EXPECT_FALSE(graph.IsAudioOnly());
+    FilterPtr filter;
+    EXPECT_EQ(graph.FilterGraph()->FindFilterByName("Dynamic Filter", &filter), S_OK);
+    EXPECT_EQ(graph.FilterGraph()->FindFilterByName("Video renderer", &filter), S_OK);
+
+    // The running-object entry carries the graph's name.
+    ASSERT_NE(CGraphBasic::RotRegistration(), 0u);
+    const QString name = RunningObjectName(graph.FilterGraph());
+    EXPECT_TRUE(RunningObjectNames().contains(name));
+    EXPECT_TRUE(QRegularExpression("^FilterGraph [0-9a-f]{8} pid [0-9a-f]{8}$").match(name).hasMatch())
+        << name.toStdString();
+    EXPECT_TRUE(name.endsWith(QString::asprintf("%08x", unsigned(QCoreApplication::applicationPid()))));
+
+    // A second timeline is refused without touching the open graph.
+    CFilterGraph* open = graph.FilterGraph();
+    EXPECT_EQ(graph.OpenTimeline(composer.GetTimeline()), E_FAIL);
+    EXPECT_EQ(graph.FilterGraph(), open);
+
+    // The picture went through the effect: red became cyan.
+    auto slot = graph.VideoWindow()->Slot();
+    QImage first = slot->Current();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.size(), QSize(320, 240));
+    QColor c = first.pixelColor(160, 120);
+    EXPECT_LT(c.red(), 80);
+    EXPECT_GT(c.green(), 180);
+    EXPECT_GT(c.blue(), 180);
+    CurrentEffectId.store(kEffectNone);
+    ASSERT_EQ(graph.Pause(), S_OK);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 3 / 2), S_OK);
+    EXPECT_EQ(CentreColour(slot->Current()), 1);
+
+    ASSERT_EQ(graph.Play(), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return notices.notices > 0; }, 10000));
+    EXPECT_EQ(DrainEvents(graph), std::vector<long> { EC_COMPLETE });
+
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
+    EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
+    EXPECT_FALSE(RunningObjectNames().contains(name));
+    EXPECT_EQ(graph.FilterGraph(), nullptr);
+    // A file graph opened afterwards has no effect filter, and closes fine.
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
+}
+
+TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
+{
+    CGraphBasic graph;
+    EXPECT_EQ(graph.OpenFile(dir.filePath("missing.avi")), E_FAIL);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+    EXPECT_EQ(graph.OpenFile(dir.path()), E_FAIL);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+
+    QFile junk(dir.filePath("junk.avi"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    QByteArray bytes(64 * 1024, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919 + 13) & 0xFF);
+    junk.write(bytes);
+    junk.close();
+    EXPECT_EQ(graph.OpenFile(junk.fileName()), E_FAIL);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+
+    // A truncated movie: the first part of a real one.
+    const QString movie = ColourMovie(dir);
+    QFile whole(movie);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray head = whole.read(whole.size() / 3);
+    QFile cut(dir.filePath("cut.avi"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(head);
+    cut.close();
+    if (SUCCEEDED(graph.OpenFile(cut.fileName()))) {
+        // What can be read plays and ends.
+        ASSERT_EQ(graph.Play(), S_OK);
+        long code = 0, p1 = 0, p2 = 0;
+        EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 10000), S_OK);
+        EXPECT_EQ(code, EC_COMPLETE);
+        EXPECT_EQ(graph.CloseGraph(), S_OK);
+    }
+    EXPECT_EQ(graph.OpenTimeline(nullptr), E_POINTER);
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+    // An empty timeline has nothing to render.
+    EXPECT_TRUE(FAILED(graph.OpenTimeline(std::make_shared<CTimeline>())));
+    EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
+}
+
+TEST_F(PlaybackGraph, FileDeletedWhilePlayingEndsCleanly)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    CGraphBasic graph;
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    ASSERT_EQ(graph.Play(), S_OK);
+    QTest::qWait(300);
+    ASSERT_TRUE(QFile::remove(movie));
+    // Seeking still works on what was opened.
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 5 / 2), S_OK);
+    long code = 0, p1 = 0, p2 = 0;
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 10000), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
+}
+
+TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    {
+        // The sound system keeps threads of its own once used.
+        CGraphBasic warm;
+        ASSERT_EQ(warm.OpenFile(movie), S_OK);
+        warm.Play();
+        QTest::qWait(100);
+    }
+    QTest::qWait(50);
+    const int before = ThreadCount();
+    CGraphBasic graph;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(graph.OpenFile(movie), S_OK);
+        ASSERT_EQ(graph.Play(), S_OK);
+        QTest::qWait(200);
+        EXPECT_GT(ThreadCount(), before);
+        ASSERT_EQ(graph.CloseGraph(), S_OK);
+        EXPECT_EQ(ThreadCount(), before);
+    }
+}
+
+TEST(PlaybackWithoutSound, ChildRunWithNoSoundServer)
+{
+    if (ChildWithoutSound())
+        GTEST_SKIP() << "already the child run";
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PULSE_SERVER", "unix:/nonexistent/cw-no-sound/native");
+    env.insert("CW_PLAYBACK_NO_SOUND", "1");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=PlaybackGraph.PlaysToTheEnd*:PlaybackGraph.AudioOnly*:PlaybackGraph.Timeline*" });
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+}
