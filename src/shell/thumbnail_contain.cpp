@@ -56,7 +56,9 @@ LRESULT CCW_ThumbnailContain::onMessage(std::uint32_t message, WPARAM wParam, LP
         return 0;
     case msg::OpenSource:
     case msg::HostStatus:
-        // From the media list: to the frame.
+    case msg::StopPlayback:
+    case msg::ResetPreviews:
+        // From the media list and the toolbar: to the frame.
         return Forward(frame_, message, wParam, lParam);
     default:
         handled = false;
