@@ -5,10 +5,10 @@
 #include "export/work_state.h"
 #include "platform/dialog_service.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QCursor>
 #include <QImage>
 #include <QThread>
 #include <cmath>
@@ -26,12 +26,20 @@ void ShowFailure(const char* text)
     Dialogs().messageBox(nullptr, QString::fromLatin1(text), QString(), MB_OK);
 }
 
+// A program without a GUI application (the command-line save tool) has no
+// cursor to change.
+bool IsGuiThread()
+{
+    const auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return gui && QThread::currentThread() == gui->thread();
+}
+
 // The wait cursor while extraction runs on the user-interface thread; a
 // worker thread leaves the cursor alone.
 class WaitCursor {
 public:
     WaitCursor()
-        : active_(qGuiApp && QThread::currentThread() == qGuiApp->thread())
+        : active_(IsGuiThread())
     {
         if (active_)
             QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
@@ -51,9 +59,13 @@ private:
 } // namespace
 
 CMovieGraphCapture::CMovieGraphCapture()
-    : outputFolder_(AddTrailingBackslash(GetSuiteFolder()) + QStringLiteral("Temp"))
 {
-    QDir().mkpath(outputFolder_);
+    const QString suite = GetSuiteFolder();
+    outputFolder_ = AddTrailingBackslash(suite) + QStringLiteral("Temp");
+    // Without a suite folder the name would be a folder at the root of the
+    // file system; nothing is created there (JPEG files then fail).
+    if (!suite.isEmpty())
+        QDir().mkpath(outputFolder_);
 }
 
 CMovieGraphCapture::~CMovieGraphCapture() = default;

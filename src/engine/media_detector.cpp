@@ -90,6 +90,7 @@ struct CMediaDet::Impl {
     int current = 0;
 
     int decodeStream = -1;
+    int decodeLowres = 0;
     std::unique_ptr<AVCodecContext, CodecCloser> codec;
     bool intraOnly = false;
     double timeBase = 0; // seconds per unit of the stream's time base
@@ -109,14 +110,14 @@ struct CMediaDet::Impl {
 
     const AVStream* stream() const { return format->streams[streams[current]]; }
     void closeDecoder();
-    bool openDecoder(int fileStream);
+    bool openDecoder(int fileStream, int lowres);
     void resetPosition();
     bool seek(double t);
     bool readPacket(AVPacket* pkt, double* time);
     bool decodePacket(AVPacket* pkt); // into cur, which stays on failure
     bool decodeNext(AVFrame* frame);
     double frameSeconds(const AVFrame* f);
-    const AVFrame* frameAt(double t);
+    const AVFrame* frameAt(double t, int width, int height);
     const AVFrame* frameAtIntra(double t);
     const AVFrame* frameAtSequential(double t);
 };
@@ -134,7 +135,7 @@ void CMediaDet::Impl::closeDecoder()
     eof = draining = false;
 }
 
-bool CMediaDet::Impl::openDecoder(int fileStream)
+bool CMediaDet::Impl::openDecoder(int fileStream, int lowres)
 {
     closeDecoder();
     AVStream* st = format->streams[fileStream];
@@ -145,6 +146,7 @@ bool CMediaDet::Impl::openDecoder(int fileStream)
     if (!ctx || avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0)
         return false;
     ctx->pkt_timebase = st->time_base;
+    ctx->lowres = lowres;
     const AVCodecDescriptor* desc = avcodec_descriptor_get(st->codecpar->codec_id);
     intraOnly = desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY);
     // Slice threads return each picture for its own packet, which the
@@ -168,6 +170,7 @@ bool CMediaDet::Impl::openDecoder(int fileStream)
     frameDuration = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.04;
     codec = std::move(ctx);
     decodeStream = fileStream;
+    decodeLowres = lowres;
     // The file was read by put_Filename's probing; start from its beginning.
     if (av_seek_frame(format.get(), fileStream, startPts, AVSEEK_FLAG_BACKWARD) < 0)
         av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE);
@@ -322,10 +325,19 @@ const AVFrame* CMediaDet::Impl::frameAtSequential(double t)
     }
 }
 
-const AVFrame* CMediaDet::Impl::frameAt(double t)
+const AVFrame* CMediaDet::Impl::frameAt(double t, int width, int height)
 {
     const int fileStream = streams[current];
-    if (decodeStream != fileStream && !openDecoder(fileStream))
+    // Codecs that can decode at 1/2, 1/4 or 1/8 size do so when the picture
+    // is still at least as large as the bitmap asked for: far less work for
+    // small pictures of large frames.
+    const AVCodecParameters* par = format->streams[fileStream]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    int lowres = 0;
+    while (decoder && lowres < decoder->max_lowres && AV_CEIL_RSHIFT(par->width, lowres + 1) >= width
+        && AV_CEIL_RSHIFT(par->height, lowres + 1) >= height)
+        ++lowres;
+    if ((decodeStream != fileStream || lowres != decodeLowres) && !openDecoder(fileStream, lowres))
         return nullptr;
     return intraOnly ? frameAtIntra(t) : frameAtSequential(t);
 }
@@ -514,7 +526,7 @@ HRESULT CMediaDet::GetBitmapBits(
     if (bufferSize && *bufferSize < needed)
         return E_INVALIDARG;
 
-    const AVFrame* frame = d_->frameAt(streamTime < 0 ? 0 : streamTime);
+    const AVFrame* frame = d_->frameAt(streamTime < 0 ? 0 : streamTime, width, height);
     if (!frame || frame->width < 1 || frame->height < 1)
         return E_FAIL;
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;

@@ -173,7 +173,7 @@ TEST_P(DetectorCodec, BitmapAtKnownTimes)
     }
 }
 
-// Scaled to another size with a row length that needs padding.
+// Scaled to other sizes, one with a row length that needs padding.
 TEST_P(DetectorCodec, ScalesToTheAskedSize)
 {
     const std::vector<char> dib = Bitmap(det_, 1.5, 30, 20);
@@ -181,6 +181,10 @@ TEST_P(DetectorCodec, ScalesToTheAskedSize)
     EXPECT_TRUE(Near(PixelAt(dib, 15, 18), kGreen));
     EXPECT_TRUE(Near(PixelAt(dib, 29, 0), kWhite));
     EXPECT_EQ(dib[40 + 90], 0); // padding is zero
+    // Sizes may change between requests (a codec that decodes small
+    // pictures at reduced size starts again at full size).
+    EXPECT_TRUE(Near(PixelAt(Bitmap(det_, 2.5), kW / 2, kH - 2), kBlue));
+    EXPECT_TRUE(Near(PixelAt(Bitmap(det_, 0.5, 30, 20), 15, 18), kRed));
 }
 
 // Samples at increasing times never decode a frame twice; the intra-only
