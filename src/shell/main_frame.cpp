@@ -126,12 +126,6 @@ QString CCW_MainFrame::workFolder() const
     return WorkFolderPath(suiteFolder_);
 }
 
-void CCW_MainFrame::FreeFrameCache()
-{
-    frameCache_.clear();
-    frameCache_.shrink_to_fit();
-}
-
 bool CCW_MainFrame::IsConnectedDeviceName(const QString& name) const
 {
     return ::IsConnectedDeviceName(deviceNames_, name);

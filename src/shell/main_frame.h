@@ -11,6 +11,7 @@
 
 #include "config/registry.h"
 #include "config/resources.h"
+#include "engine/frame_cache.h"
 #include "shell/preview_contain.h"
 #include "shell/splitter_wnd.h"
 #include "shell/thumbnail_contain.h"
@@ -23,12 +24,6 @@
 #include <vector>
 
 class CCW_MainFrame;
-
-// One sampled frame of the save flow: frame number and planar YUV 4:2:0 data.
-struct VideoBuf {
-    std::uint32_t key = 0;
-    std::vector<std::uint8_t> data;
-};
 
 // The main frame's window: rows of 359 pixels and more keep the timeline row
 // 219 pixels high; its bar never reacts to the mouse.
@@ -89,8 +84,8 @@ public:
     const QString& statusFile() const { return statusFile_; }
 
     // Frames sampled by frame extraction for the encoder, owned here.
-    std::vector<VideoBuf>& frameCache() { return frameCache_; }
-    void FreeFrameCache();
+    FrameCache& frameCache() { return frameCache_; }
+    void FreeFrameCache() { frameCache_.FreeAll(); }
     // The edited-movie preview's copy of a still frame.
     std::vector<std::uint8_t>& stillFrame() { return stillFrame_; }
 
@@ -129,7 +124,7 @@ private:
     QString suiteFolder_;
     QString statusText_;
     QString statusFile_;
-    std::vector<VideoBuf> frameCache_;
+    FrameCache frameCache_;
     std::vector<std::uint8_t> stillFrame_;
     QPointer<QObject> hostPhoneLink_;
     QString deviceNames_;

@@ -1,4 +1,4 @@
-// test-links: cw_shell cw_project cw_export cw_config cw_platform
+// test-links: cw_shell cw_project cw_export cw_engine cw_media cw_config cw_platform
 // The main frame's window: row and column size rules, the splitter bars, the
 // work folder, the host object poll and the frame's life cycle.
 #include "config/suite_settings.h"

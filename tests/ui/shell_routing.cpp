@@ -1,4 +1,4 @@
-// test-links: cw_shell cw_project cw_export cw_config cw_platform
+// test-links: cw_shell cw_project cw_export cw_engine cw_media cw_config cw_platform
 // Each pane message reaches its receiver along its route; the frame drops the
 // timeline-bound ones until the panes exist; the host's status line follows
 // 0x3063, 0x3074, 0x3075 and 0x5501.
