@@ -1,5 +1,7 @@
 #include "engine/compressor_filters.h"
 
+#include "engine/file_filters.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -85,7 +87,60 @@ CEncoderFilter::CEncoderFilter(const Codec& codec)
 
 CEncoderFilter::~CEncoderFilter()
 {
+    StopStreaming();
     sws_freeContext(sws_);
+}
+
+HRESULT CEncoderFilter::StartStreaming()
+{
+    StopStreaming();
+    if (codec_.video) {
+        std::lock_guard lock(queueMutex_);
+        stopWorker_ = false;
+        workerResult_ = S_OK;
+        worker_ = std::thread([this] { work(); });
+    }
+    return S_OK;
+}
+
+HRESULT CEncoderFilter::StopStreaming()
+{
+    {
+        std::lock_guard lock(queueMutex_);
+        stopWorker_ = true;
+        queue_.clear();
+    }
+    queueSignal_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+    encoder_.reset();
+    return S_OK;
+}
+
+void CEncoderFilter::work()
+{
+    for (;;) {
+        SamplePtr sample;
+        {
+            std::unique_lock lock(queueMutex_);
+            queueSignal_.wait(lock, [this] { return stopWorker_ || !queue_.empty(); });
+            if (stopWorker_)
+                return;
+            sample = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        const HRESULT hr = sample ? process(sample) : finish();
+        sample.reset(); // the buffer goes back upstream before the next wait
+        if (FAILED(hr)) {
+            {
+                std::lock_guard lock(queueMutex_);
+                workerResult_ = hr;
+                queue_.clear();
+            }
+            NotifyGraphEvent(this, EC_ERRORABORT, hr);
+            return;
+        }
+    }
 }
 
 HRESULT CEncoderFilter::CheckInputType(const CMediaType* mtIn)
@@ -212,6 +267,22 @@ HRESULT CEncoderFilter::Receive(const SamplePtr& sample)
 {
     if (!OutputPin()->IsConnected())
         return VFW_E_NOT_CONNECTED;
+    if (!codec_.video)
+        return process(sample);
+    {
+        std::lock_guard lock(queueMutex_);
+        if (FAILED(workerResult_))
+            return workerResult_;
+        if (stopWorker_ || !worker_.joinable())
+            return VFW_E_WRONG_STATE;
+        queue_.push_back(sample);
+    }
+    queueSignal_.notify_one();
+    return S_OK;
+}
+
+HRESULT CEncoderFilter::process(const SamplePtr& sample)
+{
     if (!encoder_) {
         HRESULT hr = openEncoder(*sample);
         if (FAILED(hr))
@@ -227,7 +298,8 @@ HRESULT CEncoderFilter::Receive(const SamplePtr& sample)
         const int rowBytes = DibRowBytes(v.width, v.bitCount);
         const int h = std::abs(v.height);
         sws_ = sws_getCachedContext(sws_, v.width, h, v.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24,
-            codec_.width, codec_.height, AVPixelFormat(codec_.pixelFormat), SWS_BILINEAR, nullptr, nullptr, nullptr);
+            codec_.width, codec_.height, AVPixelFormat(codec_.pixelFormat), SWS_FAST_BILINEAR, nullptr, nullptr,
+            nullptr);
         if (!sws_ || av_frame_make_writable(frame_.get()) < 0)
             return E_FAIL;
         const std::uint8_t* src[4] = { data };
@@ -301,6 +373,22 @@ HRESULT CEncoderFilter::deliverPackets()
 
 HRESULT CEncoderFilter::EndOfStream()
 {
+    if (!codec_.video)
+        return finish();
+    {
+        std::lock_guard lock(queueMutex_);
+        if (FAILED(workerResult_))
+            return workerResult_;
+        if (stopWorker_ || !worker_.joinable())
+            return VFW_E_WRONG_STATE;
+        queue_.push_back(nullptr);
+    }
+    queueSignal_.notify_one();
+    return S_OK;
+}
+
+HRESULT CEncoderFilter::finish()
+{
     if (encoder_) {
         avcodec_send_frame(encoder_.get(), nullptr);
         HRESULT hr = deliverPackets();
@@ -308,12 +396,6 @@ HRESULT CEncoderFilter::EndOfStream()
             return hr;
     }
     return CTransformFilter::EndOfStream();
-}
-
-HRESULT CEncoderFilter::StopStreaming()
-{
-    encoder_.reset();
-    return S_OK;
 }
 
 QStringList CompressorFriendlyNames(bool video)

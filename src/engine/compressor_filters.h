@@ -8,6 +8,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 struct SwsContext;
 
@@ -32,7 +36,10 @@ private:
 
 // A compressor: uncompressed video (RGB24/RGB32, VIDEOINFOHEADER) or 16-bit
 // PCM in, one encoded sample per coded frame out, timed like its input. The
-// video compressor adapts the incoming frame size to what its codec accepts.
+// video compressor adapts the incoming frame size to what its codec accepts,
+// and encodes on a thread of its own: Receive queues the sample (the
+// upstream allocator's buffer count bounds the queue), so decoding upstream
+// and encoding here overlap.
 class CEncoderFilter : public CTransformFilter {
 public:
     struct Codec {
@@ -56,9 +63,13 @@ public:
     HRESULT GetMediaType(int position, CMediaType* mt) override;
     HRESULT Receive(const SamplePtr& sample) override;
     HRESULT EndOfStream() override;
+    HRESULT StartStreaming() override;
     HRESULT StopStreaming() override;
 
 private:
+    HRESULT process(const SamplePtr& sample);
+    HRESULT finish();
+    void work();
     HRESULT openEncoder(const CMediaSample& first);
     HRESULT encode(const AVFrame* frame);
     HRESULT deliverPackets();
@@ -70,6 +81,15 @@ private:
     SwsContext* sws_ = nullptr;
     std::int64_t nextPts_ = 0;
     REFERENCE_TIME frameDuration_ = 0;
+
+    // Video: the queue between Receive and the encoding thread. A null
+    // sample stands for the end of the stream.
+    std::thread worker_;
+    std::mutex queueMutex_;
+    std::condition_variable queueSignal_;
+    std::deque<SamplePtr> queue_;
+    bool stopWorker_ = false;
+    HRESULT workerResult_ = S_OK;
 };
 
 // The compressor registry: libavcodec encoders under their friendly names.

@@ -70,6 +70,21 @@ CSourceVideoReader* CGroupRenderer::videoReader(const CTimelineSource& src)
     if (!slot) {
         slot = std::make_unique<CSourceVideoReader>(src.mediaName());
         ++opened_;
+        if (src.mediaStop() - src.mediaStart() == src.stop() - src.start()) {
+            // Media time m is asked for at timeline time m - offset, on the group's frame grid.
+            const REFTIME100NS offset = src.mediaStart() - src.start();
+            const CTimelineSource* source = &src;
+            slot->setWantedTimes([this, offset, source](REFTIME100NS from, REFTIME100NS to) {
+                const REFTIME100NS a = std::max(from - offset, source->start());
+                const REFTIME100NS b = std::min(to - offset, source->stop());
+                if (a >= b)
+                    return false;
+                auto i = std::int64_t(std::floor(double(a) * group_->outputFPS() / kUnitsPerSecond)) - 1;
+                while (frameTime(i) < a)
+                    ++i;
+                return frameTime(i) < b;
+            });
+        }
     }
     return slot.get();
 }

@@ -91,6 +91,7 @@ bool CSourceDecoder::decodeNext(AVFrame* frame)
             continue;
         }
         if (packet_->stream_index == stream_) {
+            codec_->skip_frame = packetNeeded(*packet_) ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
             // A packet the decoder refuses (damaged data) is skipped.
             if (avcodec_send_packet(codec_.get(), packet_.get()) < 0)
                 ++errors_;
@@ -116,6 +117,14 @@ bool CSourceDecoder::seek(REFTIME100NS mediaTime)
     return true;
 }
 
+REFTIME100NS CSourceDecoder::streamTime(std::int64_t ts) const
+{
+    const AVStream* st = format_->streams[stream_];
+    if (st->start_time != AV_NOPTS_VALUE)
+        ts -= st->start_time;
+    return av_rescale_q(ts, st->time_base, kUnits100ns);
+}
+
 REFTIME100NS CSourceDecoder::frameTime(const AVFrame* frame) const
 {
     const AVStream* st = format_->streams[stream_];
@@ -134,6 +143,28 @@ CSourceVideoReader::CSourceVideoReader(const QString& path)
     , current_(av_frame_alloc())
     , pending_(av_frame_alloc())
 { }
+
+void CSourceVideoReader::setWantedTimes(WantedTimes wanted)
+{
+    wanted_ = std::move(wanted);
+    if (ok()) {
+        const AVStream* st = format_->streams[stream_];
+        constantRate_ = st->avg_frame_rate.num > 0 && av_cmp_q(st->avg_frame_rate, st->r_frame_rate) == 0;
+    }
+}
+
+bool CSourceVideoReader::packetNeeded(const AVPacket& packet) const
+{
+    if (!wanted_ || !constantRate_ || packet.pts == AV_NOPTS_VALUE || packet.duration <= 0)
+        return true;
+    // The frame is shown for asked times from its own time up to the next
+    // frame's (the same rule as frameAt); a margin below keeps rounded times
+    // on the safe side.
+    constexpr REFTIME100NS kMargin = 100;
+    const REFTIME100NS start = streamTime(packet.pts);
+    const REFTIME100NS next = streamTime(packet.pts + packet.duration);
+    return wanted_(start - kTimeTolerance - kMargin, next - kTimeTolerance);
+}
 
 const AVFrame* CSourceVideoReader::frameAt(REFTIME100NS mediaTime)
 {

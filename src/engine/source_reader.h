@@ -9,6 +9,7 @@
 #include "engine/timeline_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,11 @@ protected:
     // broken file.
     bool decodeNext(AVFrame* frame);
     bool seek(REFTIME100NS mediaTime);
+    // Whether the frame of a packet can be needed; a packet that cannot be
+    // is decoded only if other frames refer to it.
+    virtual bool packetNeeded(const AVPacket&) const { return true; }
+    // A packet or frame time in the stream's time base, from the start of the file.
+    REFTIME100NS streamTime(std::int64_t ts) const;
     // The frame's time from the start of the file, in 100 ns units.
     REFTIME100NS frameTime(const AVFrame* frame) const;
 
@@ -53,13 +59,24 @@ protected:
 
 class CSourceVideoReader : public CSourceDecoder {
 public:
+    // Answers whether any later frameAt call will ask for a time in [from, to).
+    using WantedTimes = std::function<bool(REFTIME100NS from, REFTIME100NS to)>;
+
     explicit CSourceVideoReader(const QString& path);
+    // With the times known, frames that no call will show are not decoded
+    // unless other frames need them (constant frame rate streams only).
+    void setWantedTimes(WantedTimes wanted);
     // The frame shown at mediaTime: the last one starting at or before it
     // (the first frame before the stream starts, the last after it ends).
     // Null when the file gives no pictures.
     const AVFrame* frameAt(REFTIME100NS mediaTime);
 
+protected:
+    bool packetNeeded(const AVPacket& packet) const override;
+
 private:
+    WantedTimes wanted_;
+    bool constantRate_ = false;
     FfPtr<AVFrame> current_;
     FfPtr<AVFrame> pending_;
     REFTIME100NS currentTime_ = 0;

@@ -149,16 +149,21 @@ TEST_F(CompressTest, UnknownCompressorFailsWithItsMessageAndNoFile)
 
 TEST_F(CompressTest, CancelInTheFirstPollStopsAndDeletesTheFile)
 {
+    // Long enough (40 s) that the run is still going at the first poll.
     CMovieTimeline movie;
     movie.ResetMovieTimeline();
-    movie.AddClip(clip("clip.mp4", 0, 2000), 1);
-    movie.AddClip(clip("clip.mp4", 0, 2000), 2);
+    for (std::uint32_t at = 0; at < 40000; at += 2000) {
+        movie.AddClip(clip("clip.mp4", at, 2000), 1);
+        movie.AddClip(clip("clip.mp4", at, 2000), 2);
+    }
     const QString avi = path("cancelled.avi");
     QTimer::singleShot(0, [] { CMovieWorkState::SetCancel(1); });
     CMovieGraphCompressor compressor;
     compressor.SetOutputFile(avi);
     EXPECT_EQ(compressor.RenderTimeline(movie.GetTimeline(), CMovieGraphCompressor::RenderMovie), 1);
     EXPECT_FALSE(QFileInfo::exists(avi));
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 400000);
+    EXPECT_LT(CMovieWorkState::GetCurrent(), CMovieWorkState::GetTotal());
     EXPECT_FALSE(compressor.m_pGB);
     // With the request already set, a render stops before it builds anything.
     EXPECT_EQ(CompressVideo(&movie, "/nonexistent-folder/x.avi", 0, 0), 1);

@@ -1,0 +1,322 @@
+// The render engine's composition over generated clips: letterboxing,
+// frame-exact media times, track priority, the sound mix, and the rule that
+// an output nobody reads decodes nothing.
+// test-links: cw_engine cw_project cw_export cw_media cw_platform
+#include "engine/render_engine.h"
+#include "engine/file_filters.h"
+#include "engine/render_frontend.h"
+#include "render_helpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace render_test;
+
+namespace {
+
+constexpr REFERENCE_TIME kSecond = 10000000;
+
+struct Rgb {
+    int r, g, b;
+};
+const Rgb kBlack { 0, 0, 0 }, kRed { 255, 0, 0 }, kGreen { 0, 128, 0 }, kBlue { 0, 0, 255 }, kWhite { 255, 255, 255 };
+
+class RenderEngineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new QTemporaryDir();
+        auto solid = [](const char* colour, const char* size, const char* sar, const QString& out) {
+            return Ffmpeg({ "-f", "lavfi", "-i", QString("color=c=%1:s=%2:r=15:d=3,setsar=%3").arg(colour, size, sar),
+                "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", out });
+        };
+        ASSERT_TRUE(solid("red", "64x48", "1", path("red.mp4")));
+        ASSERT_TRUE(solid("blue", "64x48", "1", path("blue.mp4")));
+        ASSERT_TRUE(solid("red", "128x72", "1", path("wide.mp4")));
+        ASSERT_TRUE(solid("green", "60x120", "1", path("tall.mp4")));
+        ASSERT_TRUE(solid("white", "64x48", "2", path("anamorphic.mp4"))); // shown 8:3
+        // Top half red, bottom half blue.
+        ASSERT_TRUE(Ffmpeg({ "-filter_complex", "color=red:s=64x24:d=1[a];color=blue:s=64x24:d=1[b];[a][b]vstack",
+            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", path("halves.mp4") }));
+        // One colour per second at 30 frames per second.
+        ASSERT_TRUE(Ffmpeg({ "-filter_complex",
+            "color=red:s=64x48:r=30:d=1[a];color=green:s=64x48:r=30:d=1[b];"
+            "color=blue:s=64x48:r=30:d=1[c];color=white:s=64x48:r=30:d=1[d];"
+            "[a][b][c][d]concat=n=4:v=1:a=0",
+            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", path("colours.mp4") }));
+        // A different grey in every frame at 30 frames per second; two of
+        // every three frames are B-frames that no other frame refers to.
+        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i",
+            "color=black:s=64x48:r=30:d=3,format=yuv444p,geq=lum='16+N*3':cb=128:cr=128", "-c:v", "libx264", "-preset",
+            "medium", "-crf", "8", "-bf", "3", "-b-pyramid", "none", "-pix_fmt", "yuv444p", path("ramp.mp4") }));
+        // The picture size changes after one second.
+        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "color=red:s=64x48:r=15:d=1", "-c:v", "mpeg2video", path("a.ts") }));
+        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "color=blue:s=128x48:r=15:d=1", "-c:v", "mpeg2video",
+            "-output_ts_offset", "1", path("b.ts") }));
+        QFile joined(path("sizes.ts"));
+        ASSERT_TRUE(joined.open(QIODevice::WriteOnly));
+        for (const char* part : { "a.ts", "b.ts" }) {
+            QFile f(path(part));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            joined.write(f.readAll());
+        }
+        joined.close();
+        // The same, cut off in the middle of the second part.
+        QFile::copy(path("sizes.ts"), path("cut.ts"));
+        QFile cut(path("cut.ts"));
+        ASSERT_TRUE(cut.resize(QFileInfo(path("a.ts")).size() + 3000));
+        ASSERT_TRUE(
+            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=2", path("a440.wav") }));
+        ASSERT_TRUE(
+            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=48000:duration=2", path("b1000.wav") }));
+        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1", "-af", "volume=7",
+            path("loud.wav") }));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    static QString path(const QString& name) { return dir_->filePath(name); }
+
+    // A group of the given type with one source per track, in order.
+    struct Src {
+        const char* file;
+        REFERENCE_TIME start, stop, mediaStart;
+        int stretch = kStretchPreserveAspect;
+    };
+    static std::shared_ptr<CTimelineGroup> Group(const CMediaType& mt, std::initializer_list<Src> sources)
+    {
+        auto group = std::make_shared<CTimelineGroup>();
+        EXPECT_EQ(group->SetMediaType(mt), S_OK);
+        for (const Src& s : sources) {
+            auto track = std::make_shared<CTimelineTrack>();
+            auto src = std::make_shared<CTimelineSource>();
+            src->SetStartStop(s.start, s.stop);
+            src->SetMediaTimes(s.mediaStart, s.mediaStart + s.stop - s.start);
+            src->SetMediaName(path(s.file));
+            src->SetStretchMode(s.stretch);
+            track->SrcAdd(src);
+            group->VTrackInsBefore(track, -1);
+        }
+        return group;
+    }
+
+    // The pixel at (x, y) counted from the picture's top-left corner.
+    static Rgb Pixel(const std::vector<std::uint8_t>& frame, int x, int y)
+    {
+        const std::uint8_t* p = frame.data() + std::size_t(239 - y) * 960 + std::size_t(x) * 3;
+        return { p[2], p[1], p[0] };
+    }
+    static bool Near(Rgb a, Rgb b, int tolerance = 40)
+    {
+        return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+    }
+
+    static QTemporaryDir* dir_;
+};
+QTemporaryDir* RenderEngineTest::dir_ = nullptr;
+
+#define EXPECT_PIXEL(frame, x, y, colour)                                                                              \
+    do {                                                                                                               \
+        const Rgb got = Pixel(frame, x, y);                                                                            \
+        EXPECT_TRUE(Near(got, colour)) << "at " << (x) << "," << (y) << ": " << got.r << " " << got.g << " " << got.b; \
+    } while (0)
+
+TEST_F(RenderEngineTest, PicturesAreLetterboxedCentredAndBottomUp)
+{
+    struct Case {
+        const char* file;
+        int left, top, right, bottom; // expected picture box
+        Rgb colour;
+    };
+    const Case cases[] = {
+        { "red.mp4", 0, 0, 320, 240, kRed }, // 4:3 fills the frame
+        { "wide.mp4", 0, 30, 320, 210, kRed }, // 16:9: bars above and below
+        { "tall.mp4", 100, 0, 220, 240, kGreen }, // 1:2: bars left and right
+        { "anamorphic.mp4", 0, 60, 320, 180, kWhite }, // pixel aspect 2 makes it 8:3
+    };
+    std::vector<std::uint8_t> frame(230400);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        CGroupRenderer r(0, Group(MakeRgbVideoType(320, 240, 24), { { c.file, 0, kSecond, 0 } }), kSecond);
+        r.RenderVideoFrame(7, frame.data());
+        EXPECT_PIXEL(frame, (c.left + c.right) / 2, (c.top + c.bottom) / 2, c.colour);
+        EXPECT_PIXEL(frame, c.left + 2, c.top + 2, c.colour);
+        EXPECT_PIXEL(frame, c.right - 3, c.bottom - 3, c.colour);
+        if (c.left > 0) {
+            EXPECT_PIXEL(frame, c.left - 3, 120, kBlack);
+            EXPECT_PIXEL(frame, c.right + 2, 120, kBlack);
+        }
+        if (c.top > 0) {
+            EXPECT_PIXEL(frame, 160, c.top - 3, kBlack);
+            EXPECT_PIXEL(frame, 160, c.bottom + 2, kBlack);
+        }
+    }
+    // Resize mode fills the frame whatever the shape.
+    CGroupRenderer stretched(
+        0, Group(MakeRgbVideoType(320, 240, 24), { { "wide.mp4", 0, kSecond, 0, kStretchResize } }), kSecond);
+    stretched.RenderVideoFrame(0, frame.data());
+    EXPECT_PIXEL(frame, 160, 2, kRed);
+
+    CGroupRenderer halves(0, Group(MakeRgbVideoType(320, 240, 24), { { "halves.mp4", 0, kSecond, 0 } }), kSecond);
+    halves.RenderVideoFrame(0, frame.data());
+    EXPECT_PIXEL(frame, 160, 20, kRed); // top of the picture: the buffer's last rows
+    EXPECT_PIXEL(frame, 160, 220, kBlue);
+    EXPECT_TRUE(Near({ frame[2], frame[1], frame[0] }, kBlue)); // first bytes: bottom-left pixel
+}
+
+TEST_F(RenderEngineTest, MediaStartAndLengthAreFrameExactAtTheGroupRate)
+{
+    // Seconds 1 and 2 of the colour clip, then its second 3: green, blue, white.
+    CGroupRenderer r(0,
+        Group(MakeRgbVideoType(320, 240, 24),
+            { { "colours.mp4", 0, 2 * kSecond, kSecond }, { "colours.mp4", 2 * kSecond, 3 * kSecond, 3 * kSecond } }),
+        3 * kSecond);
+    ASSERT_EQ(r.frameCount(), 45);
+    EXPECT_EQ(r.frameTime(15), kSecond);
+    std::vector<std::uint8_t> frame(230400);
+    for (std::int64_t i = 0; i < r.frameCount(); ++i) {
+        r.RenderVideoFrame(i, frame.data());
+        const Rgb expected = i < 15 ? kGreen : i < 30 ? kBlue : kWhite;
+        EXPECT_TRUE(Near(Pixel(frame, 160, 120), expected)) << "frame " << i;
+    }
+    // Going back seeks.
+    r.RenderVideoFrame(3, frame.data());
+    EXPECT_PIXEL(frame, 160, 120, kGreen);
+}
+
+TEST_F(RenderEngineTest, EveryFrameIsTheOneShownAtItsTime)
+{
+    // Group frame i at 15 fps shows source frame 2i (+ 15 for a media start
+    // of half a second); frames in between are never decoded for display.
+    CGroupRenderer r(
+        0, Group(MakeRgbVideoType(320, 240, 24), { { "ramp.mp4", 0, 2 * kSecond, kSecond / 2 } }), 2 * kSecond);
+    std::vector<std::uint8_t> frame(230400);
+    for (std::int64_t i = 0; i < r.frameCount(); ++i) {
+        r.RenderVideoFrame(i, frame.data());
+        const int expected = int(std::lround((15 + 2 * int(i)) * 3 * 255.0 / 219.0)); // 3.5 apart
+        EXPECT_NEAR(Pixel(frame, 160, 120).g, expected, 1.5) << "frame " << i;
+    }
+}
+
+TEST_F(RenderEngineTest, LaterTracksCoverEarlierOnesAndGapsAreBlack)
+{
+    CGroupRenderer r(0,
+        Group(MakeRgbVideoType(320, 240, 24),
+            { { "red.mp4", 0, 3 * kSecond, 0 }, { "blue.mp4", kSecond, 2 * kSecond, 0 },
+                { "missing.mp4", 4 * kSecond, 5 * kSecond, 0 } }),
+        5 * kSecond);
+    std::vector<std::uint8_t> frame(230400);
+    const std::pair<int, Rgb> expected[] = { { 7, kRed }, { 22, kBlue }, { 37, kRed }, { 52, kBlack }, { 67, kBlack } };
+    for (const auto& [index, colour] : expected) {
+        r.RenderVideoFrame(index, frame.data());
+        EXPECT_PIXEL(frame, 160, 120, colour);
+    }
+}
+
+TEST_F(RenderEngineTest, SizeChangesAndCutFilesKeepRendering)
+{
+    std::vector<std::uint8_t> frame(230400);
+    for (const char* file : { "sizes.ts", "cut.ts" }) {
+        SCOPED_TRACE(file);
+        CGroupRenderer r(0, Group(MakeRgbVideoType(320, 240, 24), { { file, 0, 2 * kSecond, 0 } }), 2 * kSecond);
+        r.RenderVideoFrame(7, frame.data());
+        EXPECT_PIXEL(frame, 160, 120, kRed);
+        EXPECT_PIXEL(frame, 160, 10, kRed); // 4:3: no bars
+        for (std::int64_t i = 8; i < r.frameCount(); ++i)
+            r.RenderVideoFrame(i, frame.data()); // never crashes or stalls
+    }
+    CGroupRenderer r(0, Group(MakeRgbVideoType(320, 240, 24), { { "sizes.ts", 0, 2 * kSecond, 0 } }), 2 * kSecond);
+    r.RenderVideoFrame(24, frame.data());
+    EXPECT_PIXEL(frame, 160, 120, kBlue);
+    EXPECT_PIXEL(frame, 160, 10, kBlack); // 8:3 now: letterboxed
+}
+
+TEST_F(RenderEngineTest, SoundMixesEveryCoveringSource)
+{
+    // 440 Hz over 0-2 s, 1000 Hz over 1-3 s, a picture-only file at 3-4 s.
+    CGroupRenderer r(1,
+        Group(MakePcmAudioType(2, 44100, 16),
+            { { "a440.wav", 0, 2 * kSecond, 0 }, { "b1000.wav", kSecond, 3 * kSecond, 0 },
+                { "red.mp4", 3 * kSecond, 4 * kSecond, 0 } }),
+        4 * kSecond);
+    ASSERT_EQ(r.sampleCount(), 4 * 44100);
+    std::vector<std::int16_t> pcm(std::size_t(r.sampleCount()) * 2);
+    for (std::int64_t first = 0; first < r.sampleCount(); first += 4410)
+        r.RenderAudio(first, 4410, pcm.data() + first * 2);
+    auto level = [&](int second, double freq) {
+        return ToneLevel(pcm.data() + std::size_t(second) * 88200 + 8820, 70000, 2, 44100, freq);
+    };
+    EXPECT_GT(level(0, 440), 0.08);
+    EXPECT_LT(level(0, 1000), 0.01);
+    EXPECT_GT(level(1, 440), 0.08);
+    EXPECT_GT(level(1, 1000), 0.08);
+    EXPECT_LT(level(2, 440), 0.01);
+    EXPECT_GT(level(2, 1000), 0.08);
+    for (std::size_t i = 3 * 88200; i < pcm.size(); ++i)
+        ASSERT_EQ(pcm[i], 0) << i;
+    // Both channels carry the mono sources.
+    EXPECT_EQ(pcm[88200 + 1000], pcm[88200 + 1001]);
+}
+
+TEST_F(RenderEngineTest, LoudSourcesSaturateInsteadOfWrapping)
+{
+    const CMediaType mono = MakePcmAudioType(1, 44100, 16);
+    CGroupRenderer one(1, Group(mono, { { "loud.wav", 0, kSecond, 0 } }), kSecond);
+    CGroupRenderer two(1, Group(mono, { { "loud.wav", 0, kSecond, 0 }, { "loud.wav", 0, kSecond, 0 } }), kSecond);
+    std::vector<std::int16_t> a(44100), b(44100);
+    one.RenderAudio(0, 44100, a.data());
+    two.RenderAudio(0, 44100, b.data());
+    int clipped = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(b[i], std::clamp(2 * a[i], -32768, 32767)) << i;
+        clipped += std::abs(2 * a[i]) > 32767;
+    }
+    EXPECT_GT(clipped, 1000);
+}
+
+TEST_F(RenderEngineTest, UnconnectedOutputDecodesNothing)
+{
+    auto timeline = std::make_shared<CTimeline>();
+    timeline->AddGroup(Group(MakeRgbVideoType(320, 240, 24), { { "red.mp4", 0, 2 * kSecond, 0 } }));
+    timeline->AddGroup(Group(MakePcmAudioType(1, 8000, 16), { { "a440.wav", 0, 2 * kSecond, 0 } }));
+    CRenderEngine engine;
+    ASSERT_EQ(engine.SetTimelineObject(timeline), S_OK);
+    ASSERT_EQ(engine.ConnectFrontEnd(), S_OK);
+    std::shared_ptr<CRenderGraph> graph;
+    ASSERT_EQ(engine.GetFilterGraph(&graph), S_OK);
+    CBaseOutputPin* videoPin = nullptr;
+    CBaseOutputPin* soundPin = nullptr;
+    ASSERT_EQ(engine.GetGroupOutputPin(0, &videoPin), S_OK);
+    ASSERT_EQ(engine.GetGroupOutputPin(1, &soundPin), S_OK);
+    EXPECT_EQ(engine.GetGroupOutputPin(2, &soundPin), S_FALSE);
+    ASSERT_EQ(engine.GetGroupOutputPin(1, &soundPin), S_OK);
+
+    auto wav = std::make_shared<CWavDestFilter>();
+    auto writer = std::make_shared<CFileWriterFilter>();
+    writer->SetFileName(path("sound.wav"));
+    graph->AddFilter(wav, "WAV Dest");
+    graph->AddFilter(writer, "File Writer");
+    ASSERT_EQ(graph->Connect(soundPin, wav->GetPin(0)), S_OK);
+    ASSERT_EQ(graph->Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
+    graph->SetSyncSource(nullptr);
+    ASSERT_EQ(graph->Run(), S_OK);
+    long code = 0;
+    ASSERT_EQ(graph->WaitForCompletion(30000, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    REFERENCE_TIME position = 0;
+    graph->GetCurrentPosition(&position);
+    EXPECT_EQ(position, 2 * kSecond);
+    graph->Stop();
+
+    EXPECT_EQ(static_cast<CRenderGroupPin*>(videoPin)->renderer().openedSources(), 0);
+    EXPECT_EQ(static_cast<CRenderGroupPin*>(soundPin)->renderer().openedSources(), 1);
+    EXPECT_EQ(QFileInfo(path("sound.wav")).size(), 44 + 2 * 8000 * 2);
+    engine.ScrapIt();
+}
+
+} // namespace
