@@ -36,6 +36,7 @@ CCW_TimeLineWnd::CCW_TimeLineWnd(QWidget* parent)
     , probe_(&CCW_TimeLineWnd::HasVideoStream)
 {
     setObjectName("CCW_TimeLineWnd");
+    setFocusPolicy(Qt::StrongFocus); // keys act on the active track
     for (int i = 0; i < kTrackCount; ++i)
         views_[i] = new CCW_TimeLineView(QString::fromLatin1(kTrackLayout[i].title), this);
     PlaceChildren();
