@@ -307,11 +307,23 @@ HRESULT CAviMuxFilter::put_Interleaving(const REFERENCE_TIME* interleave, const 
     return S_OK;
 }
 
-HRESULT CAviMuxFilter::Stop()
+HRESULT CAviMuxFilter::Pause()
 {
     std::lock_guard lock(m_csFilter);
     {
         std::lock_guard muxLock(mutex_);
+        active_ = true;
+    }
+    return CBaseFilter::Pause();
+}
+
+HRESULT CAviMuxFilter::Stop()
+{
+    std::lock_guard lock(m_csFilter);
+    {
+        // An upstream thread that delivers after this point is turned away.
+        std::lock_guard muxLock(mutex_);
+        active_ = false;
         closeLocked();
     }
     return CBaseFilter::Stop();
@@ -466,6 +478,8 @@ HRESULT CAviMuxFilter::writePacketLocked(
 HRESULT CAviMuxFilter::receive(int input, const CMediaSample& sample)
 {
     std::lock_guard lock(mutex_);
+    if (!active_)
+        return VFW_E_WRONG_STATE;
     if (FAILED(failure_))
         return failure_;
     if (finished_)
@@ -496,6 +510,8 @@ HRESULT CAviMuxFilter::receive(int input, const CMediaSample& sample)
 HRESULT CAviMuxFilter::endOfStream(int input)
 {
     std::lock_guard lock(mutex_);
+    if (!active_)
+        return VFW_E_WRONG_STATE;
     if (streamOf_.empty())
         writeHeaderLocked();
     ended_[std::size_t(input)] = true;

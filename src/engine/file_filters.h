@@ -78,6 +78,7 @@ public:
     CBasePin* GetPin(int n) override;
     CBaseInputPin* inputPin(int n) const;
 
+    HRESULT Pause() override;
     HRESULT Stop() override;
 
     HRESULT receive(int input, const CMediaSample& sample);
@@ -104,6 +105,7 @@ private:
     std::vector<int> streamOf_; // input -> stream index, -1 when unconnected
     std::vector<std::vector<Pending>> pending_;
     std::vector<bool> ended_;
+    bool active_ = false; // samples are taken only between Pause and Stop
     bool headerWritten_ = false;
     bool finished_ = false;
     HRESULT failure_ = S_OK;

@@ -51,6 +51,7 @@ protected:
         SetDialogService(std::move(previous_));
         CMovieWorkState::Reset();
         CMovieGraphCompressor::SetVideoCompressorNames({ "DV Video Encoder" });
+        CMovieGraphCompressor::SetAudioCompressorName("PCM");
     }
 
     static QString path(const QString& name) { return dir_->filePath(name); }
@@ -145,6 +146,13 @@ TEST_F(CompressTest, UnknownCompressorFailsWithItsMessageAndNoFile)
     EXPECT_EQ(CompressVideo(&movie, avi, 0, 10000000), E_FAIL);
     EXPECT_EQ(messages(), (QStringList { "Failed GetCompressor(TRUE)", "Video Compressing was failed! - 1" }));
     EXPECT_EQ(CompressVideo(nullptr, avi, 0, 10000000), E_FAIL);
+
+    CMovieGraphCompressor::SetVideoCompressorNames({ "Other", "DV Video Encoder" });
+    CMovieGraphCompressor::SetAudioCompressorName("pcm"); // names match exactly
+    dialogs_->clearRecords();
+    EXPECT_EQ(CompressVideo(&movie, avi, 0, 10000000), E_FAIL);
+    EXPECT_EQ(messages(), (QStringList { "Failed GetCompressor(FALSE)", "Video Compressing was failed! - 1" }));
+    EXPECT_FALSE(QFileInfo::exists(avi));
 }
 
 TEST_F(CompressTest, CancelInTheFirstPollStopsAndDeletesTheFile)
@@ -180,6 +188,11 @@ TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Video Compressing was failed! - 1" }));
     EXPECT_FALSE(QFileInfo::exists(avi));
+
+    dialogs_->clearRecords();
+    CMovieTimeline sound;
+    EXPECT_TRUE(FAILED(CompressSound(sound, "/nonexistent-folder/x.wav", 0, 10000000, path("clip.mp4"))));
+    EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Sound Compressing was failed! - 1" }));
 }
 
 TEST_F(CompressTest, OneGroupTimeline)

@@ -208,10 +208,12 @@ TEST_F(RenderEngineTest, LaterTracksCoverEarlierOnesAndGapsAreBlack)
     CGroupRenderer r(0,
         Group(MakeRgbVideoType(320, 240, 24),
             { { "red.mp4", 0, 3 * kSecond, 0 }, { "blue.mp4", kSecond, 2 * kSecond, 0 },
-                { "missing.mp4", 4 * kSecond, 5 * kSecond, 0 } }),
-        5 * kSecond);
+                { "missing.mp4", 4 * kSecond, 5 * kSecond, 0 }, { "a440.wav", 5 * kSecond, 6 * kSecond, 0 } }),
+        6 * kSecond);
     std::vector<std::uint8_t> frame(230400);
-    const std::pair<int, Rgb> expected[] = { { 7, kRed }, { 22, kBlue }, { 37, kRed }, { 52, kBlack }, { 67, kBlack } };
+    // Red, blue above it, red again, a gap, a missing file, a file without pictures.
+    const std::pair<int, Rgb> expected[]
+        = { { 7, kRed }, { 22, kBlue }, { 37, kRed }, { 52, kBlack }, { 67, kBlack }, { 82, kBlack } };
     for (const auto& [index, colour] : expected) {
         r.RenderVideoFrame(index, frame.data());
         EXPECT_PIXEL(frame, 160, 120, colour);
