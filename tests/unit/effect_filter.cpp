@@ -125,7 +125,9 @@ TEST(EffectFilter, OutputOffersExactlyTheInputType)
     EXPECT_EQ(chain.filter->CheckTransform(&mt, &mt), S_OK);
     EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL);
     CMediaType longer = mt;
-    longer.SetFormat(mt.Format(), mt.FormatLength() + 4);
+    std::vector<std::uint8_t> padded(mt.Format(), mt.Format() + mt.FormatLength());
+    padded.resize(padded.size() + 4);
+    longer.SetFormat(padded.data(), static_cast<std::uint32_t>(padded.size()));
     EXPECT_EQ(chain.filter->CheckTransform(&mt, &longer), E_FAIL);
 
     // A downstream pin that insists on another type is refused.

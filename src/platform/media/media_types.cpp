@@ -1,10 +1,14 @@
 #include "platform/media/media_types.h"
 
+#include <utility>
+
 void CMediaType::SetFormat(const void* data, std::uint32_t length)
 {
-    format_.assign(length, 0);
+    // A new block first: data may point into the current one.
+    std::vector<std::uint8_t> block(length, 0);
     if (data && length)
-        std::memcpy(format_.data(), data, length);
+        std::memcpy(block.data(), data, length);
+    format_ = std::move(block);
 }
 
 const VIDEOINFOHEADER* CMediaType::VideoInfo() const

@@ -156,7 +156,8 @@ public:
     const std::uint8_t* Format() const { return format_.empty() ? nullptr : format_.data(); }
     std::uint8_t* Format() { return format_.empty() ? nullptr : format_.data(); }
     std::uint32_t FormatLength() const { return static_cast<std::uint32_t>(format_.size()); }
-    // Replaces the format block with a copy of length bytes at data (null data: zeros).
+    // Replaces the format block with a copy of length bytes at data (null data:
+    // zeros); data may point into the current block.
     void SetFormat(const void* data, std::uint32_t length);
     void ResetFormat() { format_.clear(); }
 
