@@ -1,4 +1,4 @@
-// test-links: cw_engine
+// test-links: cw_engine cw_media cw_platform
 #include "engine/effect_kernels.h"
 
 #include <gtest/gtest.h>
