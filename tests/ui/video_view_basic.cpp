@@ -1,0 +1,266 @@
+// The movie view: files and the edited movie in a real widget under the
+// offscreen platform, its transport rules, end-of-playback routing to the
+// main frame, suspend/resume and the frame-extraction wrapper.
+// test-links: cw_engine cw_project cw_export cw_mediainfo cw_config cw_media cw_platform
+
+#include "engine/frame_cache.h"
+#include "engine/video_view.h"
+#include "engine/video_widget.h"
+#include "export/work_state.h"
+#include "mediainfo/mp3_file_info.h"
+#include "platform/dialog_service.h"
+
+#include "../media/playback_media.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace playback_media;
+
+namespace {
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// Stands in for the main frame: counts the end-of-playback messages.
+class FakeMainFrame : public MessageWindow<QObject> {
+public:
+    int finished = 0;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
+    {
+        handled = message == msg::PlaybackFinished;
+        if (handled)
+            ++finished;
+        return 0;
+    }
+};
+
+class VideoView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host.resize(240, 180);
+        view = new CCW_VideoView(&host);
+        view->setGeometry(0, 0, 200, 150);
+        view->SetMainFrame(&mainFrame);
+        host.show();
+    }
+
+    QTemporaryDir dir;
+    QWidget host;
+    CCW_VideoView* view = nullptr;
+    FakeMainFrame mainFrame;
+};
+} // namespace
+
+TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(view->Path(), movie);
+    EXPECT_EQ(view->VideoSize(), QSize(64, 48));
+    EXPECT_NEAR(double(view->DurationMs()), 3000.0, 100.0);
+    EXPECT_TRUE(view->isVisible());
+
+    // The video window is a child filling the view, and follows its size.
+    CVideoWidget* video = view->Graph().VideoWindow();
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->parentWidget(), view);
+    EXPECT_EQ(video->geometry(), view->rect());
+    EXPECT_TRUE(video->isVisible());
+    view->resize(160, 120);
+    EXPECT_EQ(video->geometry(), QRect(0, 0, 160, 120));
+
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
+    ASSERT_EQ(view->SetPosition(2500), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(mainFrame.finished, 1);
+    // Rewound and stopped, with the first picture up again.
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
+    std::int64_t ms = -1;
+    EXPECT_EQ(view->GetPosition(&ms), S_OK);
+    EXPECT_EQ(ms, 0);
+    EXPECT_EQ(CentreColour(video->Slot()->Current()), 0);
+    QTest::qWait(50);
+    const QImage shown = video->grab().toImage();
+    EXPECT_EQ(CentreColour(shown), 0) << "the widget paints the frame";
+
+    // Played again, it ends again.
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    ASSERT_EQ(view->SetPosition(2800), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 1; }, 10000));
+    EXPECT_EQ(mainFrame.finished, 2);
+
+    view->Close();
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    EXPECT_EQ(view->Graph().VideoWindow(), nullptr);
+}
+
+TEST_F(VideoView, TransportRulesOfTheView)
+{
+    EXPECT_EQ(view->PlayPause(), E_FAIL);
+    EXPECT_EQ(view->Pause(), E_FAIL);
+    EXPECT_EQ(view->Stop(), E_FAIL);
+    std::int64_t ms = 0;
+    EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
+
+    const QString movie = ColourMovie(dir);
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    // Opened: the view refuses Stop, which the graph itself would accept.
+    EXPECT_EQ(view->Stop(), E_FAIL);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
+    EXPECT_EQ(view->Pause(), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+    EXPECT_EQ(view->Pause(), E_FAIL) << "pause only in states 1 to 3";
+    EXPECT_EQ(view->PlayPause(), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
+    EXPECT_EQ(view->PlayPause(), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+    EXPECT_EQ(view->Stop(), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
+    EXPECT_EQ(view->Stop(), E_FAIL) << "stop only in states 2 and 4";
+    EXPECT_EQ(view->Pause(), S_OK) << "pause from stopped";
+
+    // Positions in milliseconds, limited to the duration.
+    EXPECT_EQ(view->SetPosition(1500), S_OK);
+    EXPECT_EQ(view->GetPosition(&ms), S_OK);
+    EXPECT_EQ(ms, 1500);
+    EXPECT_EQ(CentreColour(view->Graph().VideoWindow()->Slot()->Current()), 1);
+    EXPECT_EQ(view->SetPosition(view->Graph().GetDuration() / 10000 + 1), E_FAIL);
+
+    // A file that cannot be opened fails and a later close cleans up.
+    EXPECT_EQ(view->OpenVideoFile(dir.filePath("missing.avi")), E_FAIL);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    view->Close();
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+}
+
+TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
+{
+    const QString mp3 = ToneMp3(dir);
+    ASSERT_FALSE(mp3.isEmpty());
+    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_TRUE(view->Graph().IsAudioOnly());
+    EXPECT_EQ(view->VideoSize(), QSize(0, 0));
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(QFile::encodeName(mp3).constData()));
+    EXPECT_EQ(view->DurationMs(), std::int64_t(info.PlayingTime()) * 1000);
+
+    // The sound plays to its end and the main frame hears of it.
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
+
+    // Opening a video afterwards closes the sound first.
+    ASSERT_EQ(view->OpenVideoFile(ColourMovie(dir)), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
+    EXPECT_FALSE(view->Graph().IsAudioOnly());
+}
+
+TEST_F(VideoView, SuspendRemembersAndRestoresTheState)
+{
+    ASSERT_EQ(view->OpenVideoFile(ColourMovie(dir)), S_OK);
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    view->Suspend(true);
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+    view->Suspend(false);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
+
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    view->Suspend(true);
+    view->Suspend(false);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+
+    ASSERT_EQ(view->Stop(), S_OK);
+    view->Suspend(true);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+    view->Suspend(false);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
+}
+
+TEST_F(VideoView, PaintsBlackWhenEmpty)
+{
+    QTest::qWait(20);
+    const QImage image = view->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(image.width() - 5, image.height() - 5), QColor(Qt::black));
+}
+
+TEST_F(VideoView, EditedMovieAndItsTimelines)
+{
+    const QString movie = ColourMovie(dir);
+    EXPECT_EQ(view->TimelineDurationMs(), 0);
+    // Without a movie timeline there is nothing to render.
+    EXPECT_EQ(view->CompressVideo(dir.filePath("out.avi"), 0, 0), E_FAIL);
+    EXPECT_TRUE(FAILED(view->OpenEditedMovie()));
+
+    ASSERT_EQ(view->ResetTimeline(), S_OK);
+    const CMediaFile clip(movie, 2000, 64, 48, 1);
+    ASSERT_EQ(view->AddClip(clip, 1), S_OK);
+    ASSERT_EQ(view->AddClip(clip, 2), S_OK);
+    ASSERT_EQ(view->FinishTimeline(), S_OK);
+    EXPECT_EQ(view->TimelineDurationMs(), 2000);
+
+    ASSERT_EQ(view->OpenEditedMovie(), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
+    EXPECT_EQ(view->VideoSize(), QSize(320, 240));
+    EXPECT_EQ(view->DurationMs(), 2000);
+    EXPECT_NE(CGraphBasic::RotRegistration(), 0u);
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    ASSERT_EQ(view->SetPosition(1700), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
+    view->Close();
+    EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
+}
+
+TEST_F(VideoView, ExtractionPausesPlaybackAndResumesIt)
+{
+    TempRegistry registry;
+    ScriptedDialogs dialogs;
+    SetSuiteValue("FOLDER", dir.path());
+    CMovieWorkState::Reset();
+    const QString movie = ColourMovie(dir);
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    ASSERT_EQ(view->PlayPause(), S_OK);
+
+    FrameCache cache;
+    std::int32_t count = -1;
+    CMovieWorkState::SetCancel(1);
+    EXPECT_EQ(view->ExtractFrames(movie, 64, 48, &count, 0.5, 0.0, 1.0, 1, cache), 1);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(cache.Count(), 0u);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running) << "nothing was suspended";
+    CMovieWorkState::SetCancel(0);
+
+    EXPECT_EQ(view->ExtractFrames(movie, 64, 48, &count, 0.5, 0.0, 1.0, 1, cache), S_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(cache.Count(), 3u);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
+    EXPECT_TRUE(view->isVisible());
+    CMovieWorkState::Reset();
+}
