@@ -25,14 +25,16 @@ protected:
     {
         dir_ = new QTemporaryDir();
         // 4:3 pictures with a 440 Hz tone; a 1000 Hz tone alone; a file that is not media.
-        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
+        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
             "sine=frequency=440:sample_rate=44100:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
-            "yuv420p", "-c:a", "aac", "-ac", "2", path("clip.mp4") }));
+            "yuv420p", "-c:a", "aac", "-ac", "2", media("clip.mp4") }));
         ASSERT_TRUE(
-            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", path("tone.wav") }));
-        QFile junk(path("junk.mp4"));
+            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", media("tone.wav") }));
+        QFile junk(TemporaryName(media("junk.mp4")));
         ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(4096, '\x5a'));
+        junk.close();
+        ASSERT_TRUE(Publish(junk.fileName(), media("junk.mp4")));
     }
     static void TearDownTestSuite()
     {
@@ -55,9 +57,10 @@ protected:
     }
 
     static QString path(const QString& name) { return dir_->filePath(name); }
+    static QString media(const QString& name) { return MediaCache() + "/" + name; }
     static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart = 0)
     {
-        CMediaFile c(path(name), length, 0, 0, MediaKind::VideoWithSound);
+        CMediaFile c(media(name), length, 0, 0, MediaKind::VideoWithSound);
         c.SetTrim(mediaStart, length);
         c.SetTimelineStart(start);
         return c;
@@ -191,7 +194,7 @@ TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
 
     dialogs_->clearRecords();
     CMovieTimeline sound;
-    EXPECT_TRUE(FAILED(CompressSound(sound, "/nonexistent-folder/x.wav", 0, 10000000, path("clip.mp4"))));
+    EXPECT_TRUE(FAILED(CompressSound(sound, "/nonexistent-folder/x.wav", 0, 10000000, media("clip.mp4"))));
     EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Sound Compressing was failed! - 1" }));
 }
 
@@ -208,7 +211,7 @@ TEST_F(CompressTest, OneGroupTimeline)
     auto src = std::make_shared<CTimelineSource>();
     src->SetStartStop(0, 10000000);
     src->SetMediaTimes(0, 10000000);
-    src->SetMediaName(path("clip.mp4"));
+    src->SetMediaName(media("clip.mp4"));
     track->SrcAdd(src);
 
     CMovieGraphCompressor movie;

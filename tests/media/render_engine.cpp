@@ -29,50 +29,57 @@ protected:
     {
         dir_ = new QTemporaryDir();
         auto solid = [](const char* colour, const char* size, const char* sar, const QString& out) {
-            return Ffmpeg({ "-f", "lavfi", "-i", QString("color=c=%1:s=%2:r=15:d=3,setsar=%3").arg(colour, size, sar),
-                "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", out });
+            return MakeMedia(
+                { "-f", "lavfi", "-i", QString("color=c=%1:s=%2:r=15:d=3,setsar=%3").arg(colour, size, sar), "-c:v",
+                    "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", out });
         };
-        ASSERT_TRUE(solid("red", "64x48", "1", path("red.mp4")));
-        ASSERT_TRUE(solid("blue", "64x48", "1", path("blue.mp4")));
-        ASSERT_TRUE(solid("red", "128x72", "1", path("wide.mp4")));
-        ASSERT_TRUE(solid("green", "60x120", "1", path("tall.mp4")));
-        ASSERT_TRUE(solid("white", "64x48", "2", path("anamorphic.mp4"))); // shown 8:3
+        ASSERT_TRUE(solid("red", "64x48", "1", media("red.mp4")));
+        ASSERT_TRUE(solid("blue", "64x48", "1", media("blue.mp4")));
+        ASSERT_TRUE(solid("red", "128x72", "1", media("wide.mp4")));
+        ASSERT_TRUE(solid("green", "60x120", "1", media("tall.mp4")));
+        ASSERT_TRUE(solid("white", "64x48", "2", media("anamorphic.mp4"))); // shown 8:3
         // Top half red, bottom half blue.
-        ASSERT_TRUE(Ffmpeg({ "-filter_complex", "color=red:s=64x24:d=1[a];color=blue:s=64x24:d=1[b];[a][b]vstack",
-            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", path("halves.mp4") }));
+        ASSERT_TRUE(MakeMedia({ "-filter_complex", "color=red:s=64x24:d=1[a];color=blue:s=64x24:d=1[b];[a][b]vstack",
+            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", media("halves.mp4") }));
         // One colour per second at 30 frames per second.
-        ASSERT_TRUE(Ffmpeg({ "-filter_complex",
+        ASSERT_TRUE(MakeMedia({ "-filter_complex",
             "color=red:s=64x48:r=30:d=1[a];color=green:s=64x48:r=30:d=1[b];"
             "color=blue:s=64x48:r=30:d=1[c];color=white:s=64x48:r=30:d=1[d];"
             "[a][b][c][d]concat=n=4:v=1:a=0",
-            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", path("colours.mp4") }));
+            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", media("colours.mp4") }));
         // A different grey in every frame at 30 frames per second; two of
         // every three frames are B-frames that no other frame refers to.
-        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i",
+        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i",
             "color=black:s=64x48:r=30:d=3,format=yuv444p,geq=lum='16+N*3':cb=128:cr=128", "-c:v", "libx264", "-preset",
-            "medium", "-crf", "8", "-bf", "3", "-b-pyramid", "none", "-pix_fmt", "yuv444p", path("ramp.mp4") }));
+            "medium", "-crf", "8", "-bf", "3", "-b-pyramid", "none", "-pix_fmt", "yuv444p", media("ramp.mp4") }));
         // The picture size changes after one second.
-        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "color=red:s=64x48:r=15:d=1", "-c:v", "mpeg2video", path("a.ts") }));
-        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "color=blue:s=128x48:r=15:d=1", "-c:v", "mpeg2video",
-            "-output_ts_offset", "1", path("b.ts") }));
-        QFile joined(path("sizes.ts"));
-        ASSERT_TRUE(joined.open(QIODevice::WriteOnly));
-        for (const char* part : { "a.ts", "b.ts" }) {
-            QFile f(path(part));
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-            joined.write(f.readAll());
+        ASSERT_TRUE(
+            MakeMedia({ "-f", "lavfi", "-i", "color=red:s=64x48:r=15:d=1", "-c:v", "mpeg2video", media("a.ts") }));
+        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "color=blue:s=128x48:r=15:d=1", "-c:v", "mpeg2video",
+            "-output_ts_offset", "1", media("b.ts") }));
+        if (!QFileInfo::exists(media("cut.ts"))) {
+            QByteArray joined;
+            for (const char* part : { "a.ts", "b.ts" }) {
+                QFile f(media(part));
+                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+                joined += f.readAll();
+            }
+            // The same, cut off in the middle of the second part.
+            const QByteArray cut = joined.left(QFileInfo(media("a.ts")).size() + 3000);
+            for (const auto& [name, bytes] : { std::pair { "sizes.ts", joined }, std::pair { "cut.ts", cut } }) {
+                QFile f(TemporaryName(media(name)));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(bytes);
+                f.close();
+                ASSERT_TRUE(Publish(f.fileName(), media(name)));
+            }
         }
-        joined.close();
-        // The same, cut off in the middle of the second part.
-        QFile::copy(path("sizes.ts"), path("cut.ts"));
-        QFile cut(path("cut.ts"));
-        ASSERT_TRUE(cut.resize(QFileInfo(path("a.ts")).size() + 3000));
         ASSERT_TRUE(
-            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=2", path("a440.wav") }));
+            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=2", media("a440.wav") }));
         ASSERT_TRUE(
-            Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=48000:duration=2", path("b1000.wav") }));
-        ASSERT_TRUE(Ffmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1", "-af", "volume=7",
-            path("loud.wav") }));
+            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=48000:duration=2", media("b1000.wav") }));
+        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1", "-af",
+            "volume=7", media("loud.wav") }));
     }
     static void TearDownTestSuite()
     {
@@ -81,6 +88,7 @@ protected:
     }
 
     static QString path(const QString& name) { return dir_->filePath(name); }
+    static QString media(const QString& name) { return MediaCache() + "/" + name; }
 
     // A group of the given type with one source per track, in order.
     struct Src {
@@ -97,7 +105,7 @@ protected:
             auto src = std::make_shared<CTimelineSource>();
             src->SetStartStop(s.start, s.stop);
             src->SetMediaTimes(s.mediaStart, s.mediaStart + s.stop - s.start);
-            src->SetMediaName(path(s.file));
+            src->SetMediaName(media(s.file));
             src->SetStretchMode(s.stretch);
             track->SrcAdd(src);
             group->VTrackInsBefore(track, -1);

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -29,6 +33,45 @@ inline bool Ffmpeg(const QStringList& args)
     bool ok = false;
     Run("ffmpeg", QStringList { "-y", "-nostdin", "-loglevel", "error" } + args, &ok);
     return ok;
+}
+
+// The folder of generated source clips in the build tree, shared by the
+// test programs so that each clip is made once (bump the version when a
+// recipe changes).
+inline QString MediaCache()
+{
+    const QString dir = QStringLiteral(CW_BUILD_DIR "/test-media/render-v1");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// Publishes a finished temporary file under its name; another test program
+// may have made the same file meanwhile.
+inline bool Publish(const QString& temporary, const QString& target)
+{
+    if (!QFile::rename(temporary, target))
+        QFile::remove(temporary);
+    return QFileInfo::exists(target);
+}
+
+inline QString TemporaryName(const QString& target)
+{
+    const QFileInfo fi(target);
+    return fi.dir().filePath(QString("part-%1-%2").arg(QCoreApplication::applicationPid()).arg(fi.fileName()));
+}
+
+// ffmpeg with args, the last of which is the output path, unless that file exists.
+inline bool MakeMedia(QStringList args)
+{
+    const QString target = args.takeLast();
+    if (QFileInfo::exists(target))
+        return true;
+    const QString temporary = TemporaryName(target);
+    if (!Ffmpeg(args << temporary)) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return Publish(temporary, target);
 }
 
 // One value of ffprobe's stream or format entries, e.g. ("stream", "codec_name", "v:0").
