@@ -1,5 +1,9 @@
 #include "mediainfo/mp3_file_info.h"
 
+#include "mediainfo/id3v2_check.h"
+
+#include <QFile>
+
 #include <id3/tag.h>
 
 #include <cstdio>
@@ -69,6 +73,20 @@ bool IsRegularFile(const char* path)
     return path && *path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Every kind of tag, except a version 2 tag that id3lib cannot read safely
+// (see Id3v2TagIsSafe); the header and the other tags are still read.
+flags_t TagKindsToRead(const char* path)
+{
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return ID3TT_ALL;
+    QByteArray bytes = file.read(10);
+    const qsizetype wanted = Id3v2BytesToCheck(bytes);
+    if (wanted > bytes.size())
+        bytes += file.read(wanted - bytes.size());
+    return Id3v2TagIsSafe(bytes) ? flags_t(ID3TT_ALL) : flags_t(ID3TT_ALL & ~ID3TT_ID3V2);
+}
+
 } // namespace
 
 MP3FileInfo::MP3FileInfo() = default;
@@ -106,7 +124,7 @@ bool MP3FileInfo::Open(const char* fileName)
     valid_ = true; // from here on Clear undoes a partial read
     fileName_ = fileName;
     tag_ = std::make_unique<ID3_Tag>();
-    tag_->Link(fileName, ID3TT_ALL);
+    tag_->Link(fileName, TagKindsToRead(fileName));
     hasLyrics_ = tag_->HasLyrics();
     hasV1Tag_ = tag_->HasV1Tag();
     hasV2Tag_ = tag_->HasV2Tag();

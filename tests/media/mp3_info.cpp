@@ -226,4 +226,42 @@ TEST_F(Mp3Info, TruncatedAndDamagedTags)
     EXPECT_FALSE(info.HasV1Tag()); // it was at the end
 }
 
+// A version 2.3 tag with one title frame whose body is stored compressed,
+// in front of the audio and version 1 tag of cbr.mp3.
+QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
+{
+    QByteArray frame = "TIT2";
+    for (int shift = 24; shift >= 0; shift -= 8)
+        frame.append(char((body.size() >> shift) & 0xFF));
+    frame.append('\0').append('\x80').append(body); // format flags: compressed
+    QByteArray tag = "ID3\x03";
+    tag.append('\0').append('\0');
+    for (int shift = 21; shift >= 0; shift -= 7)
+        tag.append(char((frame.size() >> shift) & 0x7F));
+    tag.append(frame);
+    const int oldTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
+    return tag + mp3.mid(oldTag);
+}
+
+// Found by fuzzing: id3lib's reader of compressed frames frees memory it
+// never allocated, with zlib data or without. A tag holding such a frame is
+// passed over; the header and the version 1 tag are still read.
+TEST_F(Mp3Info, TagsWithCompressedFramesArePassedOver)
+{
+    const QByteArray mp3 = Read("cbr.mp3");
+    Write("zlib.mp3", TagWithCompressedTitle(qCompress(QByteArray("\0Squeezed", 9)), mp3));
+    Write("bad-zlib.mp3", TagWithCompressedTitle(QByteArray("\0\0\0\x10garbage!", 12), mp3));
+    Write("empty-zlib.mp3", TagWithCompressedTitle(QByteArray(), mp3));
+
+    MP3FileInfo info;
+    for (const char* name : { "zlib.mp3", "bad-zlib.mp3", "empty-zlib.mp3" }) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(info.Open(Local(name).c_str()));
+        EXPECT_FALSE(info.HasV2Tag());
+        EXPECT_TRUE(info.HasV1Tag());
+        EXPECT_EQ(info.BitRateText(), "128 kbit/s");
+        EXPECT_EQ(info.Title().value_or("-"), "Tone");
+    }
+}
+
 } // namespace
