@@ -1,5 +1,6 @@
 #include "engine/render_frontend.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -84,6 +85,7 @@ HRESULT CRenderGroupPin::streamVideo()
         REFERENCE_TIME start = renderer_.frameTime(i);
         REFERENCE_TIME stop = renderer_.frameTime(i + 1);
         sample->SetTime(&start, &stop);
+        frontEnd_->waitForClock(start);
         std::int64_t mediaStart = i, mediaStop = i + 1;
         sample->SetMediaTime(&mediaStart, &mediaStop);
         sample->SetSyncPoint(true);
@@ -119,6 +121,7 @@ HRESULT CRenderGroupPin::streamAudio()
         REFERENCE_TIME start = SampleTime(first, a.sampleRate);
         REFERENCE_TIME stop = SampleTime(first + n, a.sampleRate);
         sample->SetTime(&start, &stop);
+        frontEnd_->waitForClock(start);
         std::int64_t mediaStart = first, mediaStop = first + n;
         sample->SetMediaTime(&mediaStart, &mediaStop);
         sample->SetSyncPoint(true);
@@ -168,6 +171,19 @@ HRESULT CRenderFrontEnd::Run(REFERENCE_TIME start)
     HRESULT hr = CBaseFilter::Run(start);
     if (FAILED(hr) || wasRunning)
         return hr;
+    {
+        std::lock_guard paceLock(paceMutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (paused_ && std::any_of(pins_.begin(), pins_.end(), [](const auto& p) { return p->thread_.joinable(); })) {
+            // Resuming: the clock skips the pause and the threads go on.
+            clockStart_ += now - pausedAt_;
+            paused_ = false;
+            paced_.notify_all();
+            return S_OK;
+        }
+        clockStart_ = now;
+        paused_ = false;
+    }
     joinThreads();
     stop_.store(false, std::memory_order_release);
     for (auto& pin : pins_) {
@@ -180,6 +196,17 @@ HRESULT CRenderFrontEnd::Run(REFERENCE_TIME start)
             pin->thread_ = std::thread([p = pin.get()] { p->stream(); });
         }
     return S_OK;
+}
+
+HRESULT CRenderFrontEnd::Pause()
+{
+    std::lock_guard lock(m_csFilter);
+    if (State() == State_Running) {
+        std::lock_guard paceLock(paceMutex_);
+        paused_ = true;
+        pausedAt_ = std::chrono::steady_clock::now();
+    }
+    return CBaseFilter::Pause();
 }
 
 HRESULT CRenderFrontEnd::Stop()
@@ -233,6 +260,23 @@ void CRenderFrontEnd::waitForPeers(const CRenderGroupPin* pin)
                 return false;
         return true;
     });
+}
+
+void CRenderFrontEnd::waitForClock(REFERENCE_TIME t)
+{
+    if (!graph_->HasClock())
+        return;
+    std::unique_lock lock(paceMutex_);
+    while (!stopping()) {
+        if (paused_) {
+            paced_.wait(lock);
+            continue;
+        }
+        const auto due = clockStart_ + std::chrono::microseconds(t / 10);
+        if (std::chrono::steady_clock::now() >= due)
+            return;
+        paced_.wait_until(lock, due);
+    }
 }
 
 void CRenderFrontEnd::pinAdvanced()

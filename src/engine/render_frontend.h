@@ -3,11 +3,14 @@
 // has a streaming thread that composes its group's frames or sound and
 // delivers them downstream; unconnected pins do nothing. Sound is held back
 // so that it runs at most one second ahead of the pictures, which keeps a
-// downstream multiplexer's interleaving tight and its buffers small.
+// downstream multiplexer's interleaving tight and its buffers small. With
+// the graph's clock (the default) samples leave in real time from Run on,
+// and pausing holds them; without it they leave as fast as they are taken.
 #pragma once
 
 #include "engine/render_engine.h"
 
+#include <chrono>
 #include <thread>
 
 class CRenderFrontEnd;
@@ -50,6 +53,7 @@ public:
 
     // Run starts the streaming threads; Stop ends and joins them.
     HRESULT Run(REFERENCE_TIME start) override;
+    HRESULT Pause() override;
     HRESULT Stop() override;
 
     REFERENCE_TIME duration() const { return duration_; }
@@ -62,6 +66,8 @@ private:
     bool stopping() const { return stop_.load(std::memory_order_acquire); }
     // Blocks a sound pin while it is more than the lead ahead of a picture pin.
     void waitForPeers(const CRenderGroupPin* pin);
+    // With a clock: blocks until the stream time t is due, and while paused.
+    void waitForClock(REFERENCE_TIME t);
     void pinAdvanced();
     void pinFinished();
     void joinThreads();
@@ -73,5 +79,8 @@ private:
     std::atomic<int> running_ { 0 };
     std::mutex paceMutex_;
     std::condition_variable paced_;
-    REFERENCE_TIME started_ = 0;
+    // Stream time 0 on the steady clock, moved on by every pause.
+    std::chrono::steady_clock::time_point clockStart_;
+    std::chrono::steady_clock::time_point pausedAt_;
+    bool paused_ = false;
 };

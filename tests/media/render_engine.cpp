@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace render_test;
 
@@ -326,6 +328,48 @@ TEST_F(RenderEngineTest, UnconnectedOutputDecodesNothing)
     EXPECT_EQ(static_cast<CRenderGroupPin*>(videoPin)->renderer().openedSources(), 0);
     EXPECT_EQ(static_cast<CRenderGroupPin*>(soundPin)->renderer().openedSources(), 1);
     EXPECT_EQ(QFileInfo(path("sound.wav")).size(), 44 + 2 * 8000 * 2);
+    engine.ScrapIt();
+}
+
+TEST_F(RenderEngineTest, WithItsClockTheGraphRunsInRealTimeAndPauses)
+{
+    auto timeline = std::make_shared<CTimeline>();
+    timeline->AddGroup(Group(MakePcmAudioType(1, 8000, 16), { { "a440.wav", 0, 20 * kSecond, 0 } }));
+    CRenderEngine engine;
+    engine.SetTimelineObject(timeline);
+    ASSERT_EQ(engine.ConnectFrontEnd(), S_OK);
+    std::shared_ptr<CRenderGraph> graph;
+    engine.GetFilterGraph(&graph);
+    CBaseOutputPin* pin = nullptr;
+    engine.GetGroupOutputPin(0, &pin);
+    auto wav = std::make_shared<CWavDestFilter>();
+    auto writer = std::make_shared<CFileWriterFilter>();
+    writer->SetFileName(path("clocked.wav"));
+    graph->AddFilter(wav, "WAV Dest");
+    graph->AddFilter(writer, "File Writer");
+    ASSERT_EQ(graph->Connect(pin, wav->GetPin(0)), S_OK);
+    ASSERT_EQ(graph->Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
+    ASSERT_TRUE(graph->HasClock());
+
+    // A sample leaves when its time is due: the position never runs ahead of
+    // the wall clock by more than the sample being delivered (0.1 s).
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(graph->Run(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    REFERENCE_TIME position = 0;
+    graph->GetCurrentPosition(&position);
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    EXPECT_LE(position, std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * 10 + kSecond / 10);
+
+    ASSERT_EQ(graph->Pause(), S_OK);
+    REFERENCE_TIME paused = 0;
+    graph->GetCurrentPosition(&paused);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    graph->GetCurrentPosition(&position);
+    EXPECT_LE(position, paused + kSecond / 10);
+    long code = 0;
+    EXPECT_EQ(graph->WaitForCompletion(0, &code), VFW_E_TIMEOUT);
+    ASSERT_EQ(graph->Stop(), S_OK);
     engine.ScrapIt();
 }
 
