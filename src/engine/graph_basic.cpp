@@ -565,7 +565,7 @@ HRESULT CGraphBasic::OpenFile(const QString& path, QWidget* window)
         return E_FAIL;
     }
     readVideoFacts();
-    audioOnly_ = video_ == nullptr;
+    audioOnly_ = video_.isNull();
     state_ = Open;
     if (video_ && window)
         PutOwner(window);
@@ -642,7 +642,7 @@ HRESULT CGraphBasic::buildFileGraph(const QString& path)
         feed->pin = pin;
         feed->sampleSize = std::int32_t(mt.GetSampleSize());
 
-        video_ = std::make_unique<CVideoWidget>();
+        video_ = new CVideoWidget();
         video_->hide();
         auto renderer = std::make_shared<CVideoRendererFilter>(video_->Slot());
         if (FAILED(hr = graph->AddFilter(renderer, "Video Renderer"))
@@ -779,7 +779,7 @@ HRESULT CGraphBasic::OpenTimeline(std::shared_ptr<CTimeline> timeline)
         teardown();
         return FAILED(hr) ? hr : E_OUTOFMEMORY;
     }
-    video_ = std::make_unique<CVideoWidget>();
+    video_ = new CVideoWidget();
     video_->hide();
     auto renderer = std::make_shared<CVideoRendererFilter>(video_->Slot());
     if (FAILED(hr = graph->AddFilter(renderer, "Video renderer"))) {
@@ -847,7 +847,7 @@ HRESULT CGraphBasic::OpenTimeline(std::shared_ptr<CTimeline> timeline)
     graph_ = graph;
     streaming_ = std::move(streaming);
     readVideoFacts();
-    audioOnly_ = video_ == nullptr;
+    audioOnly_ = video_.isNull();
     state_ = Open;
     duration_ = streaming_->duration;
     streaming_->showFrameAt(0);
@@ -882,7 +882,8 @@ void CGraphBasic::teardown()
         engine_->ScrapIt();
         engine_.reset();
     }
-    video_.reset();
+    delete video_.data();
+    video_ = nullptr;
     audioOnly_ = false;
     hasAudio_ = false;
     path_.clear();
@@ -1061,6 +1062,11 @@ bool CGraphBasic::SoundClockActive() const
 std::int64_t CGraphBasic::StreamingCpuNs() const
 {
     return streaming_ ? streaming_->cpuNs.load(std::memory_order_relaxed) : 0;
+}
+
+CVideoWidget* CGraphBasic::VideoWindow() const
+{
+    return video_.data();
 }
 
 CAudioOutput* CGraphBasic::AudioOutput() const

@@ -17,6 +17,7 @@
 #include "platform/hresult.h"
 #include "platform/media/filter_graph.h"
 
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -68,7 +69,7 @@ public:
     bool HasMediaEvent() const { return graph_ != nullptr; }
 
     // The video window (null when the graph shows no pictures).
-    CVideoWidget* VideoWindow() const { return video_.get(); }
+    CVideoWidget* VideoWindow() const;
     // Reparents the video window into owner (null: no owner); E_NOINTERFACE
     // without a video window.
     HRESULT PutOwner(QWidget* owner);
@@ -125,7 +126,8 @@ private:
     std::int32_t state_ = Closed;
     std::shared_ptr<CFilterGraph> graph_;
     std::unique_ptr<CRenderEngine> engine_;
-    std::unique_ptr<CVideoWidget> video_;
+    // Owned here; an owner window that is destroyed first takes it along.
+    QPointer<CVideoWidget> video_;
     std::unique_ptr<Streaming> streaming_;
     bool audioOnly_ = false;
     bool hasAudio_ = false;

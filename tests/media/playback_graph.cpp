@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -89,12 +90,20 @@ int ThreadCount()
 
 class PlaybackGraph : public ::testing::Test {
 protected:
+    // The colour movie, made once for the whole program.
+    static QString Movie()
+    {
+        static QTemporaryDir shared;
+        static const QString path = ColourMovie(shared);
+        return path;
+    }
+
     QTemporaryDir dir;
 };
 
 TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 {
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
@@ -175,7 +184,7 @@ TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 
 TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 {
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     NoticeCounter notices;
@@ -225,7 +234,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 
 TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
 {
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
@@ -307,7 +316,7 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
 
 TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
 {
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     CMovieTimeline composer;
     ASSERT_EQ(composer.ResetMovieTimeline(), S_OK);
@@ -389,7 +398,7 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
 
     // A truncated movie: the first part of a real one.
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     QFile whole(movie);
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray head = whole.read(whole.size() / 3);
@@ -399,6 +408,7 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
     cut.close();
     if (SUCCEEDED(graph.OpenFile(cut.fileName()))) {
         // What can be read plays and ends.
+        ASSERT_EQ(graph.SetCurrentPosition(std::max<REFERENCE_TIME>(0, graph.GetDuration() - kSecond / 2)), S_OK);
         ASSERT_EQ(graph.Play(), S_OK);
         long code = 0, p1 = 0, p2 = 0;
         EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 10000), S_OK);
@@ -414,8 +424,8 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
 
 TEST_F(PlaybackGraph, FileDeletedWhilePlayingEndsCleanly)
 {
-    const QString movie = ColourMovie(dir);
-    ASSERT_FALSE(movie.isEmpty());
+    const QString movie = dir.filePath("doomed.avi");
+    ASSERT_TRUE(QFile::copy(Movie(), movie));
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     ASSERT_EQ(graph.Play(), S_OK);
@@ -431,7 +441,7 @@ TEST_F(PlaybackGraph, FileDeletedWhilePlayingEndsCleanly)
 
 TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
 {
-    const QString movie = ColourMovie(dir);
+    const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     {
         // The sound system keeps threads of its own once used.
@@ -451,6 +461,28 @@ TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
         ASSERT_EQ(graph.CloseGraph(), S_OK);
         EXPECT_EQ(ThreadCount(), before);
     }
+}
+
+TEST_F(PlaybackGraph, OwnerWindowDestroyedBeforeTheGraph)
+{
+    const QString movie = ColourMovie(dir, false);
+    ASSERT_FALSE(movie.isEmpty());
+    CGraphBasic graph;
+    auto owner = std::make_unique<QWidget>();
+    ASSERT_EQ(graph.OpenFile(movie, owner.get()), S_OK);
+    ASSERT_NE(graph.VideoWindow(), nullptr);
+    EXPECT_EQ(graph.VideoWindow()->parentWidget(), owner.get());
+    owner.reset();
+    EXPECT_EQ(graph.VideoWindow(), nullptr);
+    EXPECT_EQ(graph.PutVisible(true), E_NOINTERFACE);
+    // Pictures still flow (to nobody) and the graph closes cleanly.
+    ASSERT_EQ(graph.Play(), S_OK);
+    ASSERT_EQ(graph.SetCurrentPosition(kSecond * 5 / 2), S_OK);
+    long code = 0, p1 = 0, p2 = 0;
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 5000), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_GT(graph.FramesPresented(), 0);
+    EXPECT_EQ(graph.CloseGraph(), S_OK);
 }
 
 TEST(PlaybackWithoutSound, ChildRunWithNoSoundServer)
