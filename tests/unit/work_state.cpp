@@ -1,5 +1,5 @@
 // The shared progress and cancel state.
-// test-links: cw_export
+// test-links: cw_export cw_platform
 #include "export/work_state.h"
 
 #include <gtest/gtest.h>
