@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -44,14 +45,35 @@ QString toQtFilter(const QString& filter)
     return out.join(";;");
 }
 
+// Qt dialogs live on the UI thread: a call from a worker waits there.
+template <typename F> auto onUiThread(F&& f) -> decltype(f())
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        return f();
+    decltype(f()) result {};
+    QMetaObject::invokeMethod(
+        app, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
 } // namespace
+
+// The service is published on the application object too, so that a host
+// and the component (each with its own copy of this code) share one.
+constexpr const char* kServiceProperty = "cwDialogService";
 
 DialogService& Dialogs()
 {
     std::lock_guard lock(serviceMutex());
     auto& slot = serviceSlot();
-    if (!slot)
-        slot = std::make_unique<QtDialogService>();
+    if (slot)
+        return *slot;
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        if (auto* shared = reinterpret_cast<DialogService*>(app->property(kServiceProperty).value<quintptr>()))
+            return *shared;
+    }
+    slot = std::make_unique<QtDialogService>();
     return *slot;
 }
 
@@ -60,6 +82,8 @@ std::unique_ptr<DialogService> SetDialogService(std::unique_ptr<DialogService> s
     std::lock_guard lock(serviceMutex());
     auto old = std::move(serviceSlot());
     serviceSlot() = std::move(service);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->setProperty(kServiceProperty, QVariant::fromValue(reinterpret_cast<quintptr>(serviceSlot().get())));
     return old;
 }
 
@@ -67,6 +91,8 @@ std::unique_ptr<DialogService> SetDialogService(std::unique_ptr<DialogService> s
 
 int QtDialogService::messageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
 {
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        return onUiThread([&] { return messageBox(owner, text, caption, type); });
     QMessageBox box(owner);
     box.setWindowTitle(caption);
     box.setText(text);
@@ -119,6 +145,8 @@ void QtDialogService::setSkinnedPresenter(SkinnedPresenter presenter)
 
 int QtDialogService::skinnedMessage(QWidget* owner, const SkinnedMessage& message)
 {
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        return onUiThread([&] { return skinnedMessage(owner, message); });
     if (auto presenter = skinnedPresenter())
         return presenter(owner, message);
     QMessageBox box(owner);
@@ -133,6 +161,8 @@ int QtDialogService::skinnedMessage(QWidget* owner, const SkinnedMessage& messag
 
 std::optional<QString> QtDialogService::saveFileName(QWidget* owner, const FileDialogRequest& request)
 {
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        return onUiThread([&] { return saveFileName(owner, request); });
     QFileDialog dlg(owner, request.title, request.initialFolder, toQtFilter(request.filter));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
@@ -147,6 +177,8 @@ std::optional<QString> QtDialogService::saveFileName(QWidget* owner, const FileD
 
 std::optional<QStringList> QtDialogService::openFileNames(QWidget* owner, const FileDialogRequest& request)
 {
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        return onUiThread([&] { return openFileNames(owner, request); });
     QFileDialog dlg(owner, request.title, request.initialFolder, toQtFilter(request.filter));
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

@@ -13,8 +13,9 @@ MessageEvent::MessageEvent(std::uint32_t message, WPARAM wParam, LPARAM lParam)
 
 QEvent::Type MessageEvent::eventType()
 {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
+    // A fixed number: the host and the component each carry this code, and
+    // both must agree on the event type.
+    return static_cast<QEvent::Type>(QEvent::User + 0x0C40);
 }
 
 LRESULT SendMessage(QObject* target, std::uint32_t message, WPARAM wParam, LPARAM lParam)

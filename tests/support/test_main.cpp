@@ -1,5 +1,7 @@
 // Test entry point: a QApplication exists for the whole run, so tests can use
 // widgets, timers and queued messages under the offscreen platform.
+#include "platform/dialog_service.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -7,6 +9,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // No test may block on a modal window: unless a test installs its own,
+    // dialogs are answered with their defaults.
+    SetDialogService(std::make_unique<ScriptedDialogService>());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

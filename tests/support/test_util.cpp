@@ -22,12 +22,12 @@ ScriptedDialogs::ScriptedDialogs()
 {
     auto service = std::make_unique<ScriptedDialogService>();
     service_ = service.get();
-    SetDialogService(std::move(service));
+    previous_ = SetDialogService(std::move(service));
 }
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    SetDialogService(nullptr);
+    SetDialogService(std::move(previous_));
 }
 
 void SetSuiteValue(const QString& name, const QString& value)

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class DialogService;
 class ScriptedDialogService;
 
 // Points the registry store at a fresh database for the life of the object.
@@ -31,6 +32,7 @@ public:
 
 private:
     ScriptedDialogService* service_;
+    std::unique_ptr<DialogService> previous_;
 };
 
 // Writes a string value under SOFTWARE\Orvanta3.0.
