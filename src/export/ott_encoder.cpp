@@ -1,5 +1,7 @@
 #include "export/ott_encoder.h"
 
+#include <mutex>
+
 #include "config/registry.h"
 #include "config/suite_settings.h"
 #include "platform/dialog_service.h"
@@ -125,8 +127,24 @@ void FillEncoderSettings(EncoderSettings& s, const char* outputPath, int videoFl
     CopyText(s.audioInfoScratch, sizeof s.audioInfoScratch, "audio_info.tmp");
 }
 
+namespace {
+std::mutex g_folderOverrideMutex;
+std::optional<QString> g_folderOverride;
+} // namespace
+
+void SetEncoderFolderOverride(const std::optional<QString>& folder)
+{
+    std::lock_guard lock(g_folderOverrideMutex);
+    g_folderOverride = folder;
+}
+
 std::optional<QString> ReadEncoderFolder()
 {
+    {
+        std::lock_guard lock(g_folderOverrideMutex);
+        if (g_folderOverride)
+            return g_folderOverride;
+    }
     CRegistry reg;
     QString folder;
     if (!reg.OpenKey(QString::fromLatin1(kSuiteKey)) || !reg.ReadString(QStringLiteral("FOLDER"), folder, 260))

@@ -47,6 +47,9 @@ void FillEncoderSettings(EncoderSettings& settings, const char* outputPath, int 
 // The "FOLDER" setting the libraries are loaded from; empty optional when it
 // cannot be read. Reads through a registry handle opened for the call.
 std::optional<QString> ReadEncoderFolder();
+// A folder used instead of "FOLDER" (for batch saves that name their suite
+// folder); an empty optional goes back to the registry.
+void SetEncoderFolderOverride(const std::optional<QString>& folder);
 
 class COTTEncoder {
 public:

@@ -1,0 +1,171 @@
+// CMovieSave: the PC save of the edited movie, without windows. It loads the
+// three tracks into the preview's timeline, renders the movie to an AVI and
+// its sound to an 8 kHz mono WAV in the work folder, samples 176 x 144 I420
+// frames every 0.1 s into the frame cache, reads the sound into memory, and
+// drives the phone-format encoder through pull callbacks with the encoder
+// numbers of the phone model.
+//
+// The edited-movie preview pane owns one and adds the file dialog, the
+// progress dialog and the result message around it; cw-save uses it
+// directly. Progress and cancellation go through CMovieWorkState.
+#pragma once
+
+#include "config/resources.h"
+#include "engine/frame_cache.h"
+#include "export/save_formats.h"
+#include "platform/hresult.h"
+#include "project/media_file.h"
+#include "project/movie_timeline.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The main frame's results of the last save.
+struct SaveResults {
+    QString lastSavedPath;
+    bool lastSaveSucceeded = false;
+    bool saveAttempted = true;
+};
+
+// What a save uses of the editor around it.
+struct SaveEnvironment {
+    QString suiteFolder; // "FOLDER": holds Temp and the encoder libraries
+    FrameCache* frameCache = nullptr; // the main frame's frame cache
+    SaveResults* results = nullptr; // the main frame's save results
+    QObject* mainFrame = nullptr; // told 0x5501 when a clip's file is missing
+    ResourceLookup lookup; // texts of the messages
+    QWidget* dialogOwner = nullptr;
+};
+
+// Three lists of clip records held by value.
+class CProjectLists : public CTimelineProject {
+public:
+    CMediaFileList tracks[kTrackCount];
+    const CMediaFileList& track(int index) const override { return tracks[index]; }
+    // Lays every track's clips back to back from 0 (timeline starts).
+    void Layout();
+};
+
+// Where the sample data of a RIFF WAVE image start: after the first "data"
+// tag and its 32-bit little-endian length, which becomes *length. Without
+// one, *length is 0 and the image start is returned.
+const std::uint8_t* FindWavData(const std::uint8_t* image, std::uint32_t* length);
+
+class CMovieSave {
+public:
+    enum class Outcome { Saved, Cancelled, Failed };
+
+    static constexpr int kFrameWidth = 176;
+    static constexpr int kFrameHeight = 144;
+    static constexpr const char* kVideoAviName = "MS_AVI_VIDEO.avi";
+    static constexpr const char* kAudioWavName = "MS_AVI_AUDIO.wav";
+
+    explicit CMovieSave(SaveEnvironment env);
+    ~CMovieSave();
+    CMovieSave(const CMovieSave&) = delete;
+    CMovieSave& operator=(const CMovieSave&) = delete;
+
+    SaveEnvironment& environment() { return env_; }
+
+    // Builds the preview timeline from the project: refuses an empty project
+    // (no message) and one without video ("NOT_SELCT_VIDEO"); sound clips
+    // are cut at the end of the video track or dropped after it.
+    bool LoadProjectIntoPreview(const CTimelineProject& project);
+    // False, after "NO_FILE" and message 0x5501 to the main frame, when no
+    // file of that name exists.
+    bool CheckSourceExists(const QString& path);
+    // Length of the loaded movie in ms (0 when empty).
+    std::int64_t DurationMs() const;
+
+    // The start of a save request: results marked attempted, work state and
+    // save buffers cleared. EndSave clears them again afterwards.
+    void BeginSave();
+    void EndSave();
+
+    // The part of a PC save after the file dialog: chosenPath is the file the
+    // user picked. Prepares the paths (creating the work folder), runs the
+    // worker steps on this thread, then sets the save results. A progress
+    // target, when set, is posted 0x464 when the worker ends.
+    Outcome Save(const QString& chosenPath);
+    // Steps of Save, for a caller that runs the worker on its own thread.
+    void PrepareRun(const QString& chosenPath);
+    int SaveWorker();
+    Outcome FinishRun();
+    void setProgressTarget(QObject* target) { progressTarget_ = target; }
+    int workerResult() const { return workerResult_.load(std::memory_order_relaxed); }
+    // What the encoder library's export returned in the last encode (0 when
+    // it could not be used); the save flow itself does not look at it.
+    int lastEncoderResult() const { return lastEncoderResult_; }
+
+    // Encoding (the save's last step).
+    int EncodeForPhone(const QString& yuvName, const QString& pcmName, const QString& outputPath, int width, int height,
+        std::int64_t durationMs, int frameCount, const EncoderParams& params);
+    void SetPhoneFrameFormat(int width, int height, int samplesPerChunk, int framesPerSecond);
+    void ReleaseSaveBuffers();
+    // Audio chunks announced to the encoder for a movie of durationMs.
+    static int AudioChunkCount(std::int64_t durationMs, int samplesPerChunk);
+
+    // Encoder callbacks; they reach the running save through SavingPane.
+    static int ProvideVideoFrame(unsigned char* buffer, int index, int* timeMs);
+    static int ProvidePcmChunk(short* buffer, int index, int* sampleCount, int* startSample);
+    static int OnEncoderStatus(int kind, int value);
+
+    // Paths of the current save.
+    QString chosenPath() const { return chosenPath_; }
+    QString chosenFolder() const { return chosenFolder_; }
+    QString tempFolder() const { return tempFolder_; }
+    QString outputPath() const { return outputPath_; }
+    QString videoAviPath() const { return videoAviPath_; }
+    QString audioWavPath() const { return audioWavPath_; }
+    // The PCM sound read for the encoder (empty when released).
+    const std::vector<std::int16_t>& pcm() const { return pcm_; }
+    std::int64_t audioByteCount() const { return audioBytes_; }
+
+    // The model whose encoder numbers are used ("ORVT_DEFAULT_MODELNAME"
+    // unless set).
+    void setModel(const QString& model) { model_ = model; }
+    QString model() const;
+
+private:
+    void showMessage(const QString& key, bool selfClosing);
+    void postProgressEnd();
+    void removeFile(const QString& path) const;
+    bool readWav(const QString& path);
+
+    SaveEnvironment env_;
+    CMovieTimeline movieTimeline_;
+    CMovieTimeline soundTimeline_;
+    QPointer<QObject> progressTarget_;
+    std::atomic<int> workerResult_ { 0 };
+    std::int64_t durationMs_ = 0;
+    QString model_;
+
+    QString outputPath_;
+    QString videoAviPath_;
+    QString audioWavPath_;
+    QString chosenPath_;
+    QString chosenFolder_;
+    QString tempFolder_;
+
+    // Encoder state read by the callbacks.
+    int samplesPerChunk_ = 0;
+    int bytesPerFrame_ = 0;
+    int msPerFrame_ = 200;
+    int frameWidth_ = kFrameWidth;
+    int frameHeight_ = kFrameHeight;
+    int frameCount_ = 0;
+    std::atomic<int> lastFrame_ { 0 };
+    std::vector<std::int16_t> pcm_;
+    std::int64_t audioBytes_ = 0;
+    int lastEncoderResult_ = 0;
+    int statusTotal_ = 0;
+    int statusSteps_ = 0;
+};
+
+// The save whose encoder is running; the encoder callbacks read it.
+extern std::atomic<CMovieSave*> SavingPane;
