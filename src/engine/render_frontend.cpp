@@ -68,7 +68,7 @@ void CRenderGroupPin::stream()
         frontEnd_->graph_->NotifyEvent(EC_ERRORABORT, hr);
     else if (!frontEnd_->stopping())
         DeliverEndOfStream();
-    frontEnd_->pinFinished();
+    frontEnd_->pinAdvanced(); // wakes a sound pin waiting for this one
 }
 
 HRESULT CRenderGroupPin::streamVideo()
@@ -192,7 +192,6 @@ HRESULT CRenderFrontEnd::Run(REFERENCE_TIME start)
     }
     for (auto& pin : pins_)
         if (pin->IsConnected()) {
-            running_.fetch_add(1, std::memory_order_acq_rel);
             pin->thread_ = std::thread([p = pin.get()] { p->stream(); });
         }
     return S_OK;
@@ -285,10 +284,4 @@ void CRenderFrontEnd::pinAdvanced()
         std::lock_guard lock(paceMutex_);
     }
     paced_.notify_all();
-}
-
-void CRenderFrontEnd::pinFinished()
-{
-    pinAdvanced();
-    running_.fetch_sub(1, std::memory_order_acq_rel);
 }

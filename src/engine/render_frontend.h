@@ -69,14 +69,12 @@ private:
     // With a clock: blocks until the stream time t is due, and while paused.
     void waitForClock(REFERENCE_TIME t);
     void pinAdvanced();
-    void pinFinished();
     void joinThreads();
 
     CRenderGraph* graph_;
     REFERENCE_TIME duration_;
     std::vector<std::unique_ptr<CRenderGroupPin>> pins_;
     std::atomic<bool> stop_ { false };
-    std::atomic<int> running_ { 0 };
     std::mutex paceMutex_;
     std::condition_variable paced_;
     // Stream time 0 on the steady clock, moved on by every pause.
