@@ -372,6 +372,9 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
     EXPECT_EQ(graph.CloseGraph(), S_OK);
     EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
     EXPECT_FALSE(RunningObjectNames().contains(name));
+    std::uint32_t registration = 0;
+    EXPECT_EQ(AddGraphToRot(nullptr, &registration), E_POINTER);
+    EXPECT_EQ(RemoveGraphFromRot(12345678u), E_INVALIDARG);
     EXPECT_EQ(graph.FilterGraph(), nullptr);
     // A file graph opened afterwards has no effect filter, and closes fine.
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
