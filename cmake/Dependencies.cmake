@@ -16,4 +16,3 @@ set_target_properties(id3lib::id3 PROPERTIES
   IMPORTED_LOCATION ${ID3_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${ID3_INCLUDE_DIR})
 
-find_package(nlohmann_json 3 QUIET)

@@ -130,7 +130,14 @@ void FillEncoderSettings(EncoderSettings& s, const char* outputPath, int videoFl
 namespace {
 std::mutex g_folderOverrideMutex;
 std::optional<QString> g_folderOverride;
+CRegistry* g_suiteKey = nullptr;
 } // namespace
+
+void SetEncoderSuiteKey(CRegistry* key)
+{
+    std::lock_guard lock(g_folderOverrideMutex);
+    g_suiteKey = key;
+}
 
 void SetEncoderFolderOverride(const std::optional<QString>& folder)
 {
@@ -144,6 +151,12 @@ std::optional<QString> ReadEncoderFolder()
         std::lock_guard lock(g_folderOverrideMutex);
         if (g_folderOverride)
             return g_folderOverride;
+        if (g_suiteKey && g_suiteKey->IsOpen()) {
+            QString folder;
+            if (!g_suiteKey->ReadString(QStringLiteral("FOLDER"), folder, 260))
+                return std::nullopt;
+            return folder;
+        }
     }
     CRegistry reg;
     QString folder;

@@ -50,6 +50,10 @@ std::optional<QString> ReadEncoderFolder();
 // A folder used instead of "FOLDER" (for batch saves that name their suite
 // folder); an empty optional goes back to the registry.
 void SetEncoderFolderOverride(const std::optional<QString>& folder);
+// The suite key the main frame keeps open while the editor exists; "FOLDER"
+// is read through it then (null: a key is opened for each read).
+class CRegistry;
+void SetEncoderSuiteKey(CRegistry* key);
 
 class COTTEncoder {
 public:

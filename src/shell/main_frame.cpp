@@ -1,5 +1,7 @@
 #include "shell/main_frame.h"
 
+#include "export/ott_encoder.h"
+
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
 #include "platform/dialog_service.h"
@@ -84,6 +86,7 @@ bool CCW_MainFrame::CreatePanes()
 
     suiteKey_.CloseKey();
     suiteKey_.OpenKey(kSuiteKey);
+    SetEncoderSuiteKey(&suiteKey_);
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();
@@ -109,6 +112,7 @@ void CCW_MainFrame::Destroy()
 void CCW_MainFrame::OnWindowDestroyed()
 {
     panesCreated_ = 0;
+    SetEncoderSuiteKey(nullptr);
     pollTimer_.stop();
     ResetOwnWorkFolder();
 }
