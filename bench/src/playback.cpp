@@ -93,6 +93,7 @@ int main(int argc, char** argv)
         const double process = ProcessCpuSeconds() - processAtStart;
         const double streaming = double(graph.StreamingCpuNs() - cpuAtOpen) / 1e9;
         const std::int64_t frames = graph.FramesPresented();
+        const std::int64_t skipped = graph.FramesSkipped();
         const bool soundClock = graph.AudioOutput() != nullptr;
         graph.CloseGraph();
         if (!complete) {
@@ -101,10 +102,11 @@ int main(int argc, char** argv)
         }
         const double share = process / double(seconds);
         shares.push_back(share);
-        std::printf("run %d: %d s played in %.2f s, %lld frames shown, process CPU %.3f s (%.1f %% of a core), "
-                    "streaming threads alone %.1f %%, clock: %s\n",
-            run + 1, seconds, elapsed, static_cast<long long>(frames), process, share * 100.0,
-            streaming / double(seconds) * 100.0, soundClock ? "sound device" : "monotonic");
+        std::printf(
+            "run %d: %d s played in %.2f s, %lld frames shown (%lld skipped), process CPU %.3f s (%.1f %% of a core), "
+            "streaming threads alone %.1f %%, clock: %s\n",
+            run + 1, seconds, elapsed, static_cast<long long>(frames), static_cast<long long>(skipped), process,
+            share * 100.0, streaming / double(seconds) * 100.0, soundClock ? "sound device" : "monotonic");
     }
     std::sort(shares.begin(), shares.end());
     const double median = shares[shares.size() / 2];

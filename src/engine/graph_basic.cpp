@@ -271,6 +271,7 @@ public:
     std::shared_ptr<CFrameSlot> slot;
     REFERENCE_TIME duration = 0;
     std::atomic<std::int64_t> cpuNs { 0 };
+    std::atomic<std::int64_t> framesSkipped { 0 };
 
     // Events.
     void notifyEvent(long code)
@@ -447,7 +448,14 @@ private:
     {
         const std::int64_t cpu0 = ThreadCpuNs();
         const std::int64_t n = video->count();
+        std::int64_t skipped = 0;
         for (std::int64_t i = first; i < n && !stop_.load(std::memory_order_acquire); ++i) {
+            // Behind the clock (slow decoding, a busy machine): a frame whose
+            // successor is already due is skipped, so the pictures catch up.
+            if (i != first && i + 1 < n && clock() >= video->time(i + 1)) {
+                ++skipped;
+                continue;
+            }
             SamplePtr sample;
             if (FAILED(video->pin->GetDeliveryBuffer(&sample)))
                 break;
@@ -458,6 +466,7 @@ private:
             if (FAILED(hr))
                 break;
         }
+        framesSkipped.fetch_add(skipped, std::memory_order_relaxed);
         cpuNs.fetch_add(ThreadCpuNs() - cpu0, std::memory_order_relaxed);
         partDone();
     }
@@ -1062,6 +1071,11 @@ bool CGraphBasic::SoundClockActive() const
 std::int64_t CGraphBasic::StreamingCpuNs() const
 {
     return streaming_ ? streaming_->cpuNs.load(std::memory_order_relaxed) : 0;
+}
+
+std::int64_t CGraphBasic::FramesSkipped() const
+{
+    return streaming_ ? streaming_->framesSkipped.load(std::memory_order_relaxed) : 0;
 }
 
 CVideoWidget* CGraphBasic::VideoWindow() const

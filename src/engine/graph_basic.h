@@ -104,6 +104,9 @@ public:
     CFilterGraph* FilterGraph() const { return graph_.get(); }
     // Frames the video renderer has shown since the graph was opened.
     std::int64_t FramesPresented() const;
+    // Frames skipped because they were already late (counted when the
+    // streaming threads end).
+    std::int64_t FramesSkipped() const;
     // True while the sound device's play time drives the pictures.
     bool SoundClockActive() const;
     // CPU time the streaming threads used since the graph was opened, in ns
