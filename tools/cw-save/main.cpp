@@ -148,7 +148,7 @@ QString bundledSuiteFolder()
 
 int usage()
 {
-    std::fputs("usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR]\n", stderr);
+    std::fputs("usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n", stderr);
     return kExitFailed;
 }
 
@@ -159,6 +159,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString projectPath, outPath, model, folder;
+    bool times = false;
     std::optional<int> effect;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -167,6 +168,8 @@ int main(int argc, char** argv)
             outPath = args[++i];
         else if (a == "--model" && hasValue)
             model = args[++i];
+        else if (a == "--times")
+            times = true;
         else if (a == "--folder" && hasValue)
             folder = args[++i];
         else if (a == "--effect" && hasValue) {
@@ -290,15 +293,24 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     const bool tty = isatty(fileno(stderr));
-    std::int32_t lastPhase = -1;
+    // Each SetPhase marks the work state as started: a new step begins (the
+    // movie render, the sound render, sampling, encoding).
+    QStringList steps;
+    std::vector<qint64> stepStarts;
     QElapsedTimer phaseClock;
-    while (!done) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const std::int32_t phase = CMovieWorkState::GetPhase();
-        if (phase != lastPhase) {
-            lastPhase = phase;
+    phaseClock.start();
+    const auto poll = [&] {
+        if (CMovieWorkState::IsStarted()) {
+            CMovieWorkState::SetStarted(0);
+            steps << phaseName(CMovieWorkState::GetPhase());
+            stepStarts.push_back(clock.elapsed());
             phaseClock.start();
         }
+    };
+    while (!done) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        poll();
+        const std::int32_t phase = CMovieWorkState::GetPhase();
         const double total = CMovieWorkState::GetTotal();
         const double current = CMovieWorkState::GetCurrent();
         const double share = total > 0 ? std::clamp(current / total, 0.0, 1.0) : 0.0;
@@ -310,6 +322,8 @@ int main(int argc, char** argv)
                 share * 100, qPrintable(eta));
     }
     worker.join();
+    poll();
+    stepStarts.push_back(clock.elapsed());
     if (tty)
         std::fprintf(stderr, "\r\033[K");
     const CMovieSave::Outcome outcome = save.FinishRun();
@@ -332,5 +346,9 @@ int main(int argc, char** argv)
     }
     std::printf("%s: %lld bytes, %.1f s, %.1f s to save\n", qPrintable(written.absoluteFilePath()),
         static_cast<long long>(written.size()), save.DurationMs() / 1000.0, clock.elapsed() / 1000.0);
+    if (times) {
+        for (int i = 0; i < steps.size(); ++i)
+            std::printf("%s %.3f s\n", qPrintable(steps[i]), (stepStarts[i + 1] - stepStarts[i]) / 1000.0);
+    }
     return kExitSaved;
 }
