@@ -148,17 +148,18 @@ TEST_F(Mp3Info, FramesWrittenByTagLibrary)
     {
         ID3_Tag tag;
         tag.Link(Local("id3lib.mp3").c_str(), ID3TT_ALL);
-        ID3_Frame comment(ID3FID_COMMENT);
-        comment.GetField(ID3FN_LANGUAGE)->Set("eng");
-        comment.GetField(ID3FN_TEXT)->Set("A comment");
-        tag.AddFrame(comment);
-        ID3_Frame original(ID3FID_ORIGARTIST);
-        original.GetField(ID3FN_TEXT)->Set("First Performer");
-        tag.AddFrame(original);
-        ID3_Frame url(ID3FID_WWWUSER);
-        url.GetField(ID3FN_DESCRIPTION)->Set("home");
-        url.GetField(ID3FN_URL)->Set("http://example.org/");
-        tag.AddFrame(url);
+        // Attached, not added: id3lib's frame copy frees with the wrong size.
+        auto* comment = new ID3_Frame(ID3FID_COMMENT);
+        comment->GetField(ID3FN_LANGUAGE)->Set("eng");
+        comment->GetField(ID3FN_TEXT)->Set("A comment");
+        tag.AttachFrame(comment);
+        auto* original = new ID3_Frame(ID3FID_ORIGARTIST);
+        original->GetField(ID3FN_TEXT)->Set("First Performer");
+        tag.AttachFrame(original);
+        auto* url = new ID3_Frame(ID3FID_WWWUSER);
+        url->GetField(ID3FN_DESCRIPTION)->Set("home");
+        url->GetField(ID3FN_URL)->Set("http://example.org/");
+        tag.AttachFrame(url);
         ASSERT_NE(tag.Update(ID3TT_ID3V2), ID3TT_NONE);
     }
     MP3FileInfo info;
