@@ -11,6 +11,7 @@
 
 #include "config/registry.h"
 #include "config/resources.h"
+#include "export/save_pipeline.h"
 #include "engine/frame_cache.h"
 #include "shell/preview_contain.h"
 #include "shell/splitter_wnd.h"
@@ -97,9 +98,8 @@ public:
     bool SendToPhone(const QString& localPath, const QString& fileName) const;
 
     // Results of the last save, kept for the save flow.
-    QString lastSavedPath;
-    bool lastSaveSucceeded = false;
-    bool saveAttempted = true;
+    // (lastSavedPath, lastSaveSucceeded, saveAttempted), written by the save.
+    SaveResults saveResults;
 
 private:
     friend class CCW_MainFrameWnd;
