@@ -176,46 +176,48 @@ bool RegistryStore::isUsable()
     return ensureOpen();
 }
 
+namespace {
+// The id of the child key named part (any case) under parent (none: the
+// hive's root); empty optional when missing, -1 on a database error.
+std::optional<std::int64_t> childKey(sqlite3* db, RegHive hive, std::optional<std::int64_t> parent,
+                                     const QString& part)
+{
+    Stmt q(db, parent ? "SELECT id FROM keys WHERE hive=? AND parent=? AND lname=?"
+                      : "SELECT id FROM keys WHERE hive=? AND parent IS NULL AND lname=?");
+    q.bind(1, static_cast<std::int64_t>(hive));
+    int i = 2;
+    if (parent)
+        q.bind(i++, *parent);
+    q.bind(i, part.toLower());
+    const int rc = q.step();
+    if (rc == SQLITE_ROW)
+        return q.i64(0);
+    return rc == SQLITE_DONE ? std::nullopt : std::optional<std::int64_t>(-1);
+}
+} // namespace
+
 std::optional<std::int64_t> RegistryStore::findKey(RegHive hive, const QString& key)
 {
     std::optional<std::int64_t> parent;
     for (const QString& part : splitKey(key)) {
-        Stmt q(db_,
-            parent ? "SELECT id FROM keys WHERE hive=? AND parent=? AND lname=?"
-                   : "SELECT id FROM keys WHERE hive=? AND parent IS NULL AND lname=?");
-        q.bind(1, static_cast<std::int64_t>(hive));
-        int i = 2;
-        if (parent)
-            q.bind(i++, *parent);
-        q.bind(i, part.toLower());
-        if (q.step() != SQLITE_ROW)
+        parent = childKey(db_, hive, parent, part);
+        if (!parent || *parent < 0)
             return std::nullopt;
-        parent = q.i64(0);
     }
-    if (!parent) // the hive root: id 0 stands for it
-        return 0;
-    return parent;
+    return parent.value_or(0); // id 0 stands for the hive's root
 }
 
 std::optional<std::int64_t> RegistryStore::makeKey(RegHive hive, const QString& key)
 {
     std::optional<std::int64_t> parent;
     for (const QString& part : splitKey(key)) {
-        Stmt q(db_,
-            parent ? "SELECT id FROM keys WHERE hive=? AND parent=? AND lname=?"
-                   : "SELECT id FROM keys WHERE hive=? AND parent IS NULL AND lname=?");
-        q.bind(1, static_cast<std::int64_t>(hive));
-        int i = 2;
-        if (parent)
-            q.bind(i++, *parent);
-        q.bind(i, part.toLower());
-        const int rc = q.step();
-        if (rc == SQLITE_ROW) {
-            parent = q.i64(0);
+        const auto found = childKey(db_, hive, parent, part);
+        if (found && *found < 0)
+            return std::nullopt;
+        if (found) {
+            parent = found;
             continue;
         }
-        if (rc != SQLITE_DONE)
-            return std::nullopt;
         Stmt ins(db_, "INSERT INTO keys (hive, parent, name, lname) VALUES (?, ?, ?, ?)");
         ins.bind(1, static_cast<std::int64_t>(hive));
         if (parent)
@@ -227,9 +229,7 @@ std::optional<std::int64_t> RegistryStore::makeKey(RegHive hive, const QString& 
             return std::nullopt;
         parent = sqlite3_last_insert_rowid(db_);
     }
-    if (!parent)
-        return 0;
-    return parent;
+    return parent.value_or(0);
 }
 
 bool RegistryStore::keyExists(RegHive hive, const QString& key)
