@@ -120,6 +120,7 @@ struct CMediaDet::Impl {
     const AVFrame* frameAt(double t, int width, int height);
     const AVFrame* frameAtIntra(double t);
     const AVFrame* frameAtSequential(double t);
+    bool keyFrameAfter(double t, double reached);
 };
 
 void CMediaDet::Impl::closeDecoder()
@@ -299,10 +300,22 @@ const AVFrame* CMediaDet::Impl::frameAtIntra(double t)
     }
 }
 
+bool CMediaDet::Impl::keyFrameAfter(double t, double reached)
+{
+    // A seek lands on the last key frame at or before t; when the index
+    // shows that one is not past what was already decoded, reading on is
+    // cheaper. Without an index the seek is tried.
+    AVStream* st = format->streams[decodeStream];
+    const std::int64_t target = startPts + std::int64_t(std::floor(t / timeBase + kTimeEpsilon));
+    const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(st, target, AVSEEK_FLAG_BACKWARD);
+    return !key || double(key->timestamp - startPts) * timeBase > reached + kTimeEpsilon;
+}
+
 const AVFrame* CMediaDet::Impl::frameAtSequential(double t)
 {
     const double reached = pendingValid ? pendingTime : curTime;
-    if ((curValid && t + kTimeEpsilon < curTime) || (curValid && t - reached > kSeekAheadSeconds)) {
+    if ((curValid && t + kTimeEpsilon < curTime)
+        || (curValid && t - reached > kSeekAheadSeconds && keyFrameAfter(t, reached))) {
         if (!seek(t) && curValid && t + kTimeEpsilon < curTime)
             return nullptr;
     }

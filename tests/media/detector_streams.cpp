@@ -55,6 +55,9 @@ public:
         ASSERT_TRUE(g_dir->isValid());
         ASSERT_TRUE(MakeColourFile("mpeg4.avi", { "-c:v", "mpeg4", "-q:v", "2", "-g", "12", "-bf", "2" }));
         ASSERT_TRUE(MakeColourFile("mjpeg.avi", { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p" }));
+        // Eight seconds with a key frame only at the start.
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", QString("testsrc=s=%1x%2:r=25:d=8").arg(kW).arg(kH), "-c:v",
+            "mpeg4", "-g", "300", MediaPath("long-gop.avi") }));
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=2:sample_rate=22050", "-ac", "2", "-c:a",
             "pcm_s16le", MediaPath("tone.wav") }));
     }
@@ -198,6 +201,17 @@ TEST_P(DetectorCodec, IncreasingTimesDecodeForwardOnly)
         EXPECT_EQ(det_.DecodedFrames(), samples);
     else
         EXPECT_LE(det_.DecodedFrames(), 75);
+}
+
+// Far ahead, with no key frame between: reading on beats seeking back to
+// the only key frame and decoding everything again.
+TEST(Detector, FarAheadWithoutKeyFrameReadsOn)
+{
+    CMediaDet det;
+    ASSERT_EQ(det.put_Filename(MediaPath("long-gop.avi")), S_OK);
+    Bitmap(det, 4.0);
+    Bitmap(det, 7.5);
+    EXPECT_LE(det.DecodedFrames(), 195); // 7.5 s x 25 frames, and a few ahead
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, DetectorCodec, ::testing::Values("mpeg4.avi", "mjpeg.avi"),
