@@ -1,12 +1,10 @@
 #include "project/timeline_wnd.h"
 
+#include "engine/media_detector.h"
+
 #include "project/timeline_view.h"
 
 #include <QFile>
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <memory>
 
@@ -24,10 +22,6 @@ constexpr std::array<TrackLayout, kTrackCount> kTrackLayout { {
     { "Voice TimeLine", 147, 63 },
 } };
 constexpr int kRulerHeight = 32;
-
-struct FormatCloser {
-    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
-};
 
 } // namespace
 
@@ -59,16 +53,14 @@ void CCW_TimeLineWnd::SetRuler(QWidget* ruler)
 
 bool CCW_TimeLineWnd::HasVideoStream(const QString& path)
 {
-    AVFormatContext* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
+    CMediaDet detector;
+    std::int32_t streams = 0;
+    if (FAILED(detector.put_Filename(path)) || FAILED(detector.get_OutputStreams(&streams)))
         return false;
-    std::unique_ptr<AVFormatContext, FormatCloser> ctx(raw);
-    if (avformat_find_stream_info(ctx.get(), nullptr) < 0)
-        return false;
-    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        const AVStream* s = ctx->streams[i];
-        if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC))
+    for (std::int32_t i = 0; i < streams; ++i) {
+        GUID major{};
+        if (SUCCEEDED(detector.put_CurrentStream(i)) && SUCCEEDED(detector.get_StreamType(&major)) &&
+            major == MEDIATYPE_Video)
             return true;
     }
     return false;

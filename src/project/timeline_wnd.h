@@ -31,10 +31,10 @@ public:
     void SetFrame(QObject* frame);
     // Where the ruler plugs in (placed at the top, 32 pixels high).
     void SetRuler(QWidget* ruler);
-    // Replaces the default libavformat probe (the media detector does this).
+    // Replaces the default probe (tests use this).
     void SetVideoStreamProbe(VideoStreamProbe probe) { probe_ = std::move(probe); }
-    // The default probe: opens the file with libavformat and looks for a
-    // video stream that is not an attached picture. False when it cannot open.
+    // The default probe: whether the media detector lists a video stream
+    // (cover pictures do not count). False when it cannot open the file.
     static bool HasVideoStream(const QString& path);
 
     CCW_TimeLineView* view(int track) const;
