@@ -361,7 +361,7 @@ TEST_F(CwSave, SavesAndReportsSizeAndDuration)
     const auto r = run(project(",\"audio\": [{\"path\": \"" + media("tone.mp3").toUtf8() + "\", \"length\": 2000}]"),
         { "-o", out, "--folder", suite_.path() });
     EXPECT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_TRUE(r.out.contains("3.0 s")) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains("(movie 3.0 s)")) << qPrintable(r.out);
     EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "31");
     EXPECT_FALSE(QFile::exists(suite_.filePath("Temp/MS_AVI_VIDEO.avi")));
 }

@@ -81,21 +81,26 @@ void onInterrupt(int)
     CMovieWorkState::SetCancel(1);
 }
 
-// Length of the file's longest stream in ms, rounded down to whole seconds;
-// 0 when it cannot be read.
-std::uint32_t wholeSecondsMs(const QString& path)
+// Length of the file's longest stream in seconds; 0 when it cannot be read.
+double longestStreamSeconds(const QString& path)
 {
     CMediaDet det;
     std::int32_t streams = 0;
     if (FAILED(det.put_Filename(path)) || FAILED(det.get_OutputStreams(&streams)))
         return 0;
-    double longest = 0;
+    double longest = 0.0;
     for (std::int32_t i = 0; i < streams; ++i) {
         double seconds = 0;
         if (SUCCEEDED(det.put_CurrentStream(i)) && SUCCEEDED(det.get_StreamLength(&seconds)))
             longest = std::max(longest, seconds);
     }
-    return static_cast<std::uint32_t>(std::floor(longest)) * 1000;
+    return longest;
+}
+
+// The same in ms, rounded down to whole seconds.
+std::uint32_t wholeSecondsMs(const QString& path)
+{
+    return static_cast<std::uint32_t>(std::floor(longestStreamSeconds(path))) * 1000;
 }
 
 CMediaFile clipFromJson(const QJsonValue& v, std::int32_t kind, const QString& baseDir, const QString& where)
@@ -344,8 +349,9 @@ int main(int argc, char** argv)
         QFile::remove(out.absoluteFilePath());
         fail(console->shown.isEmpty() ? QStringLiteral("the movie could not be saved") : console->shown.join("; "));
     }
-    std::printf("%s: %lld bytes, %.1f s, %.1f s to save\n", qPrintable(written.absoluteFilePath()),
-        static_cast<long long>(written.size()), save.DurationMs() / 1000.0, clock.elapsed() / 1000.0);
+    std::printf("%s: %lld bytes, %.1f s long (movie %.1f s), saved in %.1f s\n", qPrintable(written.absoluteFilePath()),
+        static_cast<long long>(written.size()), longestStreamSeconds(written.absoluteFilePath()),
+        save.DurationMs() / 1000.0, clock.elapsed() / 1000.0);
     if (times) {
         for (int i = 0; i < steps.size(); ++i)
             std::printf("%s %.3f s\n", qPrintable(steps[i]), (stepStarts[i + 1] - stepStarts[i]) / 1000.0);
