@@ -1,16 +1,20 @@
-// A look at the ID3 version 2 tag at the start of a file before id3lib
-// parses it. id3lib's reader of compressed frames frees memory it never
-// allocated, whatever the frame holds, so a tag with a compressed (or
-// encrypted) frame is left to the caller to skip.
+// A look at the ID3 version 2 tags at the start of a file before id3lib
+// parses them. On 64-bit systems id3lib's reader of compressed frames
+// overwrites its own stack, whatever the frame holds, and its reading of
+// extended headers is unsafe too. Tags that would take id3lib down one of
+// those paths are left to the caller to skip; the walk below follows
+// id3lib's own: tags one after the other, frames one after the other with
+// big-endian sizes, stopping at padding, at a frame that does not fit, or
+// when fewer than 10 bytes remain.
 #pragma once
 
 #include <QByteArray>
 
-// True when the tag that starts bytes (the file's first bytes; no tag at all
-// counts as sound) has no compressed or encrypted frame, and is not a
-// compressed version 2.2 tag.
-bool Id3v2TagIsSafe(const QByteArray& bytes);
+// Where the tag whose header starts at start ends (header, size), or -1
+// when no tag header starts there.
+qsizetype Id3v2TagEnd(const QByteArray& bytes, qsizetype start);
 
-// The number of bytes of the file to pass to Id3v2TagIsSafe: the tag header
-// and the tag, or just what the header needs.
-qsizetype Id3v2BytesToCheck(const QByteArray& header10);
+// True when none of the tags at the start of bytes (the file's first bytes,
+// as far as the tags reach) has an extended header, a frame flagged as
+// compressed, or a compressed version 2.2 frame ("CDM").
+bool Id3v2TagsAreSafe(const QByteArray& bytes);

@@ -73,18 +73,25 @@ bool IsRegularFile(const char* path)
     return path && *path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Every kind of tag, except a version 2 tag that id3lib cannot read safely
-// (see Id3v2TagIsSafe); the header and the other tags are still read.
+// Every kind of tag, except version 2 tags that id3lib cannot read safely
+// (see Id3v2TagsAreSafe); the header and the other tags are still read.
 flags_t TagKindsToRead(const char* path)
 {
+    constexpr qsizetype kMaxTagBytes = 32 << 20;
+    const flags_t all = ID3TT_ALL;
+    const flags_t allButV2 = ID3TT_ALL & ~ID3TT_ID3V2;
     QFile file(QFile::decodeName(path));
     if (!file.open(QIODevice::ReadOnly))
-        return ID3TT_ALL;
+        return all;
     QByteArray bytes = file.read(10);
-    const qsizetype wanted = Id3v2BytesToCheck(bytes);
-    if (wanted > bytes.size())
-        bytes += file.read(wanted - bytes.size());
-    return Id3v2TagIsSafe(bytes) ? flags_t(ID3TT_ALL) : flags_t(ID3TT_ALL & ~ID3TT_ID3V2);
+    for (qsizetype end = Id3v2TagEnd(bytes, 0); end >= 0; end = Id3v2TagEnd(bytes, end)) {
+        if (end > kMaxTagBytes)
+            return allButV2; // no real tag is that large
+        bytes += file.read(end + 10 - bytes.size());
+        if (bytes.size() < end)
+            break; // the tag runs past the end of the file
+    }
+    return Id3v2TagsAreSafe(bytes) ? all : allButV2;
 }
 
 } // namespace

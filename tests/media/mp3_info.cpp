@@ -244,18 +244,25 @@ QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
     return tag + mp3.mid(oldTag);
 }
 
-// Found by fuzzing: id3lib's reader of compressed frames frees memory it
-// never allocated, with zlib data or without. A tag holding such a frame is
-// passed over; the header and the version 1 tag are still read.
+// Found by fuzzing: id3lib's reader of compressed frames smashes its stack
+// on 64-bit systems, with zlib data or without, and extended headers are
+// read unsafely. Tags that hold them are passed over; the header and the
+// version 1 tag are still read.
 TEST_F(Mp3Info, TagsWithCompressedFramesArePassedOver)
 {
     const QByteArray mp3 = Read("cbr.mp3");
     Write("zlib.mp3", TagWithCompressedTitle(qCompress(QByteArray("\0Squeezed", 9)), mp3));
     Write("bad-zlib.mp3", TagWithCompressedTitle(QByteArray("\0\0\0\x10garbage!", 12), mp3));
     Write("empty-zlib.mp3", TagWithCompressedTitle(QByteArray(), mp3));
+    QByteArray extended = mp3;
+    extended[5] = char(extended[5] | 0x40); // claims an extended header
+    Write("extended.mp3", extended);
+    // A clean tag first, the compressed frame in a second tag after it.
+    const int firstTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
+    Write("second-tag.mp3", mp3.left(firstTag) + TagWithCompressedTitle(QByteArray(), mp3));
 
     MP3FileInfo info;
-    for (const char* name : { "zlib.mp3", "bad-zlib.mp3", "empty-zlib.mp3" }) {
+    for (const char* name : { "zlib.mp3", "bad-zlib.mp3", "empty-zlib.mp3", "extended.mp3", "second-tag.mp3" }) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(info.Open(Local(name).c_str()));
         EXPECT_FALSE(info.HasV2Tag());
