@@ -185,7 +185,7 @@ HRESULT CMovieGraphCapture::SaveFrameJpeg(const QString& fileName, const char* d
     const int width = h.biWidth;
     const int height = std::abs(h.biHeight);
     const std::size_t rowBytes = std::size_t(DibRowBytes(width, 24));
-    if (dibBytes - h.biSize < rowBytes * std::size_t(height))
+    if (h.biSize > dibBytes || dibBytes - h.biSize < rowBytes * std::size_t(height))
         return E_FAIL;
     const auto* pixels = reinterpret_cast<const uchar*>(dib) + h.biSize;
     QImage picture(width, height, QImage::Format_BGR888);
