@@ -31,6 +31,7 @@ extern "C" {
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
 #include <time.h>
 
 namespace {
@@ -42,6 +43,12 @@ constexpr int kSoundChunksPerSecond = 10;
 constexpr auto kClockPoll = std::chrono::milliseconds(20);
 
 std::atomic<std::uint32_t> g_rotRegistration { 0 };
+
+// Threads carry names so that diagnostics (and tests) can tell them apart.
+void NameThread(const char* name)
+{
+    pthread_setname_np(pthread_self(), name);
+}
 
 std::int64_t ThreadCpuNs()
 {
@@ -349,15 +356,24 @@ public:
         running_.store(true, std::memory_order_release);
         active_.store((video ? 1 : 0) + (sound ? 1 : 0), std::memory_order_release);
         if (video)
-            videoThread_ = std::thread([this, first = video->indexAt(from)] { videoLoop(first); });
+            videoThread_ = std::thread([this, first = video->indexAt(from)] {
+                NameThread("playback video");
+                videoLoop(first);
+            });
         if (sound) {
             const std::int64_t first = from * audio->rate / 10000000;
-            audioThread_ = std::thread([this, first] { audioLoop(first); });
+            audioThread_ = std::thread([this, first] {
+                NameThread("playback sound");
+                audioLoop(first);
+            });
         }
         if (!video && !sound) {
             // Nothing to stream: the clock alone runs to the end.
             active_.store(1, std::memory_order_release);
-            videoThread_ = std::thread([this] { partDone(); });
+            videoThread_ = std::thread([this] {
+                NameThread("playback clock");
+                partDone();
+            });
         }
     }
 

@@ -82,9 +82,17 @@ std::vector<long> DrainEvents(CGraphBasic& graph)
     return codes;
 }
 
-int ThreadCount()
+// Names of the process's threads, sorted.
+QStringList ThreadNames()
 {
-    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    QStringList names;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QString("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly))
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    names.sort();
+    return names;
 }
 } // namespace
 
@@ -455,15 +463,22 @@ TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
         QTest::qWait(100);
     }
     QTest::qWait(50);
-    const int before = ThreadCount();
+    const QStringList before = ThreadNames();
     CGraphBasic graph;
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(graph.OpenFile(movie), S_OK);
         ASSERT_EQ(graph.Play(), S_OK);
         QTest::qWait(200);
-        EXPECT_GT(ThreadCount(), before);
+        const QStringList running = ThreadNames();
+        EXPECT_TRUE(running.contains("playback video")) << running.join(",").toStdString();
+        EXPECT_TRUE(running.contains("playback sound") || !graph.AudioOutput());
         ASSERT_EQ(graph.CloseGraph(), S_OK);
-        EXPECT_EQ(ThreadCount(), before);
+        // Ours are joined before CloseGraph returns...
+        const QStringList after = ThreadNames();
+        for (const char* name : { "playback video", "playback sound", "playback clock", "audio output" })
+            EXPECT_FALSE(after.contains(name)) << name;
+        // ...and nothing else of the graph's stays behind.
+        EXPECT_TRUE(WaitFor([&] { return ThreadNames() == before; }, 2000)) << ThreadNames().join(",").toStdString();
     }
 }
 
