@@ -1,6 +1,7 @@
 #include "mediainfo/mp3_file_info.h"
 
 #include "mediainfo/id3v2_check.h"
+#include "mediainfo/isolated_run.h"
 
 #include <QFile>
 
@@ -11,6 +12,9 @@
 #include <sys/stat.h>
 
 namespace {
+
+// Longest time id3lib may take on one file in the trial run.
+constexpr int kProbeTimeoutMs = 10000;
 
 std::string Format(const char* pattern, int value)
 {
@@ -128,10 +132,34 @@ bool MP3FileInfo::Open(const char* fileName)
     Clear();
     if (!IsRegularFile(fileName))
         return false;
+    // id3lib is first tried on the file in a child process; a version 2 tag
+    // that makes it fail there is passed over, and a file it cannot read at
+    // all is not opened here.
+    flags_t kinds = TagKindsToRead(fileName);
+    const auto survives = [fileName](flags_t k) {
+        return RunIsolated(
+            [fileName, k] {
+                MP3FileInfo probe;
+                probe.Read(fileName, k);
+            },
+            kProbeTimeoutMs);
+    };
+    if (!survives(kinds)) {
+        const flags_t withoutV2 = kinds & ~flags_t(ID3TT_ID3V2);
+        if (withoutV2 == kinds || !survives(withoutV2))
+            return false;
+        kinds = withoutV2;
+    }
+    return Read(fileName, kinds);
+}
+
+bool MP3FileInfo::Read(const char* fileName, flags_t kinds)
+{
+    Clear();
     valid_ = true; // from here on Clear undoes a partial read
     fileName_ = fileName;
     tag_ = std::make_unique<ID3_Tag>();
-    tag_->Link(fileName, TagKindsToRead(fileName));
+    tag_->Link(fileName, kinds);
     hasLyrics_ = tag_->HasLyrics();
     hasV1Tag_ = tag_->HasV1Tag();
     hasV2Tag_ = tag_->HasV2Tag();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <id3/globals.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +26,8 @@ public:
     MP3FileInfo& operator=(const MP3FileInfo&) = delete;
 
     // Reads the file at the 8-bit path. False, with the object cleared, when
-    // the path is not a readable regular file or holds no MPEG audio frame.
+    // the path is not a readable regular file, holds no MPEG audio frame, or
+    // makes id3lib fail even without its version 2 tags.
     bool Open(const char* fileName);
     // Drops the tag, every text and number; only a valid object is cleared.
     void Clear();
@@ -72,6 +74,7 @@ public:
     const std::optional<std::string>& UserUrl() const { return userUrl_; } // WXXX
 
 private:
+    bool Read(const char* fileName, flags_t kinds);
     void ReadHeader(const Mp3_Headerinfo& header);
     void ReadTexts();
     std::optional<std::string> ReadText(int frameId) const;

@@ -1,0 +1,49 @@
+#include "mediainfo/isolated_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+bool RunIsolated(const std::function<void()>& work, int timeoutMs)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        // The child: only the work, then out without running any exit
+        // handler of the parent's libraries.
+        ::close(fds[0]);
+        work();
+        const char done = 1;
+        const ssize_t written = ::write(fds[1], &done, 1);
+        ::_exit(written == 1 ? 0 : 1);
+    }
+    ::close(fds[1]);
+    bool finished = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p { fds[0], POLLIN, 0 };
+        const int r = ::poll(&p, 1, int(left.count() > 0 ? left.count() : 0));
+        if (r < 0 && errno == EINTR)
+            continue;
+        char done = 0;
+        finished = r > 0 && ::read(fds[0], &done, 1) == 1 && done == 1;
+        break;
+    }
+    if (!finished)
+        ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+    ::close(fds[0]);
+    return finished;
+}
