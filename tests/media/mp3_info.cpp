@@ -272,4 +272,20 @@ TEST_F(Mp3Info, TagsWithCompressedFramesArePassedOver)
     }
 }
 
+// Found by fuzzing: a tag whose frames make id3lib read a frame header from
+// inside the data of the frame before, where it finds the compression flag.
+// The trial run in a child process keeps this process alive.
+TEST_F(Mp3Info, TagThatBreaksTheTagLibraryFailsCleanly)
+{
+    Write("fuzzed.mp3",
+        QByteArray::fromBase64(
+            "SUQzAwAAAAAAV1RJVDIAAAADSUQzA0lEMwMAAAAA/54lABgwVDIAAP//////////AANJRDMDAAAA/54lABgwAPj7"
+            "EsQCg8VYHSD/4AAomwPjQa9oTMwJAAMAAAAAV1RJVDIAAAAAQQBUUAAACTMAAAAARTEAAAADAABMQQBCAFRCAAAA"
+            "BAEAAAD/+xDEOAQzAwAAAEMAVFJDSwAAAAADAAA="));
+    MP3FileInfo info;
+    if (!info.Open(Local("fuzzed.mp3").c_str()))
+        ExpectCleared(info);
+    EXPECT_TRUE(info.Open(Local("cbr.mp3").c_str()));
+}
+
 } // namespace
