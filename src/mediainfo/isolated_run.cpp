@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,11 @@ bool RunIsolated(const std::function<void()>& work, int timeoutMs)
         // The child: only the work, then out without running any exit
         // handler of the parent's libraries.
         ::close(fds[0]);
+        // What goes wrong in the child is told by its result, not by its
+        // messages on the shared error stream.
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        if (quiet >= 0)
+            ::dup2(quiet, STDERR_FILENO);
         work();
         const char done = 1;
         const ssize_t written = ::write(fds[1], &done, 1);
