@@ -1,5 +1,6 @@
 #include "shell/main_frame.h"
 
+#include "engine/video_view.h"
 #include "export/ott_encoder.h"
 
 #include "config/suite_settings.h"
@@ -87,6 +88,7 @@ bool CCW_MainFrame::CreatePanes()
     suiteKey_.CloseKey();
     suiteKey_.OpenKey(kSuiteKey);
     SetEncoderSuiteKey(&suiteKey_);
+    CCW_VideoView::SetDefaultMainFrame(window_);
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();
@@ -113,6 +115,7 @@ void CCW_MainFrame::OnWindowDestroyed()
 {
     panesCreated_ = 0;
     SetEncoderSuiteKey(nullptr);
+    CCW_VideoView::SetDefaultMainFrame(nullptr);
     pollTimer_.stop();
     ResetOwnWorkFolder();
 }

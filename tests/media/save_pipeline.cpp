@@ -330,7 +330,8 @@ protected:
         int code;
         QString out, err;
     };
-    Result run(const QByteArray& project, const QStringList& args, int interruptAfterMs = -1)
+    // With interruptWhenExists, SIGINT is sent once that file appears.
+    Result run(const QByteArray& project, const QStringList& args, const QString& interruptWhenExists = {})
     {
         const QString json = out_.filePath("project.json");
         QFile f(json);
@@ -340,8 +341,9 @@ protected:
         QProcess p;
         p.start(QStringLiteral(CW_BUILD_DIR "/bin/cw-save"), QStringList { json } + args);
         p.waitForStarted();
-        if (interruptAfterMs >= 0) {
-            QThread::msleep(interruptAfterMs);
+        if (!interruptWhenExists.isEmpty()) {
+            for (int i = 0; i < 3000 && !QFile::exists(interruptWhenExists) && p.state() == QProcess::Running; ++i)
+                QThread::msleep(10);
             ::kill(p.processId(), SIGINT);
         }
         p.waitForFinished(120000);
@@ -405,13 +407,13 @@ TEST_F(CwSave, BadInputGivesAReasonAndExitStatus2)
 
 TEST_F(CwSave, InterruptCancelsAndLeavesNoFiles)
 {
-    // Ten copies of the clip: long enough to be interrupted while rendering.
+    // Ten copies of the clip, interrupted once rendering has begun.
     QByteArray clips;
     for (int i = 0; i < 10; ++i)
         clips += QByteArray(i ? "," : "") + "{\"path\": \"" + media("clip.mp4").toUtf8() + "\"}";
     const QString out = out_.filePath("long.3gp");
-    const auto r
-        = run("{\"model\": \"TX-07\", \"video\": [" + clips + "]}", { "-o", out, "--folder", suite_.path() }, 300);
+    const auto r = run("{\"model\": \"TX-07\", \"video\": [" + clips + "]}", { "-o", out, "--folder", suite_.path() },
+        suite_.filePath("Temp/MS_AVI_VIDEO.avi"));
     EXPECT_EQ(r.code, 1) << qPrintable(r.err);
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_TRUE(QDir(suite_.filePath("Temp")).entryList(QDir::Files).isEmpty());
