@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 MessageEvent::MessageEvent(std::uint32_t message, WPARAM wParam, LPARAM lParam)
     : QEvent(eventType())
@@ -18,19 +22,71 @@ QEvent::Type MessageEvent::eventType()
     return static_cast<QEvent::Type>(QEvent::User + 0x0C40);
 }
 
+namespace {
+// A message handed to another thread and the answer the sender waits for.
+// The answer is also given (0) when the queued call is dropped unrun, for
+// example because the receiver was destroyed.
+struct CrossThreadCall {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    LRESULT result = 0;
+
+    void finish(LRESULT r)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (finished)
+                return;
+            result = r;
+            finished = true;
+        }
+        done.notify_all();
+    }
+};
+
+class FinishOnDrop {
+public:
+    explicit FinishOnDrop(std::shared_ptr<CrossThreadCall> call)
+        : call_(std::move(call))
+    { }
+    FinishOnDrop(const FinishOnDrop&) = delete;
+    FinishOnDrop& operator=(const FinishOnDrop&) = delete;
+    ~FinishOnDrop() { call_->finish(0); }
+
+private:
+    std::shared_ptr<CrossThreadCall> call_;
+};
+} // namespace
+
 LRESULT SendMessage(QObject* target, std::uint32_t message, WPARAM wParam, LPARAM lParam)
 {
     if (!target)
         return 0;
-    MessageEvent ev(message, wParam, lParam);
     if (target->thread() == QThread::currentThread() || !target->thread()->isRunning()) {
+        MessageEvent ev(message, wParam, lParam);
         QCoreApplication::sendEvent(target, &ev);
-    } else {
-        // Another thread owns the receiver: run the handler there and wait.
-        QMetaObject::invokeMethod(
-            target, [&] { QCoreApplication::sendEvent(target, &ev); }, Qt::BlockingQueuedConnection);
+        return ev.result();
     }
-    return ev.result();
+    // Another thread owns the receiver: its thread runs the handler while
+    // this one waits.
+    auto call = std::make_shared<CrossThreadCall>();
+    auto guard = std::make_shared<FinishOnDrop>(call);
+    QPointer<QObject> receiver(target);
+    QMetaObject::invokeMethod(
+        target,
+        [receiver, call, guard, message, wParam, lParam] {
+            if (!receiver)
+                return;
+            MessageEvent ev(message, wParam, lParam);
+            QCoreApplication::sendEvent(receiver, &ev);
+            call->finish(ev.result());
+        },
+        Qt::QueuedConnection);
+    guard.reset();
+    std::unique_lock lock(call->mutex);
+    call->done.wait(lock, [&] { return call->finished; });
+    return call->result;
 }
 
 bool PostMessage(QObject* target, std::uint32_t message, WPARAM wParam, LPARAM lParam)
