@@ -13,6 +13,7 @@
 #include "project/movie_timeline.h"
 
 #include "playback_media.h"
+#include "test_util.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,33 +32,6 @@ using namespace playback_media;
 
 namespace {
 constexpr REFERENCE_TIME kSecond = 10000000;
-
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-// Counts the graph notices posted to it.
-class NoticeCounter : public MessageWindow<QObject> {
-public:
-    int notices = 0;
-
-protected:
-    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
-    {
-        handled = message == msg::WM_GRAPHNOTIFY;
-        if (handled)
-            ++notices;
-        return 0;
-    }
-};
 
 bool ChildWithoutSound()
 {
@@ -195,7 +169,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
     const QString movie = Movie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
-    NoticeCounter notices;
+    MessageCounter notices { msg::WM_GRAPHNOTIFY };
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     ASSERT_EQ(graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY), S_OK);
     const std::int64_t shownAtOpen = graph.FramesPresented();
@@ -219,7 +193,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
     graph.GetCurrentPosition(&position);
     EXPECT_GE(position, kSecond * 3 / 2 - kSecond / 10) << "pictures follow the clock";
 
-    ASSERT_TRUE(WaitFor([&] { return notices.notices > 0; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return notices.count > 0; }, 15000));
     const qint64 elapsed = timer.elapsed();
     // Pictures are shown at their times, so the end cannot come early.
     EXPECT_GE(elapsed, 2700);
@@ -233,7 +207,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 
     // Only one completion.
     QTest::qWait(300);
-    EXPECT_EQ(notices.notices, 1);
+    EXPECT_EQ(notices.count, 1);
     EXPECT_TRUE(DrainEvents(graph).empty());
     EXPECT_EQ(graph.Stop(), S_OK);
     graph.GetCurrentPosition(&position);
@@ -335,7 +309,7 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
 
     CurrentEffectId.store(kEffectNegative);
     CGraphBasic graph;
-    NoticeCounter notices;
+    MessageCounter notices { msg::WM_GRAPHNOTIFY };
     ASSERT_EQ(graph.OpenTimeline(composer.GetTimeline()), S_OK);
     graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY);
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Open);
@@ -375,7 +349,7 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
     EXPECT_EQ(CentreColour(slot->Current()), 1);
 
     ASSERT_EQ(graph.Play(), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return notices.notices > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return notices.count > 0; }, 10000));
     EXPECT_EQ(DrainEvents(graph), std::vector<long> { EC_COMPLETE });
 
     EXPECT_EQ(graph.CloseGraph(), S_OK);

@@ -4,7 +4,9 @@
 #include "config/suite_settings.h"
 #include "platform/dialog_service.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTest>
 
 TempRegistry::TempRegistry()
     : previous_(qgetenv("ORVANTA_REGISTRY"))
@@ -50,4 +52,16 @@ QString RunFfprobe(const QStringList& args)
     p.start("ffprobe", QStringList { "-v", "error" } + args);
     p.waitForFinished(60000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
 }

@@ -1,9 +1,12 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include "platform/messages.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class DialogService;
@@ -43,3 +46,27 @@ void SetSuiteValue(const QString& name, const QString& value);
 bool RunFfmpeg(const QStringList& args);
 // Output of ffprobe -v error with the given arguments.
 QString RunFfprobe(const QStringList& args);
+
+// Runs the event loop until done() is true; false after ms milliseconds.
+bool WaitFor(const std::function<bool()>& done, int ms);
+
+// Counts the messages of one number sent or posted to it.
+class MessageCounter : public MessageWindow<QObject> {
+public:
+    explicit MessageCounter(std::uint32_t message)
+        : message_(message)
+    { }
+    int count = 0;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
+    {
+        handled = message == message_;
+        if (handled)
+            ++count;
+        return 0;
+    }
+
+private:
+    std::uint32_t message_;
+};

@@ -11,6 +11,7 @@
 #include "platform/dialog_service.h"
 
 #include "../media/playback_media.h"
+#include "test_util.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,32 +23,6 @@
 using namespace playback_media;
 
 namespace {
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-// Stands in for the main frame: counts the end-of-playback messages.
-class FakeMainFrame : public MessageWindow<QObject> {
-public:
-    int finished = 0;
-
-protected:
-    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
-    {
-        handled = message == msg::PlaybackFinished;
-        if (handled)
-            ++finished;
-        return 0;
-    }
-};
 
 class VideoView : public ::testing::Test {
 protected:
@@ -63,7 +38,7 @@ protected:
     QTemporaryDir dir;
     QWidget host;
     CCW_VideoView* view = nullptr;
-    FakeMainFrame mainFrame;
+    MessageCounter mainFrame { msg::PlaybackFinished };
 };
 } // namespace
 
@@ -90,9 +65,9 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     ASSERT_EQ(view->PlayPause(), S_OK);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
     ASSERT_EQ(view->SetPosition(2500), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 0; }, 10000));
     QTest::qWait(200);
-    EXPECT_EQ(mainFrame.finished, 1);
+    EXPECT_EQ(mainFrame.count, 1);
     // Rewound and stopped, with the first picture up again.
     EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
     std::int64_t ms = -1;
@@ -106,8 +81,8 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     // Played again, it ends again.
     ASSERT_EQ(view->PlayPause(), S_OK);
     ASSERT_EQ(view->SetPosition(2800), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 1; }, 10000));
-    EXPECT_EQ(mainFrame.finished, 2);
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 1; }, 10000));
+    EXPECT_EQ(mainFrame.count, 2);
 
     view->Close();
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
@@ -169,7 +144,7 @@ TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
 
     // The sound plays to its end and the main frame hears of it.
     ASSERT_EQ(view->PlayPause(), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 0; }, 10000));
     EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
 
     // Opening a video afterwards closes the sound first.
@@ -204,7 +179,7 @@ TEST_F(VideoView, SuspendRemembersAndRestoresTheState)
 TEST_F(VideoView, EmptyViewPaintsBlackAndIgnoresNotices)
 {
     EXPECT_EQ(SendMessage(view, msg::WM_GRAPHNOTIFY), 0);
-    EXPECT_EQ(mainFrame.finished, 0);
+    EXPECT_EQ(mainFrame.count, 0);
     QTest::qWait(20);
     const QImage image = view->grab().toImage();
     ASSERT_FALSE(image.isNull());
@@ -234,7 +209,7 @@ TEST_F(VideoView, EditedMovieAndItsTimelines)
     EXPECT_NE(CGraphBasic::RotRegistration(), 0u);
     ASSERT_EQ(view->PlayPause(), S_OK);
     ASSERT_EQ(view->SetPosition(1700), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.finished > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 0; }, 10000));
     EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
     view->Close();
     EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
