@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <chrono>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -157,14 +159,25 @@ bool RegistryStore::ensureOpen()
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    bool ok = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
-    ok = ok && sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) == SQLITE_OK;
-    ok = ok && sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (!ok) {
+    // Setting up can meet another process doing the same (switching to WAL,
+    // creating the tables): such a busy answer is waited out, not taken for
+    // a broken file.
+    int rc = SQLITE_OK;
+    for (const char* step : { "PRAGMA journal_mode=WAL", "PRAGMA foreign_keys=ON", kSchema }) {
+        for (int attempt = 0; attempt < kBusyTimeoutMs / 10; ++attempt) {
+            rc = sqlite3_exec(db_, step, nullptr, nullptr, nullptr);
+            if ((rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (rc != SQLITE_OK)
+            break;
+    }
+    if (rc != SQLITE_OK) {
         // Corrupt or not a database: leave the file alone; every call fails.
         sqlite3_close(db_);
         db_ = nullptr;
-        broken_ = true;
+        broken_ = (rc & 0xFF) != SQLITE_BUSY && (rc & 0xFF) != SQLITE_LOCKED;
         return false;
     }
     return true;
@@ -179,11 +192,11 @@ bool RegistryStore::isUsable()
 namespace {
 // The id of the child key named part (any case) under parent (none: the
 // hive's root); empty optional when missing, -1 on a database error.
-std::optional<std::int64_t> childKey(sqlite3* db, RegHive hive, std::optional<std::int64_t> parent,
-                                     const QString& part)
+std::optional<std::int64_t> childKey(sqlite3* db, RegHive hive, std::optional<std::int64_t> parent, const QString& part)
 {
-    Stmt q(db, parent ? "SELECT id FROM keys WHERE hive=? AND parent=? AND lname=?"
-                      : "SELECT id FROM keys WHERE hive=? AND parent IS NULL AND lname=?");
+    Stmt q(db,
+        parent ? "SELECT id FROM keys WHERE hive=? AND parent=? AND lname=?"
+               : "SELECT id FROM keys WHERE hive=? AND parent IS NULL AND lname=?");
     q.bind(1, static_cast<std::int64_t>(hive));
     int i = 2;
     if (parent)
