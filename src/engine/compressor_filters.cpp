@@ -63,12 +63,7 @@ HRESULT CSampleGrabberFilter::GetMediaType(int position, CMediaType* mt)
 {
     if (!InputPin()->IsConnected())
         return E_UNEXPECTED;
-    if (position < 0)
-        return E_INVALIDARG;
-    if (position > 0)
-        return VFW_S_NO_MORE_ITEMS;
-    *mt = InputPin()->CurrentMediaType();
-    return S_OK;
+    return OfferOneMediaType(position, mt, InputPin()->CurrentMediaType());
 }
 
 HRESULT CSampleGrabberFilter::Receive(const SamplePtr& sample)
@@ -269,6 +264,11 @@ HRESULT CEncoderFilter::Receive(const SamplePtr& sample)
         return VFW_E_NOT_CONNECTED;
     if (!codec_.video)
         return process(sample);
+    return enqueue(sample);
+}
+
+HRESULT CEncoderFilter::enqueue(const SamplePtr& sample)
+{
     {
         std::lock_guard lock(queueMutex_);
         if (FAILED(workerResult_))
@@ -375,16 +375,7 @@ HRESULT CEncoderFilter::EndOfStream()
 {
     if (!codec_.video)
         return finish();
-    {
-        std::lock_guard lock(queueMutex_);
-        if (FAILED(workerResult_))
-            return workerResult_;
-        if (stopWorker_ || !worker_.joinable())
-            return VFW_E_WRONG_STATE;
-        queue_.push_back(nullptr);
-    }
-    queueSignal_.notify_one();
-    return S_OK;
+    return enqueue(nullptr); // a null sample ends the stream
 }
 
 HRESULT CEncoderFilter::finish()

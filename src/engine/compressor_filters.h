@@ -68,6 +68,8 @@ public:
 
 private:
     HRESULT process(const SamplePtr& sample);
+    // Hands a sample (null: the end of the stream) to the encoding thread.
+    HRESULT enqueue(const SamplePtr& sample);
     HRESULT finish();
     void work();
     HRESULT openEncoder(const CMediaSample& first);

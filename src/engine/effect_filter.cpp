@@ -101,14 +101,7 @@ HRESULT CCopyTransformFilter::GetMediaType(int position, CMediaType* mt)
 {
     if (!InputPin()->IsConnected())
         return E_UNEXPECTED;
-    if (position < 0)
-        return E_INVALIDARG;
-    if (position > 0)
-        return VFW_S_NO_MORE_ITEMS;
-    if (!mt)
-        return E_POINTER;
-    *mt = InputPin()->CurrentMediaType();
-    return S_OK;
+    return OfferOneMediaType(position, mt, InputPin()->CurrentMediaType());
 }
 
 HRESULT CCopyTransformFilter::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)

@@ -71,6 +71,23 @@ void CRenderGroupPin::stream()
     frontEnd_->pinAdvanced(); // wakes a sound pin waiting for this one
 }
 
+HRESULT CRenderGroupPin::deliverAt(const SamplePtr& sample, REFERENCE_TIME start, REFERENCE_TIME stop,
+    std::int64_t mediaStart, std::int64_t mediaStop, std::int32_t bytes)
+{
+    sample->SetTime(&start, &stop);
+    frontEnd_->waitForClock(start);
+    sample->SetMediaTime(&mediaStart, &mediaStop);
+    sample->SetSyncPoint(true);
+    sample->SetDiscontinuity(mediaStart == 0);
+    sample->SetActualDataLength(bytes);
+    const HRESULT hr = Deliver(sample);
+    if (FAILED(hr))
+        return frontEnd_->stopping() ? S_FALSE : hr;
+    position_.store(stop, std::memory_order_release);
+    frontEnd_->pinAdvanced();
+    return S_OK;
+}
+
 HRESULT CRenderGroupPin::streamVideo()
 {
     const std::int64_t frames = renderer_.frameCount();
@@ -82,20 +99,10 @@ HRESULT CRenderGroupPin::streamVideo()
         std::uint8_t* data = nullptr;
         sample->GetPointer(&data);
         renderer_.RenderVideoFrame(i, data);
-        REFERENCE_TIME start = renderer_.frameTime(i);
-        REFERENCE_TIME stop = renderer_.frameTime(i + 1);
-        sample->SetTime(&start, &stop);
-        frontEnd_->waitForClock(start);
-        std::int64_t mediaStart = i, mediaStop = i + 1;
-        sample->SetMediaTime(&mediaStart, &mediaStop);
-        sample->SetSyncPoint(true);
-        sample->SetDiscontinuity(i == 0);
-        sample->SetActualDataLength(std::int32_t(group_->mediaType().GetSampleSize()));
-        hr = Deliver(sample);
-        if (FAILED(hr))
-            return frontEnd_->stopping() ? S_OK : hr;
-        position_.store(stop, std::memory_order_release);
-        frontEnd_->pinAdvanced();
+        hr = deliverAt(sample, renderer_.frameTime(i), renderer_.frameTime(i + 1), i, i + 1,
+            std::int32_t(group_->mediaType().GetSampleSize()));
+        if (hr != S_OK)
+            return hr == S_FALSE ? S_OK : hr;
     }
     position_.store(renderer_.duration(), std::memory_order_release);
     return S_OK;
@@ -118,20 +125,10 @@ HRESULT CRenderGroupPin::streamAudio()
         std::uint8_t* data = nullptr;
         sample->GetPointer(&data);
         renderer_.RenderAudio(first, n, reinterpret_cast<std::int16_t*>(data));
-        REFERENCE_TIME start = SampleTime(first, a.sampleRate);
-        REFERENCE_TIME stop = SampleTime(first + n, a.sampleRate);
-        sample->SetTime(&start, &stop);
-        frontEnd_->waitForClock(start);
-        std::int64_t mediaStart = first, mediaStop = first + n;
-        sample->SetMediaTime(&mediaStart, &mediaStop);
-        sample->SetSyncPoint(true);
-        sample->SetDiscontinuity(first == 0);
-        sample->SetActualDataLength(n * a.blockAlign);
-        hr = Deliver(sample);
-        if (FAILED(hr))
-            return frontEnd_->stopping() ? S_OK : hr;
-        position_.store(stop, std::memory_order_release);
-        frontEnd_->pinAdvanced();
+        hr = deliverAt(sample, SampleTime(first, a.sampleRate), SampleTime(first + n, a.sampleRate), first, first + n,
+            n * a.blockAlign);
+        if (hr != S_OK)
+            return hr == S_FALSE ? S_OK : hr;
     }
     position_.store(renderer_.duration(), std::memory_order_release);
     return S_OK;

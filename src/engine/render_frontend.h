@@ -32,6 +32,10 @@ private:
     friend class CRenderFrontEnd;
     void stream();
     HRESULT streamVideo();
+    // Stamps the sample's times and length, waits for the clock, and
+    // delivers it: S_OK, S_FALSE when the graph is stopping, or the failure.
+    HRESULT deliverAt(const SamplePtr& sample, REFERENCE_TIME start, REFERENCE_TIME stop, std::int64_t mediaStart,
+        std::int64_t mediaStop, std::int32_t bytes);
     HRESULT streamAudio();
 
     CRenderFrontEnd* frontEnd_;

@@ -102,3 +102,15 @@ CMediaType MakePcmAudioType(int channels, int samplesPerSec, int bitsPerSample)
     mt.SetSampleSize(wf.nBlockAlign);
     return mt;
 }
+
+HRESULT OfferOneMediaType(int position, CMediaType* mt, const CMediaType& type)
+{
+    if (position < 0)
+        return E_INVALIDARG;
+    if (position > 0)
+        return VFW_S_NO_MORE_ITEMS;
+    if (!mt)
+        return E_POINTER;
+    *mt = type;
+    return S_OK;
+}

@@ -4,6 +4,8 @@
 // subtype, format type and an owned format block.
 #pragma once
 
+#include "platform/hresult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -207,3 +209,7 @@ CMediaType MakeRgbVideoType(
 
 // A PCM audio type with its WAVEFORMATEX.
 CMediaType MakePcmAudioType(int channels, int samplesPerSec, int bitsPerSample);
+
+// GetMediaType of a pin that offers exactly one type: position 0 gives type,
+// later positions VFW_S_NO_MORE_ITEMS, a negative one E_INVALIDARG.
+HRESULT OfferOneMediaType(int position, CMediaType* mt, const CMediaType& type);

@@ -14,14 +14,7 @@ HRESULT CPushSourcePin::CheckMediaType(const CMediaType& mt)
 
 HRESULT CPushSourcePin::GetMediaType(int position, CMediaType* mt)
 {
-    if (position < 0)
-        return E_INVALIDARG;
-    if (position > 0)
-        return VFW_S_NO_MORE_ITEMS;
-    if (!mt)
-        return E_POINTER;
-    *mt = source_->MediaType();
-    return S_OK;
+    return OfferOneMediaType(position, mt, source_->MediaType());
 }
 
 HRESULT CPushSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
