@@ -9,9 +9,10 @@
 #include "host_options.h"
 #include "host_window.h"
 #include "phone_link.h"
-#include "platform/dialog_service.h"
 #include "resource_tables.h"
 #include "script.h"
+#include "skin/qt_dialog_service.h"
+#include "skin/scripted_dialog_service.h"
 #include "suite_setup.h"
 
 #include <QApplication>
@@ -152,6 +153,8 @@ int main(int argc, char** argv)
         // The component keeps its own copy of the dialog layer; it finds the
         // host's service here.
         app.setProperty("cwDialogService", QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(scripted)));
+    } else {
+        InstallQtDialogServiceIfNone();
     }
 
     // The component.

@@ -2,9 +2,9 @@
 
 #include "component.h"
 #include "host_window.h"
-#include "platform/dialog_service.h"
 #include "platform/messages.h"
 #include "resource_tables.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -37,5 +37,6 @@ inline constexpr const char* kHostCommLibraryProperty = "cwCommLibrary";
 // The comm library's export "PCEditMovieToVexlo" (C linkage): the connection
 // handle, the two lookups the host passed to Create, and the path of the
 // rendered AVI file. Returns 0 on failure, non-zero when the hand-over worked.
-using PCEditMovieToVexloFn = int (*)(qulonglong handle, HostTextCallback text, HostImageCallback image, QString aviPath);
+using PCEditMovieToVexloFn
+    = int (*)(qulonglong handle, HostTextCallback text, HostImageCallback image, QString aviPath);
 inline constexpr const char* kCommLibraryExport = "PCEditMovieToVexlo";

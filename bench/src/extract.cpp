@@ -6,8 +6,8 @@
 #include "config/registry.h"
 #include "config/suite_settings.h"
 #include "engine/frame_capture.h"
-#include "export/work_state.h"
-#include "platform/dialog_service.h"
+#include "engine/work_state.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,10 +2,10 @@
 // intermediate AVI (DV video, PCM sound), then that AVI's sound to the 8 kHz
 // mono WAV. Prints the wall-clock seconds of the two renders together.
 // Usage: bench_render CLIP1 CLIP2 SECONDS_EACH OUTPUT_FOLDER
-#include "engine/compress_entry.h"
-#include "export/work_state.h"
-#include "platform/dialog_service.h"
+#include "engine/work_state.h"
+#include "export/movie_render.h"
 #include "project/movie_timeline.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
 #include <chrono>
@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     movie.ResetMovieTimeline();
     std::uint32_t at = 0;
     for (const char* file : { argv[1], argv[2] }) {
-        CMediaFile clip(QString::fromLocal8Bit(file), lengthMs, 640, 480, MediaKind::VideoWithSound);
+        CMediaFile clip(QString::fromLocal8Bit(file), lengthMs, 640, 480, ClipKind::VideoWithSound);
         clip.SetTimelineStart(at);
         movie.AddClip(clip, 1);
         movie.AddClip(clip, 2);

@@ -3,7 +3,7 @@
 #include "engine/compressor_filters.h"
 #include "engine/effect_filter.h"
 #include "engine/file_filters.h"
-#include "export/work_state.h"
+#include "engine/work_state.h"
 #include "platform/dialog_service.h"
 
 #include <QCoreApplication>

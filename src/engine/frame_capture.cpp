@@ -2,7 +2,7 @@
 
 #include "config/suite_settings.h"
 #include "engine/media_detector.h"
-#include "export/work_state.h"
+#include "engine/work_state.h"
 #include "platform/dialog_service.h"
 
 #include <QCursor>

@@ -5,7 +5,7 @@
 #include "engine/render_engine.h"
 #include "engine/render_frontend.h"
 #include "engine/source_reader.h"
-#include "engine/video_widget.h"
+#include "engine/video_renderer.h"
 #include "platform/audio_output.h"
 #include "platform/dialog_service.h"
 #include "platform/media/simple_filters.h"
@@ -19,7 +19,6 @@ extern "C" {
 }
 
 #include <QFileInfo>
-#include <QWidget>
 
 #include <algorithm>
 #include <atomic>
@@ -578,7 +577,7 @@ void CGraphBasic::clearAudioFacts()
     audioSampleRate_ = 0;
 }
 
-HRESULT CGraphBasic::OpenFile(const QString& path, QWidget* window)
+HRESULT CGraphBasic::OpenFile(const QString& path)
 {
     clearAudioFacts();
     if (state_ != Closed)
@@ -590,10 +589,8 @@ HRESULT CGraphBasic::OpenFile(const QString& path, QWidget* window)
         return E_FAIL;
     }
     readVideoFacts();
-    audioOnly_ = video_.isNull();
+    audioOnly_ = !videoSlot_;
     state_ = Open;
-    if (video_ && window)
-        PutOwner(window);
     streaming_->showFrameAt(0);
     hr = readDetectorFacts(path_);
     if (FAILED(hr))
@@ -667,14 +664,13 @@ HRESULT CGraphBasic::buildFileGraph(const QString& path)
         feed->pin = pin;
         feed->sampleSize = std::int32_t(mt.GetSampleSize());
 
-        video_ = new CVideoWidget();
-        video_->hide();
-        auto renderer = std::make_shared<CVideoRendererFilter>(video_->Slot());
+        videoSlot_ = std::make_shared<CFrameSlot>();
+        auto renderer = std::make_shared<CVideoRendererFilter>(videoSlot_);
         if (FAILED(hr = graph->AddFilter(renderer, "Video Renderer"))
             || FAILED(hr = graph->Connect(pin, renderer->InputPin())))
             return hr;
         streaming->renderer = renderer;
-        streaming->slot = video_->Slot();
+        streaming->slot = videoSlot_;
         streaming->video = std::move(feed);
     }
     if (audioIndex >= 0) {
@@ -804,9 +800,8 @@ HRESULT CGraphBasic::OpenTimeline(std::shared_ptr<CTimeline> timeline)
         teardown();
         return FAILED(hr) ? hr : E_OUTOFMEMORY;
     }
-    video_ = new CVideoWidget();
-    video_->hide();
-    auto renderer = std::make_shared<CVideoRendererFilter>(video_->Slot());
+    videoSlot_ = std::make_shared<CFrameSlot>();
+    auto renderer = std::make_shared<CVideoRendererFilter>(videoSlot_);
     if (FAILED(hr = graph->AddFilter(renderer, "Video renderer"))) {
         teardown();
         return hr;
@@ -828,7 +823,7 @@ HRESULT CGraphBasic::OpenTimeline(std::shared_ptr<CTimeline> timeline)
     videoFeed->sampleSize = std::int32_t(groupPin->renderer().mediaType().GetSampleSize());
     streaming->video = std::move(videoFeed);
     streaming->renderer = renderer;
-    streaming->slot = video_->Slot();
+    streaming->slot = videoSlot_;
 
     // The remaining group pins: sound goes to the audio output.
     for (int g = 1; g < engine_->timeline()->GetGroupCount(); ++g) {
@@ -872,7 +867,7 @@ HRESULT CGraphBasic::OpenTimeline(std::shared_ptr<CTimeline> timeline)
     graph_ = graph;
     streaming_ = std::move(streaming);
     readVideoFacts();
-    audioOnly_ = video_.isNull();
+    audioOnly_ = !videoSlot_;
     state_ = Open;
     duration_ = streaming_->duration;
     streaming_->showFrameAt(0);
@@ -892,10 +887,6 @@ void CGraphBasic::teardown()
     }
     if (graph_)
         graph_->Stop();
-    if (video_) {
-        video_->hide();
-        video_->setParent(nullptr);
-    }
     if (graph_) {
         FilterPtr effect;
         if (SUCCEEDED(graph_->FindFilterByName("Dynamic Filter", &effect)))
@@ -907,8 +898,7 @@ void CGraphBasic::teardown()
         engine_->ScrapIt();
         engine_.reset();
     }
-    delete video_.data();
-    video_ = nullptr;
+    videoSlot_.reset();
     audioOnly_ = false;
     hasAudio_ = false;
     path_.clear();
@@ -1016,42 +1006,6 @@ HRESULT CGraphBasic::GetEvent(long* code, long* param1, long* param2, int timeou
     return streaming_->getEvent(code, timeoutMs);
 }
 
-HRESULT CGraphBasic::PutOwner(QWidget* owner)
-{
-    if (!video_)
-        return E_NOINTERFACE;
-    const bool visible = !video_->isHidden();
-    video_->setParent(owner);
-    video_->setVisible(visible);
-    return S_OK;
-}
-
-HRESULT CGraphBasic::SetWindowPosition(int left, int top, int width, int height)
-{
-    if (!video_)
-        return E_NOINTERFACE;
-    video_->setGeometry(left, top, width, height);
-    return S_OK;
-}
-
-HRESULT CGraphBasic::PutVisible(bool visible)
-{
-    if (!video_)
-        return E_NOINTERFACE;
-    video_->setVisible(visible);
-    return S_OK;
-}
-
-HRESULT CGraphBasic::GetVisible(bool* visible) const
-{
-    if (!visible)
-        return E_POINTER;
-    if (!video_)
-        return E_NOINTERFACE;
-    *visible = !video_->isHidden();
-    return S_OK;
-}
-
 HRESULT CGraphBasic::PutVolume(long volume)
 {
     if (!hasAudio_)
@@ -1092,11 +1046,6 @@ std::int64_t CGraphBasic::StreamingCpuNs() const
 std::int64_t CGraphBasic::FramesSkipped() const
 {
     return streaming_ ? streaming_->framesSkipped.load(std::memory_order_relaxed) : 0;
-}
-
-CVideoWidget* CGraphBasic::VideoWindow() const
-{
-    return video_.data();
 }
 
 CAudioOutput* CGraphBasic::AudioOutput() const

@@ -6,9 +6,9 @@
 //
 // Pictures are shown at their times; while sound plays, the sound device's
 // play time is the clock, otherwise (no sound stream, no device, or a device
-// that stops) a monotonic clock. Streaming runs on worker threads that never
-// touch widgets: the video window is repainted through its frame slot, and
-// graph events reach the notify window as a posted message.
+// that stops) a monotonic clock. The graph makes no widget: pictures go to
+// its frame slot, which the UI's video surface paints, and graph events
+// reach the notify object as a posted message.
 //
 // Transport state (GraphState): 0 closed, 1 open, 2 running, 3 stopped,
 // 4 paused. Every operation runs on the thread that created the object.
@@ -17,17 +17,15 @@
 #include "platform/hresult.h"
 #include "platform/media/filter_graph.h"
 
-#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
 
 class CTimeline;
 class CRenderEngine;
-class CVideoWidget;
+class CFrameSlot;
 class CAudioOutput;
 class QObject;
-class QWidget;
 
 class CGraphBasic {
 public:
@@ -38,11 +36,10 @@ public:
     CGraphBasic(const CGraphBasic&) = delete;
     CGraphBasic& operator=(const CGraphBasic&) = delete;
 
-    // Builds the graph for a media file. window, if given, becomes the video
-    // window's owner. 0, or E_FAIL (a graph is open, the file cannot be read
+    // Builds the graph for a media file. 0, or E_FAIL (a graph is open, the file cannot be read
     // or has nothing to play). When the media detector cannot describe the
     // file its message is shown and E_FAIL returned with the graph left open.
-    HRESULT OpenFile(const QString& path, QWidget* window = nullptr);
+    HRESULT OpenFile(const QString& path);
     // Builds the graph for an editing timeline. 0, the failing step's code,
     // or E_FAIL when a graph is already open.
     HRESULT OpenTimeline(std::shared_ptr<CTimeline> timeline);
@@ -68,14 +65,8 @@ public:
     HRESULT GetEvent(long* code, long* param1, long* param2, int timeoutMs);
     bool HasMediaEvent() const { return graph_ != nullptr; }
 
-    // The video window (null when the graph shows no pictures).
-    CVideoWidget* VideoWindow() const;
-    // Reparents the video window into owner (null: no owner); E_NOINTERFACE
-    // without a video window.
-    HRESULT PutOwner(QWidget* owner);
-    HRESULT SetWindowPosition(int left, int top, int width, int height);
-    HRESULT PutVisible(bool visible);
-    HRESULT GetVisible(bool* visible) const;
+    // Where the pictures go (null when the graph shows none).
+    const std::shared_ptr<CFrameSlot>& VideoSlot() const { return videoSlot_; }
 
     // Sound level in hundredths of a decibel, -10000 (silent) to 0 (full);
     // E_NOINTERFACE without sound, E_INVALIDARG out of range.
@@ -129,8 +120,7 @@ private:
     std::int32_t state_ = Closed;
     std::shared_ptr<CFilterGraph> graph_;
     std::unique_ptr<CRenderEngine> engine_;
-    // Owned here; an owner window that is destroyed first takes it along.
-    QPointer<CVideoWidget> video_;
+    std::shared_ptr<CFrameSlot> videoSlot_;
     std::unique_ptr<Streaming> streaming_;
     bool audioOnly_ = false;
     bool hasAudio_ = false;

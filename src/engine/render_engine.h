@@ -82,11 +82,6 @@ private:
     int opened_ = 0;
 };
 
-// Graph events.
-inline constexpr long EC_COMPLETE = 0x01;
-inline constexpr long EC_USERABORT = 0x02;
-inline constexpr long EC_ERRORABORT = 0x03;
-
 class CRenderFrontEnd;
 
 // The graph the render engine builds its front end in: a filter graph with

@@ -20,27 +20,6 @@ constexpr REFTIME100NS kSeekAhead = 30000000;
 constexpr std::int64_t kMaxLeadSeconds = 10;
 } // namespace
 
-void FfmpegDeleter::operator()(AVFormatContext* p) const
-{
-    avformat_close_input(&p);
-}
-void FfmpegDeleter::operator()(AVCodecContext* p) const
-{
-    avcodec_free_context(&p);
-}
-void FfmpegDeleter::operator()(AVFrame* p) const
-{
-    av_frame_free(&p);
-}
-void FfmpegDeleter::operator()(AVPacket* p) const
-{
-    av_packet_free(&p);
-}
-void FfmpegDeleter::operator()(SwrContext* p) const
-{
-    swr_free(&p);
-}
-
 CSourceDecoder::CSourceDecoder(const QString& path, int kind)
 {
     AVFormatContext* fmt = nullptr;

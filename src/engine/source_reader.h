@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/timeline_model.h"
+#include "platform/c_handles.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,15 +19,6 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
-
-struct FfmpegDeleter {
-    void operator()(AVFormatContext* p) const;
-    void operator()(AVCodecContext* p) const;
-    void operator()(AVFrame* p) const;
-    void operator()(AVPacket* p) const;
-    void operator()(SwrContext* p) const;
-};
-template <typename T> using FfPtr = std::unique_ptr<T, FfmpegDeleter>;
 
 class CSourceDecoder {
 public:

@@ -8,7 +8,7 @@
 // the forwarders below, which find them through CurrentEncoder.
 #pragma once
 
-#include "../../encoder/ott_abi.h"
+#include "ott_abi.h"
 
 #include <QString>
 #include <atomic>

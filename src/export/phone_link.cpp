@@ -4,12 +4,11 @@
 #include "config/suite_settings.h"
 #include "platform/registry_store.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QObject>
 #include <QThread>
-#include <QWidget>
 
 #include <dlfcn.h>
 
@@ -23,13 +22,6 @@ constexpr const char* kFolderKey = "CAMCORDER0";
 const char* const kCeServicesKey = "SOFTWARE\\Microsoft\\Windows CE Services";
 const char* const kPartnersKey = "SOFTWARE\\Microsoft\\Windows CE Services\\Partners";
 const char* const kPortableDevicesKey = "SOFTWARE\\Microsoft\\Windows Portable Devices\\Devices";
-
-bool HasPhoneProperties(const QWidget* w)
-{
-    return w
-        && (w->property(kHostPhoneLinkProperty).isValid() || w->property(kHostPhoneConnectedProperty).isValid()
-            || w->property(kHostCommLibraryProperty).isValid());
-}
 
 // A text value read as the registry reads it into a buffer of capacityBytes:
 // missing, not text, or too large for the buffer gives nothing.
@@ -46,30 +38,6 @@ struct LibraryCloser {
 };
 
 } // namespace
-
-QWidget* FindHostMainWindow(const QWidget* near)
-{
-    if (near && HasPhoneProperties(near->window()))
-        return near->window();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (HasPhoneProperties(w))
-            return w;
-    }
-    return nullptr;
-}
-
-HostPhoneFacts ReadHostPhoneFacts(const QWidget* near)
-{
-    HostPhoneFacts facts;
-    const QWidget* host = FindHostMainWindow(near);
-    if (!host)
-        return facts;
-    facts.phoneLink = host->property(kHostPhoneLinkProperty).value<QObject*>();
-    facts.connected = host->property(kHostPhoneConnectedProperty).toBool();
-    facts.handle = host->property(kHostPhoneHandleProperty).toULongLong();
-    facts.commLibrary = host->property(kHostCommLibraryProperty).toString();
-    return facts;
-}
 
 QString PhoneMovieFolder()
 {

@@ -4,32 +4,17 @@
 // library, and the names under which the connected phone shows up in the
 // file system (so the media browser can keep it out of its folder tree).
 //
-// The host publishes its phone facts as properties of its main window; see
-// include/host_api.h.
+// The host publishes its phone facts as properties of its main window
+// (include/host_api.h); shell/host_phone_facts.h reads them.
 #pragma once
 
 #include "host_api.h"
 
-#include <QPointer>
 #include <QString>
 #include <optional>
 
 class QObject;
-class QWidget;
 class ResourceLookup;
-
-// The host's main window: the top-level widget that carries the phone
-// properties, preferring the window that holds near. Null when none does.
-QWidget* FindHostMainWindow(const QWidget* near = nullptr);
-
-struct HostPhoneFacts {
-    QPointer<QObject> phoneLink;
-    bool connected = false;
-    qulonglong handle = 0;
-    QString commLibrary;
-};
-// Reads the host's phone facts from its main window (all empty without one).
-HostPhoneFacts ReadHostPhoneFacts(const QWidget* near = nullptr);
 
 // The phone's movie folder for the default model: "CAMCORDER0" of the model
 // INI file's "ORVT_DEVICE_FOLDER_INFO", or, without a model INI file, of the

@@ -1,10 +1,10 @@
 #include "export/save_pipeline.h"
 
 #include "config/suite_settings.h"
-#include "engine/compress_entry.h"
 #include "engine/frame_capture.h"
+#include "engine/work_state.h"
+#include "export/movie_render.h"
 #include "export/ott_encoder.h"
-#include "export/work_state.h"
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
 

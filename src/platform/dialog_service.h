@@ -1,18 +1,17 @@
 // Every message box, file dialog and modal run of the component goes through
-// one DialogService. The real service shows Qt dialogs; the scripted service
-// answers from a queue and records what was asked, so tests and the host's
-// script mode never block on a modal window.
+// one DialogService. The Qt service (src/skin) shows real dialogs; the
+// scripted service (src/skin) answers from a queue and records what was
+// asked, so tests and the host's script mode never block on a modal window.
+// This layer holds only the interface and the process-wide slot, so code
+// without widgets (the engine, the save job, cw-save) can report through it.
 #pragma once
 
 #include "host_api.h"
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <vector>
 
 class QDialog;
 class QWidget;
@@ -80,59 +79,11 @@ public:
     virtual int runModal(QDialog* dialog) = 0;
 };
 
-// The process-wide service. The real one is installed when none was set.
+// The process-wide service. When none was installed, a headless one writes
+// messages to the error stream and answers every dialog with "cancel".
 DialogService& Dialogs();
 // Installs a service (ownership passes); returns the previous one.
 std::unique_ptr<DialogService> SetDialogService(std::unique_ptr<DialogService> service);
-
-class QtDialogService : public DialogService {
-public:
-    int messageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override;
-    int skinnedMessage(QWidget* owner, const SkinnedMessage& message) override;
-    std::optional<QString> saveFileName(QWidget* owner, const FileDialogRequest& request) override;
-    std::optional<QStringList> openFileNames(QWidget* owner, const FileDialogRequest& request) override;
-    int runModal(QDialog* dialog) override;
-
-    // The skin toolkit installs the skinned message dialog here; until then a
-    // plain Qt message box stands in.
-    using SkinnedPresenter = int (*)(QWidget* owner, const SkinnedMessage& message);
-    static void setSkinnedPresenter(SkinnedPresenter presenter);
-};
-
-// Answers dialogs from a queue and records every request. Thread-safe.
-class ScriptedDialogService : public DialogService {
-public:
-    struct Answer {
-        int result = IDOK; // message boxes and modal runs
-        QStringList paths; // file dialogs; none = cancel
-    };
-
-    void pushResult(int result);
-    void pushPath(const QString& path);
-    void pushPaths(const QStringList& paths);
-    void pushCancel();
-
-    std::vector<DialogRecord> records() const;
-    void clearRecords();
-    // Longest time runModal waits for a dialog that nobody answers (ms).
-    void setModalTimeout(int ms) { modalTimeoutMs_ = ms; }
-
-    int messageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override;
-    int skinnedMessage(QWidget* owner, const SkinnedMessage& message) override;
-    std::optional<QString> saveFileName(QWidget* owner, const FileDialogRequest& request) override;
-    std::optional<QStringList> openFileNames(QWidget* owner, const FileDialogRequest& request) override;
-    // With an answer queued, the dialog is closed with it at once. Otherwise
-    // the dialog runs without blocking input until its own code (a worker's
-    // message, a timer) closes it, or the modal timeout passes (result
-    // IDCANCEL).
-    int runModal(QDialog* dialog) override;
-
-private:
-    std::optional<Answer> next();
-    void record(DialogRecord r);
-
-    mutable std::mutex mutex_;
-    std::deque<Answer> answers_;
-    std::vector<DialogRecord> records_;
-    int modalTimeoutMs_ = 120000;
-};
+// Whether a service was installed in this process (by this copy of the code
+// or, through the application object, by the host's).
+bool HasDialogService();

@@ -53,9 +53,9 @@ bool CMediaFile::SetFile(const QString& path)
     path_ = path;
     name_ = NameFromPath(path);
     if (EndsWithAny(path, kVideoEndings))
-        kind_ = MediaKind::VideoWithSound;
+        kind_ = ClipKind::VideoWithSound;
     else if (EndsWithAny(path, kSoundEndings))
-        kind_ = MediaKind::Sound;
+        kind_ = ClipKind::Sound;
     width_ = height_ = 0;
     sourceLength_ = 0;
     timelineStart_ = 0;

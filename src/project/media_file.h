@@ -17,13 +17,13 @@
 #include <vector>
 
 // Media kinds of a record. Other values are never routed to a track.
-namespace MediaKind {
+namespace ClipKind {
 inline constexpr std::int32_t None = 0;
 inline constexpr std::int32_t VideoWithSound = 1;
 inline constexpr std::int32_t Sound = 2;
 inline constexpr std::int32_t Voice = 3;
 inline constexpr std::int32_t VideoOnly = 6;
-} // namespace MediaKind
+} // namespace ClipKind
 
 // Track numbers, also the target values of the pane messages (3 is the whole
 // edited movie).
@@ -113,7 +113,7 @@ private:
     std::uint32_t timelineStart_ = 0;
     QString path_;
     QString name_;
-    std::int32_t kind_ = MediaKind::None;
+    std::int32_t kind_ = ClipKind::None;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     MediaRect rect_;

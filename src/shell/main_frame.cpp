@@ -1,11 +1,14 @@
 #include "shell/main_frame.h"
 
-#include "engine/video_view.h"
+#include "skin/qt_dialog_service.h"
+
 #include "export/ott_encoder.h"
 
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
 #include "platform/dialog_service.h"
+#include "platform/registry_store.h"
+#include "shell/host_phone_facts.h"
 #include "shell/preview_contain.h"
 #include "shell/routing.h"
 #include "shell/thumbnail_contain.h"
@@ -36,7 +39,8 @@ QWidget* CCW_MainFrame::Create(HostTextCallback text, HostImageCallback image, Q
     if (window_)
         return nullptr; // one editor per process
     SetResourceCallbacks(text, image);
-    // The platform needs no OLE or common-control set-up here.
+    // Real dialogs unless the host (or a test) installed its own service.
+    InstallQtDialogServiceIfNone();
     if (!CreateFrameWindow(parent))
         return nullptr;
     if (!CreatePanes()) {
@@ -88,7 +92,10 @@ bool CCW_MainFrame::CreatePanes()
     suiteKey_.CloseKey();
     suiteKey_.OpenKey(kSuiteKey);
     SetEncoderSuiteKey(&suiteKey_);
-    CCW_VideoView::SetDefaultMainFrame(window_);
+    paneContext_.resources = *this;
+    paneContext_.dialogs = &Dialogs();
+    paneContext_.registry = &RegistryStore::instance();
+    paneContext_.mainFrame = window_;
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();
@@ -115,7 +122,7 @@ void CCW_MainFrame::OnWindowDestroyed()
 {
     panesCreated_ = 0;
     SetEncoderSuiteKey(nullptr);
-    CCW_VideoView::SetDefaultMainFrame(nullptr);
+    paneContext_ = PaneContext();
     pollTimer_.stop();
     ResetOwnWorkFolder();
 }

@@ -11,8 +11,9 @@
 
 #include "config/registry.h"
 #include "config/resources.h"
-#include "export/save_pipeline.h"
 #include "engine/frame_cache.h"
+#include "export/save_pipeline.h"
+#include "panes/pane_context.h"
 #include "shell/preview_contain.h"
 #include "shell/splitter_wnd.h"
 #include "shell/thumbnail_contain.h"
@@ -77,6 +78,8 @@ public:
     CCW_PreviewContain* previewPane() const { return preview_; }
     CCW_TimeLineContain* timelinePane() const { return timeline_; }
     bool panesCreated() const { return panesCreated_ != 0; }
+    // What the panes are given (set while the panes exist).
+    const PaneContext& paneContext() const { return paneContext_; }
 
     CRegistry& suiteKey() { return suiteKey_; }
     const QString& suiteFolder() const { return suiteFolder_; }
@@ -120,6 +123,7 @@ private:
     QPointer<CCW_PreviewContain> preview_;
     QPointer<CCW_TimeLineContain> timeline_;
     std::int32_t panesCreated_ = 0;
+    PaneContext paneContext_;
     CRegistry suiteKey_;
     QString suiteFolder_;
     QString statusText_;

@@ -1,7 +1,7 @@
 #include "shell/timeline_contain.h"
 
+#include "panes/timeline/timeline_window.h"
 #include "platform/hresult.h"
-#include "project/timeline_wnd.h"
 #include "shell/routing.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 // The editor's phone link working against the reference host's side: the
 // host's main window properties, its phone-link object, its comm library and
 // the default suite data (device folders of the model files).
-// test-links: cw_host cw_export cw_config cw_platform
+// test-links: cw_host cw_shell
 #include "comm/comm_library.h"
 #include "config/registry.h"
 #include "config/resources.h"
@@ -10,6 +10,7 @@
 #include "host_window.h"
 #include "phone_link.h"
 #include "resource_tables.h"
+#include "shell/host_phone_facts.h"
 
 #include <QDir>
 #include <QFile>

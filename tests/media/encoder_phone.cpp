@@ -5,7 +5,7 @@
 #include "config/registry.h"
 #include "config/suite_settings.h"
 #include "export/ott_encoder.h"
-#include "platform/dialog_service.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QDir>
 #include <QFile>

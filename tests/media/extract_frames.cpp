@@ -5,7 +5,7 @@
 // test-links: cw_engine cw_export cw_config cw_media cw_platform
 #include "engine/frame_capture.h"
 
-#include "export/work_state.h"
+#include "engine/work_state.h"
 #include "platform/dialog_service.h"
 #include "test_util.h"
 

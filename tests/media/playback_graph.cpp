@@ -1,12 +1,13 @@
 // Playback graph: real files and timelines played through CGraphBasic, with
 // sound through the PulseAudio server of the test script when there is one,
 // and once more in a child run with no sound server at all.
-// test-links: cw_engine cw_project cw_export cw_mediainfo cw_config cw_media cw_platform
+// test-links: cw_panes
 
 #include "engine/effect_kernels.h"
 #include "engine/graph_basic.h"
 #include "engine/render_engine.h"
-#include "engine/video_widget.h"
+#include "engine/video_renderer.h"
+#include "panes/movie_view/video_surface.h"
 #include "platform/audio_output.h"
 #include "platform/messages.h"
 #include "platform/running_objects.h"
@@ -98,7 +99,7 @@ TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
     EXPECT_EQ(graph.VideoHeight(), 48);
     EXPECT_NEAR(graph.AvgTimePerFrame(), 1.0 / 15, 1e-3);
     EXPECT_FALSE(graph.IsAudioOnly());
-    EXPECT_NE(graph.VideoWindow(), nullptr);
+    EXPECT_NE(graph.VideoSlot(), nullptr);
     // Media detector facts.
     EXPECT_EQ(graph.FrameRate(), 15);
     EXPECT_EQ(graph.StreamLength(), 3);
@@ -174,7 +175,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     ASSERT_EQ(graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY), S_OK);
     const std::int64_t shownAtOpen = graph.FramesPresented();
-    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 0) << "the first frame is shown when opened";
+    EXPECT_EQ(CentreColour(graph.VideoSlot()->Current()), 0) << "the first frame is shown when opened";
 
     QElapsedTimer timer;
     timer.start();
@@ -188,8 +189,8 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
         EXPECT_FALSE(graph.SoundClockActive());
     }
     // Halfway through the second second the green pictures are up.
-    ASSERT_TRUE(WaitFor([&] { return graph.VideoWindow()->Slot()->CurrentTime() >= kSecond * 3 / 2; }, 10000));
-    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 1);
+    ASSERT_TRUE(WaitFor([&] { return graph.VideoSlot()->CurrentTime() >= kSecond * 3 / 2; }, 10000));
+    EXPECT_EQ(CentreColour(graph.VideoSlot()->Current()), 1);
     REFERENCE_TIME position = 0;
     graph.GetCurrentPosition(&position);
     EXPECT_GE(position, kSecond * 3 / 2 - kSecond / 10) << "pictures follow the clock";
@@ -202,7 +203,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
     // Every frame was shown or, when late, skipped (45 frames over 3 s).
     EXPECT_GE(graph.FramesPresented() - shownAtOpen + graph.FramesSkipped(), 44);
     EXPECT_LE(graph.FramesSkipped(), 10);
-    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 2);
+    EXPECT_EQ(CentreColour(graph.VideoSlot()->Current()), 2);
     graph.GetCurrentPosition(&position);
     EXPECT_EQ(position, graph.GetDuration());
 
@@ -213,7 +214,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
     EXPECT_EQ(graph.Stop(), S_OK);
     graph.GetCurrentPosition(&position);
     EXPECT_EQ(position, 0);
-    EXPECT_EQ(CentreColour(graph.VideoWindow()->Slot()->Current()), 0);
+    EXPECT_EQ(CentreColour(graph.VideoSlot()->Current()), 0);
 }
 
 TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
@@ -222,7 +223,7 @@ TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
-    auto slot = graph.VideoWindow()->Slot();
+    auto slot = graph.VideoSlot();
     ASSERT_EQ(graph.Pause(), S_OK);
     ASSERT_EQ(graph.SetCurrentPosition(kSecond * 3 / 2), S_OK);
     EXPECT_EQ(CentreColour(slot->Current()), 1);
@@ -254,10 +255,7 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
     EXPECT_TRUE(graph.IsAudioOnly());
     EXPECT_EQ(graph.VideoWidth(), 0);
     EXPECT_EQ(graph.VideoHeight(), 0);
-    EXPECT_EQ(graph.VideoWindow(), nullptr);
-    bool visible = true;
-    EXPECT_EQ(graph.GetVisible(&visible), E_NOINTERFACE);
-    EXPECT_EQ(graph.PutVisible(true), E_NOINTERFACE);
+    EXPECT_EQ(graph.VideoSlot(), nullptr);
     EXPECT_EQ(graph.AudioLength(), 1);
     EXPECT_EQ(graph.AudioSampleRate(), 22);
     EXPECT_EQ(graph.AudioBitRate(), 352);
@@ -336,7 +334,7 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
     EXPECT_EQ(graph.FilterGraph(), open);
 
     // The picture went through the effect: red became cyan.
-    auto slot = graph.VideoWindow()->Slot();
+    auto slot = graph.VideoSlot();
     QImage first = slot->Current();
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.size(), QSize(320, 240));
@@ -463,18 +461,17 @@ TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
     }
 }
 
-TEST_F(PlaybackGraph, OwnerWindowDestroyedBeforeTheGraph)
+TEST_F(PlaybackGraph, SurfaceDestroyedWhilePlaying)
 {
     const QString movie = ColourMovie(dir, false);
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
-    auto owner = std::make_unique<QWidget>();
-    ASSERT_EQ(graph.OpenFile(movie, owner.get()), S_OK);
-    ASSERT_NE(graph.VideoWindow(), nullptr);
-    EXPECT_EQ(graph.VideoWindow()->parentWidget(), owner.get());
-    owner.reset();
-    EXPECT_EQ(graph.VideoWindow(), nullptr);
-    EXPECT_EQ(graph.PutVisible(true), E_NOINTERFACE);
+    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    auto surface = std::make_unique<CVideoSurface>();
+    surface->Attach(graph.VideoSlot());
+    ASSERT_EQ(graph.Play(), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return graph.FramesPresented() > 2; }, 10000));
+    surface.reset();
     // Pictures still flow (to nobody) and the graph closes cleanly.
     ASSERT_EQ(graph.Play(), S_OK);
     ASSERT_EQ(graph.SetCurrentPosition(kSecond * 5 / 2), S_OK);

@@ -1,12 +1,12 @@
 // The compression graph end to end: timelines of generated clips rendered to
 // AVI (DV + PCM) and WAV files, checked with ffprobe and by decoding them.
 // test-links: cw_engine cw_project cw_export cw_media cw_platform
-#include "engine/compress_entry.h"
 #include "engine/compressor.h"
-#include "export/work_state.h"
-#include "platform/dialog_service.h"
+#include "engine/work_state.h"
+#include "export/movie_render.h"
 #include "project/movie_timeline.h"
 #include "render_helpers.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -60,7 +60,7 @@ protected:
     static QString media(const QString& name) { return MediaCache() + "/" + name; }
     static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart = 0)
     {
-        CMediaFile c(media(name), length, 0, 0, MediaKind::VideoWithSound);
+        CMediaFile c(media(name), length, 0, 0, ClipKind::VideoWithSound);
         c.SetTrim(mediaStart, length);
         c.SetTimelineStart(start);
         return c;

@@ -3,7 +3,7 @@
 #include "export/save_pipeline.h"
 #include "config/suite_settings.h"
 #include "engine/effect_kernels.h"
-#include "export/work_state.h"
+#include "engine/work_state.h"
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
 #include "test_util.h"
@@ -74,9 +74,9 @@ protected:
     CProjectLists twoClipProject()
     {
         CProjectLists p;
-        p.tracks[kVideoTrack] = { clip("clip.mp4", MediaKind::VideoWithSound, 0, 3000),
-            clip("red.avi", MediaKind::VideoWithSound, 0, 2000) };
-        p.tracks[kAudioTrack] = { clip("clip.mp4", MediaKind::VideoWithSound, 0, 3000) };
+        p.tracks[kVideoTrack] = { clip("clip.mp4", ClipKind::VideoWithSound, 0, 3000),
+            clip("red.avi", ClipKind::VideoWithSound, 0, 2000) };
+        p.tracks[kAudioTrack] = { clip("clip.mp4", ClipKind::VideoWithSound, 0, 3000) };
         p.Layout();
         return p;
     }
@@ -153,10 +153,10 @@ TEST_F(SaveMedia, EachModelGetsItsContainerCodecsAndFrameCount)
 TEST_F(SaveMedia, SoundIsCutAtTheVideoEndAndScratchFilesGo)
 {
     CProjectLists p;
-    p.tracks[kVideoTrack] = { clip("red.avi", MediaKind::VideoWithSound, 0, 2000) };
-    p.tracks[kAudioTrack] = { clip("tone.mp3", MediaKind::Sound, 0, 10000) };
-    p.tracks[kVoiceTrack] = { clip("tone.mp3", MediaKind::Voice, 0, 1000), clip("tone.mp3", MediaKind::Voice, 0, 1000),
-        clip("tone.mp3", MediaKind::Voice, 0, 1000) }; // starts 0, 1000, 2000 (= video end)
+    p.tracks[kVideoTrack] = { clip("red.avi", ClipKind::VideoWithSound, 0, 2000) };
+    p.tracks[kAudioTrack] = { clip("tone.mp3", ClipKind::Sound, 0, 10000) };
+    p.tracks[kVoiceTrack] = { clip("tone.mp3", ClipKind::Voice, 0, 1000), clip("tone.mp3", ClipKind::Voice, 0, 1000),
+        clip("tone.mp3", ClipKind::Voice, 0, 1000) }; // starts 0, 1000, 2000 (= video end)
     p.Layout();
     const QString out = out_.filePath("m.3gp");
     for (const char* leftover : { "m.yuv", "m.pcm", "video.tmp", "audio_info.tmp" }) {
@@ -193,14 +193,14 @@ TEST_F(SaveMedia, RefusalsBeforeAnythingIsRendered)
     EXPECT_TRUE(dialogs_->records().empty());
 
     CProjectLists noVideo;
-    noVideo.tracks[kVoiceTrack] = { clip("tone.mp3", MediaKind::Voice, 0, 1000) };
+    noVideo.tracks[kVoiceTrack] = { clip("tone.mp3", ClipKind::Voice, 0, 1000) };
     EXPECT_FALSE(save.LoadProjectIntoPreview(noVideo));
     ASSERT_EQ(dialogs_->records().size(), 1u);
     EXPECT_EQ(dialogs_->records()[0].text, "CW_MESSAGE/NOT_SELCT_VIDEO");
     EXPECT_FALSE(dialogs_->records()[0].selfClosing);
 
     CProjectLists missing = twoClipProject();
-    missing.tracks[kAudioTrack].push_back(clip("gone.mp3", MediaKind::Sound, 0, 1000));
+    missing.tracks[kAudioTrack].push_back(clip("gone.mp3", ClipKind::Sound, 0, 1000));
     EXPECT_FALSE(save.LoadProjectIntoPreview(missing));
     ASSERT_EQ(dialogs_->records().size(), 2u);
     EXPECT_EQ(dialogs_->records()[1].text, "CW_MESSAGE/NO_FILE");

@@ -1,6 +1,6 @@
 // Test entry point: a QApplication exists for the whole run, so tests can use
 // widgets, timers and queued messages under the offscreen platform.
-#include "platform/dialog_service.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "config/registry.h"
 #include "config/suite_settings.h"
-#include "platform/dialog_service.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -2,15 +2,13 @@
 #pragma once
 
 #include "platform/messages.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-
-class DialogService;
-class ScriptedDialogService;
 
 // Points the registry store at a fresh database for the life of the object.
 class TempRegistry {

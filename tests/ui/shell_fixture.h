@@ -2,8 +2,8 @@
 // panes that are not built yet (media list, toolbar, previews, menus).
 #pragma once
 
+#include "panes/timeline/timeline_window.h"
 #include "platform/messages.h"
-#include "project/timeline_wnd.h"
 #include "shell/main_frame.h"
 #include "test_util.h"
 
@@ -97,7 +97,7 @@ protected:
     // Puts a voice clip on the timeline (no media probe needed).
     void AddVoiceClip(const QString& path = "/v/voice.wav")
     {
-        CMediaFile clip(path, 2000, 0, 0, MediaKind::Voice);
+        CMediaFile clip(path, 2000, 0, 0, ClipKind::Voice);
         ASSERT_EQ(SendMessage(timeline(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
     }
 

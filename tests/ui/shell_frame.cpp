@@ -2,7 +2,7 @@
 // The main frame's window: row and column size rules, the splitter bars, the
 // work folder, the host object poll and the frame's life cycle.
 #include "config/suite_settings.h"
-#include "project/timeline_view.h"
+#include "panes/timeline/timeline_view.h"
 #include "shell/work_folder.h"
 #include "shell_fixture.h"
 

@@ -3,9 +3,9 @@
 // timeline-bound ones until the panes exist; the host's status line follows
 // 0x3063, 0x3074, 0x3075 and 0x5501.
 #include "config/suite_settings.h"
+#include "panes/timeline/timeline_view.h"
 #include "platform/dialog_service.h"
 #include "platform/hresult.h"
-#include "project/timeline_view.h"
 #include "shell_fixture.h"
 
 namespace {
@@ -75,7 +75,7 @@ TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
 TEST_F(Routing, ShowSourcePreviewBringsItToTheFront)
 {
     AttachPanes();
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, MediaKind::Voice);
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
     ToFrame(msg::PreviewClip, 3, project());
     EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
     EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
@@ -115,7 +115,7 @@ TEST_F(Routing, ThumbnailPaneListMessages)
 TEST_F(Routing, ClipFromTheSourcePreviewLandsOnTheTimeline)
 {
     AttachPanes();
-    CMediaFile clip("/v/voice.wav", 3000, 0, 0, MediaKind::Voice);
+    CMediaFile clip("/v/voice.wav", 3000, 0, 0, ClipKind::Voice);
     // The source preview hands the clip to its owner, the preview pane.
     EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
@@ -243,7 +243,7 @@ TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
     frame.Destroy();
     ASSERT_TRUE(frame.CreateFrameWindow(&host));
     ASSERT_FALSE(frame.panesCreated());
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, MediaKind::Voice);
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
     const QString path = "/v/voice.wav";
     for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
         EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;

@@ -1,13 +1,13 @@
 // The movie view: files and the edited movie in a real widget under the
 // offscreen platform, its transport rules, end-of-playback routing to the
 // main frame, suspend/resume and the frame-extraction wrapper.
-// test-links: cw_engine cw_project cw_export cw_mediainfo cw_config cw_media cw_platform
+// test-links: cw_panes
 
 #include "engine/frame_cache.h"
-#include "engine/video_view.h"
-#include "engine/video_widget.h"
-#include "export/work_state.h"
+#include "engine/video_renderer.h"
+#include "engine/work_state.h"
 #include "mediainfo/mp3_file_info.h"
+#include "panes/movie_view/movie_view.h"
 #include "platform/dialog_service.h"
 
 #include "../media/playback_media.h"
@@ -53,9 +53,9 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     EXPECT_NEAR(double(view->DurationMs()), 3000.0, 100.0);
     EXPECT_TRUE(view->isVisible());
 
-    // The video window is a child filling the view, and follows its size.
-    CVideoWidget* video = view->Graph().VideoWindow();
-    ASSERT_NE(video, nullptr);
+    // The video surface is a child filling the view, and follows its size.
+    CVideoSurface* video = view->Surface();
+    ASSERT_NE(video->Slot(), nullptr);
     EXPECT_EQ(video->parentWidget(), view);
     EXPECT_EQ(video->geometry(), view->rect());
     EXPECT_TRUE(video->isVisible());
@@ -87,7 +87,8 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     view->Close();
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
-    EXPECT_EQ(view->Graph().VideoWindow(), nullptr);
+    EXPECT_EQ(view->Surface()->Slot(), nullptr);
+    EXPECT_FALSE(view->Surface()->isVisible());
 }
 
 TEST_F(VideoView, TransportRulesOfTheView)
@@ -119,7 +120,7 @@ TEST_F(VideoView, TransportRulesOfTheView)
     EXPECT_EQ(view->SetPosition(1500), S_OK);
     EXPECT_EQ(view->GetPosition(&ms), S_OK);
     EXPECT_EQ(ms, 1500);
-    EXPECT_EQ(CentreColour(view->Graph().VideoWindow()->Slot()->Current()), 1);
+    EXPECT_EQ(CentreColour(view->Graph().VideoSlot()->Current()), 1);
     EXPECT_EQ(view->SetPosition(view->Graph().GetDuration() / 10000 + 1), E_FAIL);
 
     // A file that cannot be opened fails and a later close cleans up.

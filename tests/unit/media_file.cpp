@@ -7,7 +7,7 @@ namespace {
 
 CMediaFile Filled()
 {
-    return CMediaFile("/media/clip.avi", 5000, 320, 240, MediaKind::VideoWithSound);
+    return CMediaFile("/media/clip.avi", 5000, 320, 240, ClipKind::VideoWithSound);
 }
 
 TEST(MediaFile, EmptyRecordRefusesCheckedSetters)
@@ -53,7 +53,7 @@ TEST(MediaFile, ConstructedFromFile)
     EXPECT_EQ(r.timelineStart(), 0u);
     EXPECT_EQ(r.width(), 320);
     EXPECT_EQ(r.height(), 240);
-    EXPECT_EQ(r.kind(), MediaKind::VideoWithSound);
+    EXPECT_EQ(r.kind(), ClipKind::VideoWithSound);
     EXPECT_FALSE(r.IsSelected());
 }
 
@@ -100,7 +100,7 @@ TEST(MediaFile, SetFileDerivesKindFromTheEnding)
     EXPECT_TRUE(empty.IsEmpty());
     EXPECT_TRUE(empty.SetFile("/x/new.wav"));
     EXPECT_FALSE(empty.IsEmpty());
-    EXPECT_EQ(empty.kind(), MediaKind::Sound);
+    EXPECT_EQ(empty.kind(), ClipKind::Sound);
 }
 
 TEST(MediaFile, AssignRefusesAnEmptyRecordAndClearEmpties)
@@ -111,7 +111,7 @@ TEST(MediaFile, AssignRefusesAnEmptyRecordAndClearEmpties)
     EXPECT_EQ(r.path(), "/media/clip.avi");
     EXPECT_TRUE(r.IsSelected());
 
-    CMediaFile other("/m/song.mp3", 3000, 0, 0, MediaKind::Sound);
+    CMediaFile other("/m/song.mp3", 3000, 0, 0, ClipKind::Sound);
     other.SetTrim(500, 1500);
     EXPECT_TRUE(r.Assign(other));
     EXPECT_EQ(r.path(), "/m/song.mp3");

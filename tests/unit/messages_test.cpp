@@ -1,6 +1,6 @@
 // test-links: cw_platform
-#include "platform/dialog_service.h"
 #include "platform/messages.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
 #include <QDialog>

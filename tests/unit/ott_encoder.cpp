@@ -4,8 +4,8 @@
 #include "export/ott_encoder.h"
 #include "config/registry.h"
 #include "config/suite_settings.h"
-#include "platform/dialog_service.h"
 #include "platform/registry_store.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-// test-links: cw_export cw_config cw_platform
+// test-links: cw_shell
 // The phone's movie folder from the suite's INI files, the copy through the
 // host's phone-link object, the device-name list from the registry, and the
 // host's phone facts.
@@ -6,6 +6,7 @@
 #include "config/registry.h"
 #include "config/resources.h"
 #include "platform/ini_file.h"
+#include "shell/host_phone_facts.h"
 #include "test_util.h"
 
 #include <QFile>

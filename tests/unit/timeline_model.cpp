@@ -10,7 +10,7 @@ namespace {
 
 CMediaFile Clip(const char* path, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart)
 {
-    CMediaFile c(path, 60000, 0, 0, MediaKind::VideoWithSound);
+    CMediaFile c(path, 60000, 0, 0, ClipKind::VideoWithSound);
     c.SetTrim(mediaStart, length);
     c.SetTimelineStart(start);
     return c;

@@ -1,11 +1,11 @@
-// test-links: cw_project cw_config cw_platform
+// test-links: cw_panes
 // Track operations and the timeline window's routing: the lists, their
 // positions, and the notifications that go to the main frame and the
 // container with each operation.
+#include "panes/timeline/timeline_view.h"
+#include "panes/timeline/timeline_window.h"
 #include "platform/messages.h"
 #include "project/clip_track.h"
-#include "project/timeline_view.h"
-#include "project/timeline_wnd.h"
 #include "test_util.h"
 
 #include <QTemporaryDir>
@@ -39,7 +39,7 @@ protected:
     }
 };
 
-CMediaFile Clip(const QString& name, std::uint32_t length, int kind = MediaKind::Sound)
+CMediaFile Clip(const QString& name, std::uint32_t length, int kind = ClipKind::Sound)
 {
     return CMediaFile("/m/" + name, length, 0, 0, kind);
 }
@@ -192,7 +192,7 @@ TEST(ClipTrack, DeleteSelectedAndRemoveByPathKeepPositions)
     EXPECT_FALSE(t.editedPos().has_value());
 
     CClipTrack p = ThreeClips();
-    p.Add(CMediaFile("/M/A.MP3", 500, 0, 0, MediaKind::Sound));
+    p.Add(CMediaFile("/M/A.MP3", 500, 0, 0, ClipKind::Sound));
     p.SetSelectedPos(3);
     EXPECT_EQ(p.RemovePath("/m/a.mp3"), 2u); // without regard to case
     EXPECT_EQ(Names(p), "b c");
@@ -351,7 +351,7 @@ TEST_F(TimelineRouting, ProbeSeesVideoStreams)
 
 TEST_F(TimelineRouting, VideoWithSoundGoesOnBothTracksAsIndependentCopies)
 {
-    EXPECT_EQ(Send(0, File("both.avi", MediaKind::VideoWithSound)), 0);
+    EXPECT_EQ(Send(0, File("both.avi", ClipKind::VideoWithSound)), 0);
     ASSERT_EQ(Track(kVideoTrack).size(), 1u);
     ASSERT_EQ(Track(kAudioTrack).size(), 1u);
     EXPECT_EQ(Track(kVideoTrack).selectedPos(), 0u);
@@ -367,16 +367,16 @@ TEST_F(TimelineRouting, VideoWithSoundGoesOnBothTracksAsIndependentCopies)
 
 TEST_F(TimelineRouting, KindsWithoutVideoStreamBecomeSound)
 {
-    Send(0, File("sound.mp4", MediaKind::VideoWithSound));
-    Send(0, File("sound.mp4", MediaKind::VideoOnly));
+    Send(0, File("sound.mp4", ClipKind::VideoWithSound));
+    Send(0, File("sound.mp4", ClipKind::VideoOnly));
     EXPECT_TRUE(Track(kVideoTrack).empty());
     ASSERT_EQ(Track(kAudioTrack).size(), 2u);
-    EXPECT_EQ(Track(kAudioTrack).at(0).kind(), MediaKind::Sound);
-    EXPECT_EQ(Track(kAudioTrack).at(1).kind(), MediaKind::Sound);
+    EXPECT_EQ(Track(kAudioTrack).at(0).kind(), ClipKind::Sound);
+    EXPECT_EQ(Track(kAudioTrack).at(1).kind(), ClipKind::Sound);
     EXPECT_EQ(Track(kAudioTrack).selectedPos(), 1u);
     EXPECT_EQ(Track(kAudioTrack).at(1).timelineStart(), 3000u);
 
-    Send(0, File("mute.avi", MediaKind::VideoOnly));
+    Send(0, File("mute.avi", ClipKind::VideoOnly));
     EXPECT_EQ(Track(kVideoTrack).size(), 1u);
     EXPECT_EQ(Track(kAudioTrack).size(), 2u);
     EXPECT_EQ(Track(kAudioTrack).selectedPos(), std::nullopt); // the video track is active now
@@ -384,8 +384,8 @@ TEST_F(TimelineRouting, KindsWithoutVideoStreamBecomeSound)
 
 TEST_F(TimelineRouting, SoundVoiceAndUnknownKinds)
 {
-    Send(0, File("sound.mp4", MediaKind::Sound));
-    Send(0, File("voice.wav", MediaKind::Voice));
+    Send(0, File("sound.mp4", ClipKind::Sound));
+    Send(0, File("voice.wav", ClipKind::Voice));
     EXPECT_EQ(Send(0, File("x.jpg", 4)), 1);
     EXPECT_EQ(Send(0, CMediaFile()), 1);
     EXPECT_EQ(Track(kAudioTrack).size(), 1u);
@@ -396,8 +396,8 @@ TEST_F(TimelineRouting, SoundVoiceAndUnknownKinds)
 
 TEST_F(TimelineRouting, EditedClipGoesBackToTheTrimmedTrack)
 {
-    Send(0, File("sound.mp4", MediaKind::Sound));
-    Send(0, File("sound.mp4", MediaKind::Sound));
+    Send(0, File("sound.mp4", ClipKind::Sound));
+    Send(0, File("sound.mp4", ClipKind::Sound));
     // The audio view asks to preview its selected (second) clip.
     CCW_TimeLineView* audio = timeline->view(kAudioTrack);
     audio->PreviewSelected();
@@ -406,7 +406,7 @@ TEST_F(TimelineRouting, EditedClipGoesBackToTheTrimmedTrack)
     EXPECT_EQ(container.sent.back().wParam, WPARAM(kAudioTrack));
     EXPECT_EQ(audio->track().editedPos(), 1u);
 
-    CMediaFile trimmed = File("sound.mp4", MediaKind::Sound);
+    CMediaFile trimmed = File("sound.mp4", ClipKind::Sound);
     trimmed.SetTrim(1000, 1000);
     Send(1, trimmed);
     ASSERT_EQ(Track(kAudioTrack).size(), 2u);
@@ -421,8 +421,8 @@ TEST_F(TimelineRouting, EditedClipGoesBackToTheTrimmedTrack)
 
 TEST_F(TimelineRouting, DeleteMessagesAndTrackEmptied)
 {
-    Send(0, File("both.avi", MediaKind::VideoWithSound));
-    Send(0, File("voice.wav", MediaKind::Voice));
+    Send(0, File("both.avi", ClipKind::VideoWithSound));
+    Send(0, File("voice.wav", ClipKind::Voice));
     // The video track is being trimmed: emptying it resets the source preview.
     timeline->view(kVideoTrack)->track().SetSelectedPos(0);
     timeline->view(kVideoTrack)->PreviewSelected();
@@ -443,8 +443,8 @@ TEST_F(TimelineRouting, DeleteMessagesAndTrackEmptied)
 
 TEST_F(TimelineRouting, DroppedFileOpensInThePreviewAndActivatesItsTrack)
 {
-    Send(0, File("sound.mp4", MediaKind::Sound));
-    Send(0, File("sound.mp4", MediaKind::Sound));
+    Send(0, File("sound.mp4", ClipKind::Sound));
+    Send(0, File("sound.mp4", ClipKind::Sound));
     timeline->view(kAudioTrack)->track().ClearSelection();
     const QString path = dir->filePath("sound.mp4");
     frame.sent.clear();
@@ -476,8 +476,8 @@ TEST_F(TimelineRouting, PositionAndZoomReachEveryViewAndSeekReachesTheFrame)
 
 TEST_F(TimelineRouting, ActivatingATrackClearsTheOthers)
 {
-    Send(0, File("both.avi", MediaKind::VideoWithSound));
-    Send(0, File("voice.wav", MediaKind::Voice));
+    Send(0, File("both.avi", ClipKind::VideoWithSound));
+    Send(0, File("voice.wav", ClipKind::Voice));
     EXPECT_FALSE(Track(kVideoTrack).HasSelection());
     // Nothing selected on the activated track: the container hears -1.
     timeline->view(kAudioTrack)->track().ClearSelection();

@@ -1,6 +1,6 @@
 // The shared progress and cancel state.
 // test-links: cw_export cw_platform
-#include "export/work_state.h"
+#include "engine/work_state.h"
 
 #include <gtest/gtest.h>
 #include <thread>

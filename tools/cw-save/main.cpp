@@ -9,11 +9,11 @@
 #include "config/suite_settings.h"
 #include "engine/effect_kernels.h"
 #include "engine/media_detector.h"
+#include "engine/work_state.h"
 #include "export/ott_encoder.h"
 #include "export/save_pipeline.h"
-#include "export/work_state.h"
-#include "platform/dialog_service.h"
 #include "platform/ini_file.h"
+#include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -249,7 +249,7 @@ int main(int argc, char** argv)
     const QJsonArray videos = project.value("video").toArray();
     for (int i = 0; i < videos.size(); ++i) {
         const CMediaFile clip
-            = clipFromJson(videos[i], MediaKind::VideoWithSound, baseDir, QStringLiteral("video clip %1").arg(i + 1));
+            = clipFromJson(videos[i], ClipKind::VideoWithSound, baseDir, QStringLiteral("video clip %1").arg(i + 1));
         lists.tracks[kVideoTrack].push_back(clip);
         // As in the editor, a video's own sound goes on the audio track too.
         if (videos[i].toObject().value("sound").toBool(true))
@@ -258,11 +258,11 @@ int main(int argc, char** argv)
     const QJsonArray audios = project.value("audio").toArray();
     for (int i = 0; i < audios.size(); ++i)
         lists.tracks[kAudioTrack].push_back(
-            clipFromJson(audios[i], MediaKind::Sound, baseDir, QStringLiteral("audio clip %1").arg(i + 1)));
+            clipFromJson(audios[i], ClipKind::Sound, baseDir, QStringLiteral("audio clip %1").arg(i + 1)));
     const QJsonArray voices = project.value("voice").toArray();
     for (int i = 0; i < voices.size(); ++i)
         lists.tracks[kVoiceTrack].push_back(
-            clipFromJson(voices[i], MediaKind::Voice, baseDir, QStringLiteral("voice clip %1").arg(i + 1)));
+            clipFromJson(voices[i], ClipKind::Voice, baseDir, QStringLiteral("voice clip %1").arg(i + 1)));
     lists.Layout();
     if (lists.track(kVideoTrack).empty())
         fail("the project has no video clip");

@@ -12,6 +12,12 @@
 // AddFilter: the name was taken, the filter got "name 0001" (or the next free number).
 inline constexpr HRESULT VFW_S_DUPLICATE_NAME = static_cast<HRESULT>(0x0004022Du);
 
+// Graph events: what renderers and failing filters report to a graph's
+// owner (playback end, a user's stop, an error).
+inline constexpr long EC_COMPLETE = 0x01;
+inline constexpr long EC_USERABORT = 0x02;
+inline constexpr long EC_ERRORABORT = 0x03;
+
 class CFilterGraph {
 public:
     CFilterGraph() = default;

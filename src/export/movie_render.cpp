@@ -1,7 +1,7 @@
-#include "engine/compress_entry.h"
+#include "export/movie_render.h"
 
 #include "engine/compressor.h"
-#include "export/work_state.h"
+#include "engine/work_state.h"
 #include "platform/dialog_service.h"
 #include "project/movie_timeline.h"
 

@@ -1,5 +1,5 @@
 // CCW_VideoView: the movie view window of the preview panes. It hosts one
-// CGraphBasic, owns its video window and receives its graph events, and
+// CGraphBasic, shows its pictures on a video surface, receives its events, and
 // offers the transport in milliseconds. It also owns the two timelines the
 // save flow renders (the movie and the sound of one clip) and wraps frame
 // extraction so that its own playback pauses meanwhile.
@@ -9,9 +9,11 @@
 #pragma once
 
 #include "engine/graph_basic.h"
+#include "panes/movie_view/video_surface.h"
 #include "platform/messages.h"
 #include "project/movie_timeline.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -27,10 +29,8 @@ public:
     explicit CCW_VideoView(QWidget* parent = nullptr);
     ~CCW_VideoView() override;
 
-    // The receiver of msg::PlaybackFinished. Views without one use the
-    // process-wide default (the main frame installs itself there).
+    // The receiver of msg::PlaybackFinished (the pane context's main frame).
     void SetMainFrame(QObject* mainFrame) { mainFrame_ = mainFrame; }
-    static void SetDefaultMainFrame(QObject* mainFrame);
 
     // Close what is shown, then open. 0 or E_FAIL. An audio file hides the view.
     HRESULT OpenVideoFile(const QString& path);
@@ -60,6 +60,8 @@ public:
     QSize VideoSize() const { return videoSize_; }
     const QString& Path() const { return path_; }
     CGraphBasic& Graph() { return graph_; }
+    // The child that shows the pictures; hidden while there are none.
+    CVideoSurface* Surface() const { return surface_; }
 
     // The movie timeline of the edited-movie preview and the save.
     CMovieTimeline& MovieTimeline() { return movieTimeline_; }
@@ -91,9 +93,9 @@ private:
     HRESULT openFile(const QString& path, Kind kind);
     void attachGraph();
     void onGraphNotify();
-    QObject* mainFrame() const;
 
     CGraphBasic graph_;
+    CVideoSurface* surface_ = nullptr;
     CMovieTimeline movieTimeline_;
     CMovieTimeline soundTimeline_;
     std::int32_t viewKind_ = KindNone;
@@ -101,5 +103,5 @@ private:
     QSize videoSize_;
     std::int64_t durationMs_ = 0;
     QString path_;
-    QObject* mainFrame_ = nullptr;
+    QPointer<QObject> mainFrame_;
 };

@@ -1,4 +1,4 @@
-#include "project/timeline_view.h"
+#include "panes/timeline/timeline_view.h"
 
 CCW_TimeLineView::CCW_TimeLineView(const QString& title, QWidget* parent)
     : MessageWindow<QWidget>(parent)

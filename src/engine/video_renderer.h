@@ -1,17 +1,15 @@
 // The video renderer: a filter that takes uncompressed RGB frames from a
 // playback graph, waits until each frame is due, and hands it to a frame
-// slot; and the widget that paints the slot's frame (black where there is
-// no picture).
+// slot, which the UI's video surface paints.
 //
-// The renderer runs on the graph's streaming thread and never touches the
-// widget: the slot keeps the frame under a lock and posts a repaint request
-// to the widget's thread.
+// The renderer runs on the graph's streaming thread and knows no widget:
+// the slot keeps the frame under a lock and calls the surface's repaint
+// request, which only queues a repaint on the UI thread.
 #pragma once
 
 #include "platform/media/media_filter.h"
 
 #include <QImage>
-#include <QWidget>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -19,8 +17,7 @@
 
 class CFrameSlot {
 public:
-    // Stores the frame and asks the target widget (if any) to repaint.
-    // Any thread.
+    // Stores the frame and calls the repaint request (if any). Any thread.
     void Present(const QImage& frame, REFERENCE_TIME time);
     // Drops the frame (the widget then paints black).
     void Clear();
@@ -30,30 +27,16 @@ public:
     // Frames presented since construction.
     std::int64_t PresentedCount() const { return presented_.load(std::memory_order_relaxed); }
 
-    // The widget repainted on each frame; null detaches. UI thread only.
-    void SetTarget(QWidget* target);
+    // Called after each change of the frame, on the thread that made it;
+    // it must only queue work for the UI thread. Empty detaches.
+    void SetRepaintRequest(std::function<void()> request);
 
 private:
     mutable std::mutex mutex_;
     QImage frame_;
     REFERENCE_TIME time_ = -1;
-    QWidget* target_ = nullptr;
+    std::function<void()> repaint_;
     std::atomic<std::int64_t> presented_ { 0 };
-};
-
-class CVideoWidget : public QWidget {
-public:
-    explicit CVideoWidget(QWidget* parent = nullptr);
-    ~CVideoWidget() override;
-
-    const std::shared_ptr<CFrameSlot>& Slot() const { return slot_; }
-
-protected:
-    // Black, with the current frame scaled to fit and centred.
-    void paintEvent(QPaintEvent* e) override;
-
-private:
-    std::shared_ptr<CFrameSlot> slot_;
 };
 
 class CVideoRendererFilter;

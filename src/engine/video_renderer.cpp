@@ -1,8 +1,4 @@
-#include "engine/video_widget.h"
-
-#include <QMetaObject>
-#include <QPaintEvent>
-#include <QPainter>
+#include "engine/video_renderer.h"
 
 #include <cstring>
 
@@ -12,11 +8,8 @@ void CFrameSlot::Present(const QImage& frame, REFERENCE_TIME time)
     frame_ = frame;
     time_ = time;
     presented_.fetch_add(1, std::memory_order_relaxed);
-    if (target_) {
-        QWidget* target = target_;
-        QMetaObject::invokeMethod(
-            target, [target] { target->update(); }, Qt::QueuedConnection);
-    }
+    if (repaint_)
+        repaint_();
 }
 
 void CFrameSlot::Clear()
@@ -24,11 +17,8 @@ void CFrameSlot::Clear()
     std::lock_guard lock(mutex_);
     frame_ = QImage();
     time_ = -1;
-    if (target_) {
-        QWidget* target = target_;
-        QMetaObject::invokeMethod(
-            target, [target] { target->update(); }, Qt::QueuedConnection);
-    }
+    if (repaint_)
+        repaint_();
 }
 
 QImage CFrameSlot::Current() const
@@ -43,36 +33,10 @@ REFERENCE_TIME CFrameSlot::CurrentTime() const
     return time_;
 }
 
-void CFrameSlot::SetTarget(QWidget* target)
+void CFrameSlot::SetRepaintRequest(std::function<void()> request)
 {
     std::lock_guard lock(mutex_);
-    target_ = target;
-}
-
-CVideoWidget::CVideoWidget(QWidget* parent)
-    : QWidget(parent)
-    , slot_(std::make_shared<CFrameSlot>())
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    slot_->SetTarget(this);
-}
-
-CVideoWidget::~CVideoWidget()
-{
-    slot_->SetTarget(nullptr);
-}
-
-void CVideoWidget::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    const QImage frame = slot_->Current();
-    if (frame.isNull() || width() <= 0 || height() <= 0)
-        return;
-    QSize size = frame.size().scaled(this->size(), Qt::KeepAspectRatio);
-    QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, frame);
+    repaint_ = std::move(request);
 }
 
 QImage FrameToImage(const std::uint8_t* data, const VIDEOINFOHEADER& vih)

@@ -1,8 +1,8 @@
-#include "project/timeline_wnd.h"
+#include "panes/timeline/timeline_window.h"
 
 #include "engine/media_detector.h"
 
-#include "project/timeline_view.h"
+#include "panes/timeline/timeline_view.h"
 
 #include <QFile>
 
@@ -58,9 +58,9 @@ bool CCW_TimeLineWnd::HasVideoStream(const QString& path)
     if (FAILED(detector.put_Filename(path)) || FAILED(detector.get_OutputStreams(&streams)))
         return false;
     for (std::int32_t i = 0; i < streams; ++i) {
-        GUID major{};
-        if (SUCCEEDED(detector.put_CurrentStream(i)) && SUCCEEDED(detector.get_StreamType(&major)) &&
-            major == MEDIATYPE_Video)
+        GUID major {};
+        if (SUCCEEDED(detector.put_CurrentStream(i)) && SUCCEEDED(detector.get_StreamType(&major))
+            && major == MEDIATYPE_Video)
             return true;
     }
     return false;
@@ -100,32 +100,32 @@ int CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
     CMediaFile record = clip;
     int receiver = -1;
     switch (record.kind()) {
-    case MediaKind::VideoWithSound:
+    case ClipKind::VideoWithSound:
         if (probe_(record.path())) {
             views_[kVideoTrack]->AddClip(record);
             views_[kAudioTrack]->AddClip(record);
             receiver = kVideoTrack;
         } else {
-            record.SetKind(MediaKind::Sound);
+            record.SetKind(ClipKind::Sound);
             views_[kAudioTrack]->AddClip(record);
             receiver = kAudioTrack;
         }
         break;
-    case MediaKind::VideoOnly:
+    case ClipKind::VideoOnly:
         if (probe_(record.path())) {
             views_[kVideoTrack]->AddClip(record);
             receiver = kVideoTrack;
         } else {
-            record.SetKind(MediaKind::Sound);
+            record.SetKind(ClipKind::Sound);
             views_[kAudioTrack]->AddClip(record);
             receiver = kAudioTrack;
         }
         break;
-    case MediaKind::Sound:
+    case ClipKind::Sound:
         views_[kAudioTrack]->AddClip(record);
         receiver = kAudioTrack;
         break;
-    case MediaKind::Voice:
+    case ClipKind::Voice:
         views_[kVoiceTrack]->AddClip(record);
         receiver = kVoiceTrack;
         break;

@@ -1,4 +1,4 @@
-#include "export/work_state.h"
+#include "engine/work_state.h"
 
 void CMovieWorkState::Reset()
 {

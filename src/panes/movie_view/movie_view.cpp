@@ -1,24 +1,17 @@
-#include "engine/video_view.h"
+#include "panes/movie_view/movie_view.h"
 
-#include "engine/compress_entry.h"
 #include "engine/frame_capture.h"
 #include "engine/render_engine.h"
-#include "engine/video_widget.h"
-#include "export/work_state.h"
+#include "engine/video_renderer.h"
+#include "engine/work_state.h"
+#include "export/movie_render.h"
 #include "mediainfo/mp3_file_info.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
-#include <QPointer>
 
 namespace {
-QPointer<QObject>& DefaultMainFrame()
-{
-    static QPointer<QObject> frame;
-    return frame;
-}
-
 class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -30,21 +23,13 @@ CCW_VideoView::CCW_VideoView(QWidget* parent)
     : MessageWindow<QWidget>(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    surface_ = new CVideoSurface(this);
+    surface_->hide();
 }
 
 CCW_VideoView::~CCW_VideoView()
 {
     Close();
-}
-
-void CCW_VideoView::SetDefaultMainFrame(QObject* mainFrame)
-{
-    DefaultMainFrame() = mainFrame;
-}
-
-QObject* CCW_VideoView::mainFrame() const
-{
-    return mainFrame_ ? mainFrame_ : DefaultMainFrame().data();
 }
 
 HRESULT CCW_VideoView::OpenVideoFile(const QString& path)
@@ -63,7 +48,7 @@ HRESULT CCW_VideoView::openFile(const QString& path, Kind kind)
     viewKind_ = kind;
     WaitCursor wait;
     path_ = path;
-    if (FAILED(graph_.OpenFile(path, this)))
+    if (FAILED(graph_.OpenFile(path)))
         return E_FAIL;
     attachGraph();
     videoSize_ = QSize(graph_.VideoWidth(), graph_.VideoHeight());
@@ -94,10 +79,9 @@ HRESULT CCW_VideoView::OpenEditedMovie()
 void CCW_VideoView::attachGraph()
 {
     graph_.SetNotifyWindow(this, msg::WM_GRAPHNOTIFY);
-    if (SUCCEEDED(graph_.PutOwner(this))) {
-        graph_.SetWindowPosition(0, 0, width(), height());
-        graph_.PutVisible(true);
-    }
+    surface_->Attach(graph_.VideoSlot());
+    surface_->setGeometry(rect());
+    surface_->setVisible(graph_.VideoSlot() != nullptr);
 }
 
 void CCW_VideoView::Close()
@@ -113,6 +97,8 @@ void CCW_VideoView::Close()
         break;
     }
     viewKind_ = KindNone;
+    surface_->hide();
+    surface_->Attach(nullptr);
     update();
 }
 
@@ -238,7 +224,7 @@ void CCW_VideoView::onGraphNotify()
     long code = 0, param1 = 0, param2 = 0;
     while (graph_.HasMediaEvent() && SUCCEEDED(graph_.GetEvent(&code, &param1, &param2, 0))) {
         if (code == EC_COMPLETE) {
-            SendMessage(mainFrame(), msg::PlaybackFinished, 0, 0);
+            SendMessage(mainFrame_, msg::PlaybackFinished, 0, 0);
             graph_.Stop();
         }
     }
@@ -253,5 +239,5 @@ void CCW_VideoView::paintEvent(QPaintEvent*)
 void CCW_VideoView::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    graph_.SetWindowPosition(0, 0, width(), height());
+    surface_->setGeometry(rect());
 }

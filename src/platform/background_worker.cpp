@@ -1,0 +1,109 @@
+#include "platform/background_worker.h"
+
+#include <QMetaObject>
+
+#include <pthread.h>
+
+CBackgroundWorker::CBackgroundWorker(QString threadName, QObject* parent)
+    : QObject(parent)
+{
+    thread_ = std::thread([this, name = threadName.left(15).toUtf8()] {
+        pthread_setname_np(pthread_self(), name.constData());
+        run();
+    });
+}
+
+CBackgroundWorker::~CBackgroundWorker()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        for (auto& task : waiting_)
+            task->cancel->store(true, std::memory_order_relaxed);
+        waiting_.clear();
+        if (running_)
+            running_->cancel->store(true, std::memory_order_relaxed);
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void CBackgroundWorker::enqueue(
+    QObject* receiver, const QString& lane, std::function<void(const CancelFlag&)> work, std::function<void()> done)
+{
+    auto task = std::make_shared<Task>();
+    task->lane = lane;
+    task->receiver = receiver;
+    task->work = std::move(work);
+    task->done = std::move(done);
+    task->cancel = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard lock(mutex_);
+        if (!lane.isEmpty()) {
+            std::erase_if(waiting_, [&](const std::shared_ptr<Task>& t) {
+                if (t->lane != lane)
+                    return false;
+                t->cancel->store(true, std::memory_order_relaxed);
+                return true;
+            });
+            if (running_ && running_->lane == lane)
+                running_->cancel->store(true, std::memory_order_relaxed);
+        }
+        waiting_.push_back(std::move(task));
+    }
+    wake_.notify_one();
+}
+
+void CBackgroundWorker::Cancel(const QString& lane)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(waiting_, [&](const std::shared_ptr<Task>& t) { return t->lane == lane; });
+    if (running_ && running_->lane == lane)
+        running_->cancel->store(true, std::memory_order_relaxed);
+}
+
+void CBackgroundWorker::CancelAll()
+{
+    std::lock_guard lock(mutex_);
+    waiting_.clear();
+    if (running_)
+        running_->cancel->store(true, std::memory_order_relaxed);
+}
+
+bool CBackgroundWorker::IsIdle() const
+{
+    std::lock_guard lock(mutex_);
+    return waiting_.empty() && !running_;
+}
+
+void CBackgroundWorker::run()
+{
+    for (;;) {
+        std::shared_ptr<Task> task;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            if (stopping_)
+                return;
+            task = waiting_.front();
+            waiting_.pop_front();
+            running_ = task;
+        }
+        const CancelFlag cancel = task->cancel;
+        if (!cancel->load(std::memory_order_relaxed))
+            task->work(cancel);
+        // This object lives on the UI thread and outlives the worker thread,
+        // so the delivery is queued to it; the receiver is checked there.
+        if (!cancel->load(std::memory_order_relaxed)) {
+            QMetaObject::invokeMethod(
+                this,
+                [task] {
+                    if (task->receiver && !task->cancel->load(std::memory_order_relaxed))
+                        task->done();
+                },
+                Qt::QueuedConnection);
+        }
+        std::lock_guard lock(mutex_);
+        running_.reset();
+    }
+}
