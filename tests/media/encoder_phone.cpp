@@ -338,6 +338,11 @@ TEST_F(PhoneEncode, BadInputFailsCleanly)
     const QJsonObject probe = Probe(Out("silent.3gp"));
     EXPECT_EQ(probe["streams"].toArray().size(), 1);
     EXPECT_EQ(StreamOf(probe, "video")["codec_name"].toString(), "mpeg4");
+    // Without sound the callback's times place the frames: 10 at 200 ms steps.
+    EXPECT_EQ(RunTool("ffprobe",
+                  { "-v", "error", "-show_entries", "stream=duration", "-of", "default=nw=1:nk=1", Out("silent.3gp") })
+                  .trimmed(),
+        "2.000000");
     ExpectNoScratchFiles();
     EXPECT_TRUE(dialogs_->records().empty());
 }
