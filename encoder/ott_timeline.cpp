@@ -10,6 +10,9 @@ namespace ott {
 namespace {
 
 constexpr std::int64_t kMicros = 1000000;
+// Callback times beyond this (three hours, the longest sound an encode takes)
+// are taken as this, so a wild time cannot make the picture endless.
+constexpr std::int64_t kLatestCallbackTime = 3LL * 3600 * kMicros;
 
 } // namespace
 
@@ -26,7 +29,7 @@ std::int64_t FramePlacer::place(int index, int callbackMs)
     if (fromSound_)
         t = av_rescale_rnd(index, soundSamples_ * kMicros, std::int64_t(frameCount_) * sampleRate_, AV_ROUND_NEAR_INF);
     else
-        t = std::int64_t(std::max(callbackMs, 0)) * 1000;
+        t = std::min(std::int64_t(std::max(callbackMs, 0)) * 1000, kLatestCallbackTime);
     if (placed_ == 0)
         first_ = t;
     else

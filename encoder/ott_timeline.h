@@ -33,8 +33,6 @@ public:
     // time plus one sampling step (outputStep when only one frame came).
     std::int64_t length(std::int64_t outputStep) const;
 
-    bool fromSound() const { return fromSound_; }
-
 private:
     int frameCount_;
     std::int64_t soundSamples_;

@@ -367,4 +367,9 @@ TEST(PictureTimeline, LengthsAgreeAndEachInstantShowsItsMoment)
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(placer.place(i, i * 200), i * 200000);
     EXPECT_EQ(placer.length(200000), 2000000);
+
+    // A wild callback time does not make the picture endless.
+    ott::FramePlacer wild(2, 0, 8000);
+    wild.place(0, 0);
+    EXPECT_LE(wild.place(1, 2000000000), 3LL * 3600 * 1000000);
 }
