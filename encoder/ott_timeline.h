@@ -3,7 +3,7 @@
 // of the output frame rate.
 //
 // The save flow samples the movie at its own step (0.1 s) but reports frame i
-// at i x (1 / block rate), which is not when the frame happened: taken as
+// at i / (the settings block's frame rate), not when it happened: taken as
 // presentation times, those would stretch the picture away from the sound.
 // The sound is the movie's true length, so with sound the frames are spread
 // evenly over it; only without sound are the callback times all there is.

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -161,6 +162,11 @@ struct Container {
     int amrFrameBytes; // one coded 20 ms frame with its header byte; 0 for AAC
     const char* brands; // major, then the compatible ones
 };
+
+void PrintTo(const Container& c, std::ostream* os)
+{
+    *os << c.model << " " << c.file;
+}
 
 class PhoneFiles : public ::testing::TestWithParam<Container> {
 protected:
