@@ -9,6 +9,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavutil/mathematics.h>
 #include <opencore-amrnb/interf_enc.h>
 }
 
@@ -151,7 +152,9 @@ public:
             return false;
         std::memcpy(packet_->data, coded, static_cast<std::size_t>(bytes));
         packet_->pts = packet_->dts = pts;
-        packet_->duration = kAmrFrameSamples;
+        // A short last frame counts only the samples it carries, so the
+        // sound ends where the movie does.
+        packet_->duration = std::max(perChannel, 1);
         packet_->flags = AV_PKT_FLAG_KEY;
         const bool ok = scratch.write(*packet_);
         av_packet_unref(packet_.get());
@@ -304,6 +307,8 @@ StageResult EncodeAudio(const EncodeJob& job, AudioRequestFn request, CodedStrea
         error = "out of memory";
         return StageResult::Failed;
     }
+    out.samples = receivedValues / job.channels;
+    out.lengthUs = av_rescale(out.samples, 1000000, job.sampleRate);
     return StageResult::Done;
 }
 

@@ -58,8 +58,10 @@ bool ReadVideo(const EncoderSettings& s, Library library, EncodeJob& job, std::s
         error = "unsupported frame size " + std::to_string(job.width) + "x" + std::to_string(job.height);
         return false;
     }
-    if (job.frameCount <= 0) {
-        error = "no video frames";
+    // No frames at all (a movie shorter than one sampling step) still makes
+    // a file: one black picture as long as the sound.
+    if (job.frameCount < 0) {
+        error = "negative frame count";
         return false;
     }
     if (library == Library::Avi || s.videoMode == 2) {
@@ -134,19 +136,37 @@ void ChooseContainer(Library library, EncodeJob& job)
     const std::string ext = LowerExtension(job.outputPath);
     // H.263 and AMR-NB exist only in the 3GPP sample tables, so MP4-family
     // names carrying them are written by the 3GP muxer under their brand.
+    // Every file lists its own brand, then what it also conforms to: 3GPP
+    // release 4 and 5 (MPEG-4 part 2 or H.263 with AMR-NB or AAC) and the
+    // ISO base format, which any ISO reader takes.
     if (ext == ".3g2") {
         job.muxer = "3g2";
+        job.brand = "3g2a";
+        job.compatibleBrands = { "3g2a", "3gp4", "isom" };
     } else if (ext == ".k3g") {
         job.muxer = "3gp";
         job.brand = "k3g1";
+        job.compatibleBrands = { "k3g1", "3gp4", "isom" };
     } else if (ext == ".skm") {
         job.muxer = Mp4CanCarry(job) ? "mp4" : "3gp";
         job.brand = "skm2";
+        if (Mp4CanCarry(job))
+            job.compatibleBrands = { "skm2", "isom", "mp41" };
+        else
+            job.compatibleBrands = { "skm2", "3gp4", "isom" };
     } else if (ext == ".mp4") {
         job.muxer = Mp4CanCarry(job) ? "mp4" : "3gp";
-        job.brand = Mp4CanCarry(job) ? "" : "mp42";
+        if (Mp4CanCarry(job)) {
+            job.brand = "isom";
+            job.compatibleBrands = { "isom", "iso2", "mp41" };
+        } else {
+            job.brand = "mp42";
+            job.compatibleBrands = { "mp42", "3gp4", "isom" };
+        }
     } else {
         job.muxer = "3gp";
+        job.brand = "3gp4";
+        job.compatibleBrands = { "3gp4", "3gp5", "isom" };
     }
 }
 

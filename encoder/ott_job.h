@@ -6,6 +6,7 @@
 #include "ott_abi.h"
 
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavutil/rational.h>
@@ -25,13 +26,17 @@ struct ScratchFiles {
 struct EncodeJob {
     std::string outputPath;
     std::string muxer; // libavformat muxer name
-    std::string brand; // major brand of ISO files; empty = the muxer's own
+    // Brands of ISO files: the major one (empty = the muxer's own) and the
+    // compatible ones the file type box lists.
+    std::string brand;
+    std::vector<std::string> compatibleBrands;
 
     bool video = false;
     VideoCodec videoCodec = VideoCodec::Mpeg4;
     int width = 0;
     int height = 0;
-    int frameCount = 0;
+    int frameCount = 0; // sampled frames the callback holds; 0 = sound only
+
     AVRational frameRate { 5, 1 };
 
     bool sound = false;

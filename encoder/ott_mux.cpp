@@ -1,13 +1,18 @@
 // Mux stage: reads the coded streams back from their scratch files and
-// interleaves them by time into the container at the output path.
+// interleaves them by time into the container, written under a temporary
+// name and renamed to the output path only when it is complete.
+#include "ott_layout.h"
 #include "ott_scratch.h"
 #include "ott_stages.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/mathematics.h>
-#include <libavutil/opt.h>
 }
 
 namespace ott {
@@ -37,6 +42,7 @@ struct Lane {
         pending = reader.next(packet.get());
         return pending || !reader.failed();
     }
+    bool last() const { return pending && reader.remaining() == 0; }
     std::int64_t time() const { return packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts; }
 };
 
@@ -74,23 +80,44 @@ bool WriteAll(AVFormatContext* oc, Lane* lanes[], int laneCount)
         AVPacket* packet = next->packet.get();
         packet->stream_index = next->stream->index;
         av_packet_rescale_ts(packet, next->coded->timeBase, next->stream->time_base);
+        if (next->last() && next->coded->lengthUs > 0 && packet->pts != AV_NOPTS_VALUE) {
+            // The last picture stands until the movie ends.
+            const std::int64_t end
+                = av_rescale_q(next->coded->lengthUs, AVRational { 1, 1000000 }, next->stream->time_base);
+            packet->duration = std::max<std::int64_t>(end - packet->pts, 1);
+        }
         if (av_interleaved_write_frame(oc, packet) < 0 || !next->advance())
             return false;
     }
 }
 
-} // namespace
+// Creates an empty file beside path under a name no other file has, so no
+// one else's file is ever written over.
+bool CreateSibling(const std::string& path, const char* tag, std::string& name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + "." + tag + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    name.clear();
+    return false;
+}
 
-bool MuxStreams(const EncodeJob& job, const CodedStream* video, const CodedStream* audio, std::string& error)
+bool WriteContainer(const EncodeJob& job, const std::string& path, const CodedStream* video, const CodedStream* audio,
+    std::string& error)
 {
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, job.muxer.c_str(), job.outputPath.c_str()) < 0 || !raw) {
+    if (avformat_alloc_output_context2(&raw, nullptr, job.muxer.c_str(), nullptr) < 0 || !raw) {
         error = "container not available";
         return false;
     }
     FormatContextPtr oc(raw);
-    if (!job.brand.empty())
-        av_opt_set(oc->priv_data, "brand", job.brand.c_str(), 0);
 
     Lane videoLane;
     Lane audioLane;
@@ -114,7 +141,7 @@ bool MuxStreams(const EncodeJob& job, const CodedStream* video, const CodedStrea
     }
 
     // "file:" keeps a name with a colon from being taken for a protocol.
-    const std::string url = "file:" + job.outputPath;
+    const std::string url = "file:" + path;
     if (avio_open(&oc->pb, url.c_str(), AVIO_FLAG_WRITE) < 0) {
         error = "cannot create " + job.outputPath;
         return false;
@@ -135,8 +162,34 @@ bool MuxStreams(const EncodeJob& job, const CodedStream* video, const CodedStrea
         ok = false;
     }
     oc.reset();
-    if (!ok)
-        std::remove(job.outputPath.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool MuxStreams(const EncodeJob& job, const CodedStream* video, const CodedStream* audio, std::string& error)
+{
+    std::string written;
+    if (!CreateSibling(job.outputPath, "part", written)) {
+        error = "cannot create " + job.outputPath;
+        return false;
+    }
+    bool ok = WriteContainer(job, written, video, audio, error);
+    std::string finished = written;
+    if (ok && job.muxer != "avi") {
+        // A second pass puts the movie box first, with the container's brands.
+        ok = CreateSibling(job.outputPath, "fast", finished)
+            && WriteMovieFirst(written, finished, FileBrands { job.brand, job.compatibleBrands }, error);
+        if (!ok && error.empty())
+            error = "cannot create " + job.outputPath;
+        std::remove(written.c_str());
+    }
+    if (ok && std::rename(finished.c_str(), job.outputPath.c_str()) != 0) {
+        error = "cannot rename the finished file to " + job.outputPath;
+        ok = false;
+    }
+    if (!ok && !finished.empty())
+        std::remove(finished.c_str());
     return ok;
 }
 

@@ -1,6 +1,8 @@
-// The encode shared by both exports: read the block, pull and code the video,
-// then the sound, into scratch files beside the output, then write the
-// container. An abort or failure leaves no output file behind.
+// The encode shared by both exports: read the block, pull and code the sound,
+// then the video, into scratch files beside the output, then write the
+// container. The sound comes first because its length is the movie's: it
+// places the sampled frames in movie time. An abort or failure leaves no
+// output file behind.
 #include "ott_scratch.h"
 #include "ott_stages.h"
 
@@ -32,15 +34,15 @@ int Encode(const EncoderSettings& settings, Library library, VideoRequestFn vide
     CodedStream audio;
     StageResult videoResult = StageResult::Empty;
     StageResult audioResult = StageResult::Empty;
-    if (job.video)
-        videoResult = EncodeVideo(job, videoRequest, video, error);
-    if (job.sound && (videoResult == StageResult::Done || videoResult == StageResult::Empty))
+    if (job.sound)
         audioResult = EncodeAudio(job, audioRequest, audio, error);
+    const bool haveAudio = audioResult == StageResult::Done;
+    if (job.video && (haveAudio || audioResult == StageResult::Empty))
+        videoResult = EncodeVideo(job, videoRequest, haveAudio ? &audio : nullptr, video, error);
 
     const bool aborted = videoResult == StageResult::Aborted || audioResult == StageResult::Aborted;
     const bool failed = videoResult == StageResult::Failed || audioResult == StageResult::Failed;
     const bool haveVideo = videoResult == StageResult::Done;
-    const bool haveAudio = audioResult == StageResult::Done;
     bool written = false;
     if (failed) {
         Report(library, error);

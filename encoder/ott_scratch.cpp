@@ -63,6 +63,11 @@ bool ScratchReader::open(const ScratchFiles& files)
     data_ = OpenFile(files.data, "rb");
     info_ = OpenFile(files.info, "rb");
     failed_ = !data_ || !info_;
+    remaining_ = 0;
+    if (!failed_ && std::fseek(info_.get(), 0, SEEK_END) == 0) {
+        remaining_ = std::ftell(info_.get()) / static_cast<long>(sizeof(PacketRecord));
+        std::rewind(info_.get());
+    }
     return !failed_;
 }
 
@@ -85,6 +90,7 @@ bool ScratchReader::next(AVPacket* packet)
     packet->dts = record.dts;
     packet->duration = record.duration;
     packet->flags = static_cast<int>(record.flags);
+    --remaining_;
     return true;
 }
 

@@ -52,10 +52,13 @@ public:
     // on a damaged file (then failed() is true).
     bool next(AVPacket* packet);
     bool failed() const { return failed_; }
+    // Packets not yet read.
+    std::int64_t remaining() const { return remaining_; }
 
 private:
     FilePtr data_;
     FilePtr info_;
+    std::int64_t remaining_ = 0;
     bool failed_ = false;
 };
 

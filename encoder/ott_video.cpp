@@ -2,6 +2,7 @@
 // profile) or H.263 baseline.
 #include "ott_scratch.h"
 #include "ott_stages.h"
+#include "ott_timeline.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,6 +61,8 @@ bool Drain(AVCodecContext* ctx, AVPacket* packet, ScratchWriter& scratch)
             return true;
         if (r < 0)
             return false;
+        if (packet->duration <= 0)
+            packet->duration = 1; // one output instant
         const bool ok = scratch.write(*packet);
         av_packet_unref(packet);
         if (!ok)
@@ -69,7 +72,8 @@ bool Drain(AVCodecContext* ctx, AVPacket* packet, ScratchWriter& scratch)
 
 } // namespace
 
-StageResult EncodeVideo(const EncodeJob& job, VideoRequestFn request, CodedStream& out, std::string& error)
+StageResult EncodeVideo(
+    const EncodeJob& job, VideoRequestFn request, const CodedStream* sound, CodedStream& out, std::string& error)
 {
     CodecContextPtr ctx = OpenVideoEncoder(job, error);
     FramePtr frame(av_frame_alloc());
@@ -77,19 +81,19 @@ StageResult EncodeVideo(const EncodeJob& job, VideoRequestFn request, CodedStrea
     if (!ctx || !frame || !packet)
         return StageResult::Failed;
 
-    // One buffer for the whole stream: a frame the callback leaves untouched
-    // repeats the previous picture (black before the first).
+    // Two pictures: the sampled frame held for the output instants nearest
+    // to it, and the next one coming in. The callback fills the incoming one
+    // over a copy of the held one, so a frame it leaves untouched repeats the
+    // previous picture (black before the first).
     const std::size_t lumaBytes = static_cast<std::size_t>(job.width) * job.height;
-    std::vector<unsigned char> picture(lumaBytes * 3 / 2);
-    std::memset(picture.data(), 16, lumaBytes);
-    std::memset(picture.data() + lumaBytes, 128, lumaBytes / 2);
+    std::vector<unsigned char> held(lumaBytes * 3 / 2);
+    std::memset(held.data(), 16, lumaBytes);
+    std::memset(held.data() + lumaBytes, 128, lumaBytes / 2);
+    std::vector<unsigned char> incoming(held.size());
 
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = job.width;
     frame->height = job.height;
-    frame->data[0] = picture.data();
-    frame->data[1] = picture.data() + lumaBytes;
-    frame->data[2] = picture.data() + lumaBytes + lumaBytes / 4;
     frame->linesize[0] = job.width;
     frame->linesize[1] = job.width / 2;
     frame->linesize[2] = job.width / 2;
@@ -100,26 +104,53 @@ StageResult EncodeVideo(const EncodeJob& job, VideoRequestFn request, CodedStrea
         return StageResult::Failed;
     }
 
+    std::int64_t outputIndex = 0;
+    // Codes the picture for the next count output instants.
+    auto code = [&](const std::vector<unsigned char>& picture, std::int64_t count) {
+        frame->data[0] = const_cast<unsigned char*>(picture.data());
+        frame->data[1] = frame->data[0] + lumaBytes;
+        frame->data[2] = frame->data[1] + lumaBytes / 4;
+        for (std::int64_t i = 0; i < count; ++i) {
+            frame->pts = outputIndex++;
+            if (avcodec_send_frame(ctx.get(), frame.get()) < 0 || !Drain(ctx.get(), packet.get(), scratch))
+                return false;
+        }
+        return true;
+    };
+
+    FramePlacer placer(job.frameCount, sound ? sound->samples : 0, job.sampleRate);
+    PicturePicker picker(job.frameRate);
+    bool haveHeld = false;
+    std::int64_t heldTime = 0;
     const AVRational ms { 1, 1000 };
-    std::int64_t lastPts = -1;
     for (int index = 0; index <= job.frameCount; ++index) {
+        std::memcpy(incoming.data(), held.data(), held.size());
         int timeMs = static_cast<int>(av_rescale_q(index, ctx->time_base, ms));
-        const int answer = request(picture.data(), index, &timeMs);
+        const int answer = request(incoming.data(), index, &timeMs);
         if (answer < 0) {
             scratch.close();
             return StageResult::Aborted;
         }
         if (answer == 0 || index == job.frameCount)
             break;
-        // Frames are presented at the times the callback reports, kept
-        // strictly increasing so the container accepts them.
-        frame->pts = std::max(lastPts + 1, av_rescale_q(std::max(timeMs, 0), ms, ctx->time_base));
-        lastPts = frame->pts;
-        if (avcodec_send_frame(ctx.get(), frame.get()) < 0 || !Drain(ctx.get(), packet.get(), scratch)) {
+        const std::int64_t t = placer.place(index, timeMs);
+        const PicturePicker::Split split = picker.arrive(haveHeld, heldTime, t);
+        if (!code(held, split.held) || !code(incoming, split.incoming)) {
             scratch.close();
             error = "video coding failed";
             return StageResult::Failed;
         }
+        held.swap(incoming);
+        haveHeld = true;
+        heldTime = t;
+    }
+    const std::int64_t length = placer.length(picker.step());
+    // Without any frame the sound gets one black picture as long as itself.
+    const std::int64_t rest = haveHeld ? picker.finish(length) : (length > 0 ? 1 : 0);
+    if (!code(held, rest)) {
+        scratch.close();
+        error = "video coding failed";
+        return StageResult::Failed;
     }
     if (avcodec_send_frame(ctx.get(), nullptr) < 0 || !Drain(ctx.get(), packet.get(), scratch) || !scratch.close()) {
         error = "video coding failed or the disk is full";
@@ -135,6 +166,7 @@ StageResult EncodeVideo(const EncodeJob& job, VideoRequestFn request, CodedStrea
     }
     out.timeBase = ctx->time_base;
     out.frameRate = job.frameRate;
+    out.lengthUs = length;
     return StageResult::Done;
 }
 

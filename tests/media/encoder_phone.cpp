@@ -287,25 +287,28 @@ TEST_F(PhoneEncode, EveryRequestIsOneUnitAndTheLibraryIsUnloaded)
 
 TEST_F(PhoneEncode, AbortStopsTheLibraryAndLeavesNoFiles)
 {
-    // Cancelled in the middle of the video: the abort is counted, no sound
-    // is asked for, nothing is left behind.
+    // The sound is pulled first (its length places the frames). Cancelled in
+    // the middle of the video: every chunk was asked for, the abort is
+    // counted, nothing is left behind.
     g_src.abortVideoAt = 3;
     EXPECT_EQ(Encode(Out("cancel.3gp"), 2, 2, 5), 0);
     EXPECT_EQ(g_src.videoCalls, 4);
-    EXPECT_EQ(g_src.soundCalls, 0);
-    EXPECT_EQ(UnitsDone(), 4);
+    EXPECT_EQ(g_src.soundCalls, 16000 / 160 + 1);
+    EXPECT_EQ(UnitsDone(), g_src.videoCalls + g_src.soundCalls);
     EXPECT_EQ(g_src.status.back(), std::make_pair(0, 0));
     EXPECT_FALSE(QFile::exists(Out("cancel.3gp")));
     ExpectNoScratchFiles();
 
-    // Cancelled in the middle of the sound.
+    // Cancelled in the middle of the sound: no frame is asked for.
     g_src = Source {};
     g_src.abortSoundAt = 7;
     EXPECT_EQ(Encode(Out("cancel2.mp4"), 2, 2, 0), 0);
     EXPECT_EQ(g_src.soundCalls, 8);
-    EXPECT_EQ(UnitsDone(), 11 + 8);
+    EXPECT_EQ(g_src.videoCalls, 0);
+    EXPECT_EQ(UnitsDone(), 8);
     EXPECT_FALSE(QFile::exists(Out("cancel2.mp4")));
     ExpectNoScratchFiles();
+    EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(LibraryLoaded(ott::kEncoderLibrary));
 }
 
@@ -315,10 +318,11 @@ TEST_F(PhoneEncode, BadInputFailsCleanly)
     EXPECT_EQ(Encode(dir_.filePath("missing/x.3gp"), 2, 2, 5), 0);
     EXPECT_EQ(Encode("/proc/x.3gp", 2, 2, 5), 0);
 
-    // No frames.
+    // Neither frames nor sound.
     g_src.frames = 0;
-    EXPECT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 0);
-    EXPECT_FALSE(QFile::exists(Out("noframes.3gp")));
+    g_src.totalSamples = 0;
+    EXPECT_EQ(Encode(Out("nothing.3gp"), 2, 2, 5), 0);
+    EXPECT_FALSE(QFile::exists(Out("nothing.3gp")));
 
     // Audio codec outside 0..8; unknown video mode.
     g_src = Source {};
@@ -334,8 +338,28 @@ TEST_F(PhoneEncode, BadInputFailsCleanly)
     const QJsonObject probe = Probe(Out("silent.3gp"));
     EXPECT_EQ(probe["streams"].toArray().size(), 1);
     EXPECT_EQ(StreamOf(probe, "video")["codec_name"].toString(), "mpeg4");
+    // Without sound the callback's times place the frames: 10 at 200 ms steps.
+    EXPECT_EQ(RunTool("ffprobe",
+                  { "-v", "error", "-show_entries", "stream=duration", "-of", "default=nw=1:nk=1", Out("silent.3gp") })
+                  .trimmed(),
+        "2.000000");
     ExpectNoScratchFiles();
     EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST_F(PhoneEncode, SoundWithoutFramesGetsOneBlackPictureAsLongAsItself)
+{
+    // A movie shorter than one sampling step: the block counts no frames.
+    g_src.frames = 0;
+    g_src.totalSamples = 8000 * 3 / 2;
+    ASSERT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 1);
+    const QJsonObject probe = Probe(Out("noframes.3gp"));
+    EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "1");
+    EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), "amr_nb");
+    const QString durations = QString::fromUtf8(RunTool("ffprobe",
+        { "-v", "error", "-show_entries", "stream=duration", "-of", "default=nw=1:nk=1", Out("noframes.3gp") }));
+    EXPECT_EQ(durations.split('\n', Qt::SkipEmptyParts), (QStringList { "1.500000", "1.500000" }));
+    EXPECT_NEAR(DecodedMeanYuv(Out("noframes.3gp"), 0)[0], 16.0, 3.0);
 }
 
 TEST_F(PhoneEncode, ExistingFileIsKeptWhenTheEncodeIsCancelled)

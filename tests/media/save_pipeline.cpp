@@ -4,6 +4,8 @@
 #include "config/suite_settings.h"
 #include "engine/effect_kernels.h"
 #include "engine/work_state.h"
+#include "export/ott_encoder.h"
+#include "export/save_formats.h"
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
 #include "test_util.h"
@@ -130,6 +132,10 @@ TEST_F(SaveMedia, EachModelGetsItsContainerCodecsAndFrameCount)
         EXPECT_EQ(save.DurationMs(), 5000);
         const QString out = out_.filePath(c.file);
         EXPECT_EQ(save.Save(out), CMovieSave::Outcome::Saved);
+        // The encode's units: every sound chunk once, every sampled frame
+        // twice; 10 frames per second of movie (sampling includes both ends).
+        const int chunk = AudioChunkSamples(EncoderParamsForModel(c.model).audioCodec, 1);
+        EXPECT_EQ(CMovieWorkState::GetTotal() - CMovieSave::AudioChunkCount(5000, chunk), 2 * 51);
         EXPECT_TRUE(results_.lastSaveSucceeded);
         EXPECT_EQ(results_.lastSavedPath, out);
         EXPECT_NE(save.lastEncoderResult(), 0);
@@ -138,8 +144,9 @@ TEST_F(SaveMedia, EachModelGetsItsContainerCodecsAndFrameCount)
         EXPECT_TRUE(probe(out, "format_tags=major_brand").startsWith(c.brand))
             << qPrintable(probe(out, "format_tags=major_brand"));
         EXPECT_EQ(probe(out, "stream=codec_name,width,height", "v:0"), "mpeg4\n176\n144");
-        // 10 frames per second of movie (sampling includes both ends), 200 ms apart.
-        EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "51");
+        // The sampled frames spread over the movie's 5 s, shown at 5 frames per second.
+        EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "25");
+        EXPECT_NEAR(probe(out, "stream=duration", "v:0").toDouble(), 5.0, 0.01);
         EXPECT_EQ(probe(out, "stream=codec_name,sample_rate,channels", "a:0"), QString("%1\n8000\n1").arg(c.audio));
         // The intermediates stay in the work folder; the scratch files are gone.
         EXPECT_TRUE(QFile::exists(suite_.filePath("Temp/MS_AVI_VIDEO.avi")));
@@ -364,7 +371,7 @@ TEST_F(CwSave, SavesAndReportsSizeAndDuration)
         { "-o", out, "--folder", suite_.path() });
     EXPECT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains("(movie 3.0 s)")) << qPrintable(r.out);
-    EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "31");
+    EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "15"); // 3 s at 5 frames per second
     EXPECT_FALSE(QFile::exists(suite_.filePath("Temp/MS_AVI_VIDEO.avi")));
 }
 

@@ -1,0 +1,381 @@
+// test-links: cw_config cw_platform ott_core
+// Phone files as a user gets them from cw-save: picture and sound as long as
+// the movie and in step with it, the movie box ahead of the media data, the
+// brands of the container, and two independent readers (FFmpeg, GStreamer)
+// that take them without a complaint. Also the encoder's timeline on its own
+// for what is too long to encode in a test. Needs cw-save built.
+#include "ott_timeline.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <vector>
+
+namespace {
+
+// The source movie: 4 s, black with a white flash and a 1 kHz beep, each
+// 0.4 s long, starting together at these instants.
+constexpr double kMovieSeconds = 4.0;
+const std::vector<double> kEvents { 0.5, 1.3, 2.9 };
+
+struct Ran {
+    int code = -1;
+    QByteArray out; // stdout and stderr together
+};
+
+Ran RunMerged(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    Ran r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.out = "timed out";
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAll();
+    return r;
+}
+
+// One box of an ISO media file, found by walking the box tree.
+struct Box {
+    QByteArray type;
+    qsizetype offset = 0;
+    qsizetype size = 0;
+    QByteArray body;
+};
+
+quint32 Be32(const QByteArray& b, qsizetype at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+}
+
+std::vector<Box> Boxes(const QByteArray& data, qsizetype begin, qsizetype end)
+{
+    std::vector<Box> boxes;
+    for (qsizetype at = begin; at + 8 <= end;) {
+        qsizetype size = Be32(data, at);
+        qsizetype header = 8;
+        if (size == 1 && at + 16 <= end) {
+            size = qsizetype(quint64(Be32(data, at + 8)) << 32 | Be32(data, at + 12));
+            header = 16;
+        } else if (size == 0) {
+            size = end - at;
+        }
+        if (size < header || size > end - at)
+            break;
+        boxes.push_back({ data.mid(at + 4, 4), at, size, data.mid(at + header, size - header) });
+        at += size;
+    }
+    return boxes;
+}
+
+// Entries (media time) of every edit list in the movie.
+std::vector<qint64> EditMediaTimes(const QByteArray& moovBody)
+{
+    std::vector<qint64> times;
+    for (const Box& trak : Boxes(moovBody, 0, moovBody.size())) {
+        if (trak.type != "trak")
+            continue;
+        for (const Box& edts : Boxes(trak.body, 0, trak.body.size())) {
+            if (edts.type != "edts")
+                continue;
+            for (const Box& elst : Boxes(edts.body, 0, edts.body.size())) {
+                if (elst.type != "elst")
+                    continue;
+                const bool v1 = elst.body[0] == 1;
+                const quint32 n = Be32(elst.body, 4);
+                for (quint32 i = 0; i < n; ++i) {
+                    const qsizetype at = 8 + i * (v1 ? 20 : 12) + (v1 ? 8 : 4);
+                    times.push_back(v1 ? qint64(quint64(Be32(elst.body, at)) << 32 | Be32(elst.body, at + 4))
+                                       : qint32(Be32(elst.body, at)));
+                }
+            }
+        }
+    }
+    return times;
+}
+
+// Starts of the runs where value(t) is above the threshold.
+std::vector<double> Onsets(const std::vector<std::pair<double, double>>& series, double threshold)
+{
+    std::vector<double> onsets;
+    bool on = false;
+    for (const auto& [t, v] : series) {
+        if (v > threshold && !on)
+            onsets.push_back(t);
+        on = v > threshold;
+    }
+    return onsets;
+}
+
+// Mean luma of every decoded picture, at its presentation time.
+std::vector<std::pair<double, double>> PictureBrightness(const QString& file)
+{
+    const Ran r = RunMerged("ffprobe",
+        { "-v", "error", "-f", "lavfi", "-i", "movie=" + file + ",signalstats", "-show_entries",
+            "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0" });
+    std::vector<std::pair<double, double>> series;
+    for (const QByteArray& line : r.out.split('\n')) {
+        const QList<QByteArray> f = line.trimmed().split(',');
+        if (f.size() == 2)
+            series.emplace_back(f[0].toDouble(), f[1].toDouble());
+    }
+    return series;
+}
+
+// Peak level of the decoded sound in 5 ms windows, from time 0.
+std::vector<std::pair<double, double>> SoundLevel(const QString& file)
+{
+    QProcess p;
+    p.start("ffmpeg", { "-v", "error", "-i", file, "-map", "0:a", "-f", "s16le", "-ac", "1", "-ar", "8000", "-" });
+    p.waitForFinished(60000);
+    const QByteArray pcm = p.readAllStandardOutput();
+    const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
+    const int n = int(pcm.size() / 2);
+    constexpr int kWindow = 40;
+    std::vector<std::pair<double, double>> series;
+    for (int i = 0; i + kWindow <= n; i += kWindow) {
+        int peak = 0;
+        for (int j = i; j < i + kWindow; ++j)
+            peak = std::max(peak, std::abs(int(s[j])));
+        series.emplace_back(i / 8000.0, peak);
+    }
+    return series;
+}
+
+struct Container {
+    const char* model;
+    const char* file;
+    const char* audio;
+    int amrFrameBytes; // one coded 20 ms frame with its header byte; 0 for AAC
+    const char* brands; // major, then the compatible ones
+};
+
+void PrintTo(const Container& c, std::ostream* os)
+{
+    *os << c.model << " " << c.file;
+}
+
+class PhoneFiles : public ::testing::TestWithParam<Container> {
+protected:
+    static void SetUpTestSuite()
+    {
+        registry_ = new TempRegistry;
+        work_ = new QTemporaryDir;
+        const QString d = work_->path();
+        // cw-save's suite folder: the built libraries and tables; its work
+        // folder stays private to this program.
+        ASSERT_TRUE(QDir(d).mkpath("suite"));
+        for (const char* entry : { "libOTTEnc.so", "libOTTAVIEncoder.so", "ini", "tables" })
+            ASSERT_TRUE(QFile::link(QStringLiteral(CW_SUITE_DIR "/") + entry, d + "/suite/" + entry));
+        QString on;
+        for (double t : kEvents)
+            on += QString("%1between(t,%2,%3)").arg(on.isEmpty() ? "" : "+").arg(t).arg(t + 0.4);
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", QString("color=c=black:s=160x120:r=25:d=%1").arg(kMovieSeconds),
+            "-f", "lavfi", "-i", QString("aevalsrc='0.5*(%1)*sin(2*PI*1000*t)':s=8000:d=%2").arg(on).arg(kMovieSeconds),
+            "-vf", QString("drawbox=c=white:t=fill:enable='%1'").arg(on), "-c:v", "mpeg4", "-q:v", "3", "-c:a",
+            "pcm_s16le", d + "/sync.avi" }));
+        QFile project(d + "/project.json");
+        ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+        project.write("{\"video\": [{\"path\": \"sync.avi\"}]}");
+    }
+    static void TearDownTestSuite()
+    {
+        delete work_;
+        delete registry_;
+        work_ = nullptr;
+        registry_ = nullptr;
+    }
+
+    // Saves the movie for the model; the path of the phone file.
+    QString Save(const Container& c)
+    {
+        const QString out = out_.filePath(c.file);
+        const Ran r = RunMerged(QStringLiteral(CW_BUILD_DIR "/bin/cw-save"),
+            { work_->filePath("project.json"), "-o", out, "--model", c.model, "--folder", work_->filePath("suite") });
+        EXPECT_EQ(r.code, 0) << r.out.constData();
+        return out;
+    }
+
+    static inline TempRegistry* registry_ = nullptr;
+    static inline QTemporaryDir* work_ = nullptr;
+    QTemporaryDir out_;
+};
+
+} // namespace
+
+TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
+{
+    const Container c = GetParam();
+    const QString file = Save(c);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray data = f.readAll();
+    // Only the finished file is left beside it.
+    EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files | QDir::Hidden), QStringList { c.file });
+
+    // Brands, and the movie box before the media data.
+    const std::vector<Box> top = Boxes(data, 0, data.size());
+    ASSERT_GE(top.size(), 3u);
+    EXPECT_EQ(top[0].type, "ftyp");
+    QStringList brands { QString::fromLatin1(top[0].body.left(4)) };
+    for (qsizetype at = 8; at + 4 <= top[0].body.size(); at += 4)
+        brands << QString::fromLatin1(top[0].body.mid(at, 4));
+    EXPECT_EQ(brands.join(' '), c.brands);
+    qsizetype moov = -1, mdat = -1;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        if (top[i].type == "moov" && moov < 0)
+            moov = qsizetype(i);
+        if (top[i].type == "mdat" && mdat < 0)
+            mdat = qsizetype(i);
+    }
+    ASSERT_GE(moov, 0);
+    ASSERT_GE(mdat, 0);
+    EXPECT_LT(moov, mdat);
+    // Both tracks start at 0: no empty edit delays one against the other.
+    for (qint64 mediaTime : EditMediaTimes(top[std::size_t(moov)].body))
+        EXPECT_GE(mediaTime, 0);
+
+    // Lengths and codecs as FFmpeg sees them.
+    const QStringList streams
+        = RunFfprobe({ "-show_entries", "stream=codec_type,codec_name,start_time,duration", "-of", "csv=p=0", file })
+              .split('\n');
+    ASSERT_EQ(streams.size(), 2) << qPrintable(streams.join('|'));
+    for (const QString& line : streams) {
+        const QStringList s = line.split(',');
+        ASSERT_EQ(s.size(), 4) << qPrintable(line);
+        EXPECT_EQ(s[0], s[1] == "video" ? "mpeg4" : c.audio) << qPrintable(line);
+        EXPECT_NEAR(s[2].toDouble(), 0.0, 0.001) << qPrintable(line);
+        EXPECT_NEAR(s[3].toDouble(), kMovieSeconds, 0.2) << qPrintable(line);
+    }
+    if (c.amrFrameBytes > 0) {
+        const QString sizes = RunFfprobe({ "-select_streams", "a:0", "-read_intervals", "%+#3", "-show_entries",
+            "packet=size", "-of", "csv=p=0", file });
+        EXPECT_EQ(sizes.split('\n').value(0).toInt(), c.amrFrameBytes);
+    }
+
+    // Reader one: FFmpeg decodes all of it without a word.
+    const Ran ffmpeg = RunMerged("ffmpeg", { "-v", "error", "-nostdin", "-i", file, "-f", "null", "-" });
+    EXPECT_EQ(ffmpeg.code, 0);
+    EXPECT_TRUE(ffmpeg.out.isEmpty()) << ffmpeg.out.constData();
+
+    // Reader two: GStreamer's own demuxer and decoders play both streams to
+    // the end.
+    const Ran gst = RunMerged("gst-launch-1.0",
+        { "-v", "playbin", "uri=file://" + file, "video-sink=fakesink name=vs silent=false",
+            "audio-sink=fakesink name=as silent=false" });
+    EXPECT_EQ(gst.code, 0);
+    EXPECT_FALSE(gst.out.contains("ERROR")) << gst.out.constData();
+    EXPECT_FALSE(gst.out.contains("WARNING")) << gst.out.constData();
+    const QRegularExpression chain(
+        R"(chain +\*+ \((vs|as):sink\).*pts: (\d+):(\d+):([\d.]+), duration: (\d+):(\d+):([\d.]+))");
+    double videoEnd = 0, audioEnd = 0;
+    int videoBuffers = 0, audioBuffers = 0;
+    for (const QByteArray& line : gst.out.split('\n')) {
+        const auto m = chain.match(QString::fromUtf8(line));
+        if (!m.hasMatch())
+            continue;
+        const double pts = m.captured(2).toDouble() * 3600 + m.captured(3).toDouble() * 60 + m.captured(4).toDouble();
+        const double dur = m.captured(5).toDouble() * 3600 + m.captured(6).toDouble() * 60 + m.captured(7).toDouble();
+        // The sinks' messages are sampled, not each one seen: count and
+        // take the furthest end, not the last line.
+        (m.captured(1) == "vs" ? videoBuffers : audioBuffers)++;
+        double& end = m.captured(1) == "vs" ? videoEnd : audioEnd;
+        end = std::max(end, pts + dur);
+    }
+    EXPECT_GT(videoBuffers, 0);
+    EXPECT_GT(audioBuffers, 0);
+    EXPECT_NEAR(videoEnd, kMovieSeconds, 0.2);
+    EXPECT_NEAR(audioEnd, kMovieSeconds, 0.2);
+
+    // Sync: each flash and each beep where the movie has them. The sound is
+    // exact to a codec frame, so it is held closer than the picture, whose
+    // frames are 200 ms apart.
+    const std::vector<double> flashes = Onsets(PictureBrightness(file), 128);
+    const std::vector<double> beeps = Onsets(SoundLevel(file), 3000);
+    ASSERT_EQ(flashes.size(), kEvents.size());
+    ASSERT_EQ(beeps.size(), kEvents.size());
+    for (std::size_t i = 0; i < kEvents.size(); ++i) {
+        SCOPED_TRACE(kEvents[i]);
+        EXPECT_NEAR(flashes[i], kEvents[i], 0.2);
+        EXPECT_NEAR(beeps[i], kEvents[i], 0.05);
+        EXPECT_NEAR(flashes[i], beeps[i], 0.2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, PhoneFiles,
+    ::testing::Values(Container { "TX-07", "a.3gp", "amr_nb", 20, "3gp4 3gp4 3gp5 isom" },
+        Container { "TX-29", "b.k3g", "amr_nb", 27, "k3g1 k3g1 3gp4 isom" },
+        Container { "TX-02", "c.3g2", "amr_nb", 32, "3g2a 3g2a 3gp4 isom" },
+        Container { "TX-35", "d.skm", "amr_nb", 32, "skm2 skm2 3gp4 isom" },
+        Container { "TX-11", "e.3gp", "aac", 0, "3gp4 3gp4 3gp5 isom" },
+        Container { "ZT-500", "f.mp4", "aac", 0, "isom isom iso2 mp41" }),
+    [](const ::testing::TestParamInfo<Container>& info) {
+        QString name = QString(info.param.model) + "_" + info.param.file;
+        return name.replace(QRegularExpression("[^A-Za-z0-9]"), "_").toStdString();
+    });
+
+// The timeline for what is too long to encode here.
+TEST(PictureTimeline, LengthsAgreeAndEachInstantShowsItsMoment)
+{
+    const AVRational rate { 5, 1 };
+    struct Case {
+        int frames;
+        std::int64_t samples;
+    };
+    // One hour sampled every 0.1 s (both ends); a short odd movie; one frame.
+    for (const Case c : { Case { 36001, 3600LL * 8000 }, Case { 29, 23456 }, Case { 1, 8000 } }) {
+        SCOPED_TRACE(c.frames);
+        ott::FramePlacer placer(c.frames, c.samples, 8000);
+        ott::PicturePicker picker(rate);
+        const std::int64_t length = c.samples * 1000000 / 8000;
+        std::int64_t shown = 0;
+        std::int64_t worst = 0; // largest distance between an instant and its frame
+        std::int64_t heldTime = 0;
+        for (int i = 0; i < c.frames; ++i) {
+            // Callback times are the block's 200 ms steps, not the sampling's.
+            const std::int64_t t = placer.place(i, i * 200);
+            const auto split = picker.arrive(i > 0, heldTime, t);
+            for (std::int64_t k = shown; k < shown + split.held; ++k)
+                worst = std::max(worst, std::abs(picker.instant(k) - heldTime));
+            shown += split.held;
+            for (std::int64_t k = shown; k < shown + split.incoming; ++k)
+                worst = std::max(worst, std::abs(picker.instant(k) - t));
+            shown += split.incoming;
+            heldTime = t;
+        }
+        EXPECT_EQ(placer.length(picker.step()), length);
+        shown += picker.finish(length);
+        // The picture covers the sound to within one frame.
+        EXPECT_LE(std::abs(shown * picker.step() - length), picker.step());
+        EXPECT_EQ(shown, ott::InstantCount(rate, length));
+        // Each instant shows a frame sampled no further away than half a
+        // sampling step (or, past the last frame, what remains of the movie).
+        const std::int64_t samplingStep = length / c.frames;
+        EXPECT_LE(worst, std::max(samplingStep / 2 + 1, length - heldTime));
+    }
+
+    // No sound: the callback times place the frames, and the movie lasts one
+    // step past the last.
+    ott::FramePlacer placer(10, 0, 8000);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(placer.place(i, i * 200), i * 200000);
+    EXPECT_EQ(placer.length(200000), 2000000);
+
+    // A wild callback time does not make the picture endless.
+    ott::FramePlacer wild(2, 0, 8000);
+    wild.place(0, 0);
+    EXPECT_LE(wild.place(1, 2000000000), 3LL * 3600 * 1000000);
+}
