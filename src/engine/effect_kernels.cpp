@@ -419,9 +419,9 @@ std::int32_t ApplyMosaic(EffectImage* image, std::int32_t n)
 namespace {
 
 // One noise value from one pseudo-random byte: -scale/2 .. scale/2.
-inline std::int64_t NoiseValue(std::int64_t scale)
+inline std::int64_t NoiseValue(std::int64_t scale, NoiseBytes& random)
 {
-    const std::int64_t b = std::rand() & 0xFF;
+    const std::int64_t b = random.Next();
     const std::int64_t q = (b * 100) / 255;
     return ((q - 50) * scale) / 100;
 }
@@ -436,18 +436,19 @@ std::int32_t ApplyNoise(EffectImage* image, std::int32_t amount, std::int32_t co
     if (amount < 0 || amount > 255)
         return -1;
     const std::int64_t scale = (amount * f.channel[0].full) / 100;
+    NoiseBytes random(static_cast<std::uint32_t>(std::rand()));
     if (f.rgb8) {
-        Rgb8Noise(f, static_cast<std::int32_t>(scale), colourMode);
+        Rgb8Noise(f, static_cast<std::int32_t>(scale), colourMode, random);
         return 0;
     }
     ForEachPixel(f, [&](std::int64_t v[3]) {
         if (colourMode == 0) {
-            const std::int64_t noise = NoiseValue(scale);
+            const std::int64_t noise = NoiseValue(scale, random);
             for (int c = 0; c < 3; ++c)
                 v[c] = Clamp(v[c] + noise, f.channel[c].max);
         } else {
             for (int c = 0; c < 3; ++c)
-                v[c] = Clamp(v[c] + NoiseValue(scale), f.channel[c].max);
+                v[c] = Clamp(v[c] + NoiseValue(scale, random), f.channel[c].max);
         }
     });
     return 0;

@@ -86,7 +86,8 @@ std::int32_t EqualizeHistogram(EffectImage* image);
 // blockSize: 2..11 (-4 otherwise).
 std::int32_t ApplyMosaic(EffectImage* image, std::int32_t blockSize);
 // amount: 0..255 (-1 otherwise). colourMode 0 adds the same value to the
-// three channels; any other mode draws one value per channel. Uses rand().
+// three channels; any other mode draws one value per channel. One rand() per
+// call seeds the pixels' random bytes (uniform over 0..255).
 std::int32_t ApplyNoise(EffectImage* image, std::int32_t amount, std::int32_t colourMode);
 
 // Effect numbers of the effect list, in list order.

@@ -7,6 +7,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace effect_internal {
 namespace {
@@ -183,23 +188,47 @@ template <int Bpp> void Mosaic(const Frame& f, std::int32_t n)
     }
 }
 
-template <int Bpp> void Noise(const Frame& f, const std::int32_t* noise, std::int32_t colourMode)
+// dst[i] = clamp(dst[i] + add[i], 0, 255) over n bytes.
+void AddClamped(std::uint8_t* dst, const std::int16_t* add, std::int32_t n)
 {
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i lo
+            = _mm_add_epi16(_mm_unpacklo_epi8(bytes, zero), _mm_loadu_si128(reinterpret_cast<const __m128i*>(add + i)));
+        const __m128i hi = _mm_add_epi16(
+            _mm_unpackhi_epi8(bytes, zero), _mm_loadu_si128(reinterpret_cast<const __m128i*>(add + i + 8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; i < n; ++i)
+        dst[i] = Clamp255(dst[i] + add[i]);
+}
+
+// Each row: the noise of every byte is drawn first (one random byte per
+// pixel, or three, red first, per channel), then added with clamping.
+template <int Bpp> void Noise(const Frame& f, const std::int32_t* noise, std::int32_t colourMode, NoiseBytes& random)
+{
+    const std::int32_t rowBytes = f.width * Bpp;
+    std::vector<std::int16_t> add(static_cast<std::size_t>(rowBytes));
     for (std::int32_t y = 0; y < f.height; ++y) {
-        std::uint8_t* p = f.Row(y);
-        for (std::int32_t x = 0; x < f.width; ++x, p += Bpp) {
-            // One random byte per pixel (three, red first, per channel).
-            std::int32_t nr = noise[std::rand() & 0xFF], ng = nr, nb = nr;
+        std::int16_t* a = add.data();
+        for (std::int32_t x = 0; x < f.width; ++x, a += Bpp) {
+            const std::int32_t nr = noise[random.Next()];
+            std::int32_t ng = nr, nb = nr;
             if (colourMode != 0) {
-                ng = noise[std::rand() & 0xFF];
-                nb = noise[std::rand() & 0xFF];
+                ng = noise[random.Next()];
+                nb = noise[random.Next()];
             }
-            p[kBlue] = Clamp255(p[kBlue] + nb);
-            p[kGreen] = Clamp255(p[kGreen] + ng);
-            p[kRed] = Clamp255(p[kRed] + nr);
+            a[kBlue] = static_cast<std::int16_t>(nb);
+            a[kGreen] = static_cast<std::int16_t>(ng);
+            a[kRed] = static_cast<std::int16_t>(nr);
             if constexpr (Bpp == 4)
-                p[3] = 0;
+                a[3] = -255; // the fourth byte becomes 0
         }
+        AddClamped(f.Row(y), add.data(), rowBytes);
     }
 }
 
@@ -284,12 +313,12 @@ void Rgb8Mosaic(const Frame& f, std::int32_t n)
     f.bytesPerPixel == 3 ? Mosaic<3>(f, n) : Mosaic<4>(f, n);
 }
 
-void Rgb8Noise(const Frame& f, std::int32_t scale, std::int32_t colourMode)
+void Rgb8Noise(const Frame& f, std::int32_t scale, std::int32_t colourMode, NoiseBytes& random)
 {
     std::int32_t noise[256];
     for (int b = 0; b < 256; ++b)
         noise[b] = (((b * 100) / 255 - 50) * scale) / 100;
-    f.bytesPerPixel == 3 ? Noise<3>(f, noise, colourMode) : Noise<4>(f, noise, colourMode);
+    f.bytesPerPixel == 3 ? Noise<3>(f, noise, colourMode, random) : Noise<4>(f, noise, colourMode, random);
 }
 
 } // namespace effect_internal

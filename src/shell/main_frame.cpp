@@ -67,9 +67,9 @@ bool CCW_MainFrame::CreatePanes()
         return false;
     // Each splitter gets its panes before it joins its parent, so that no
     // splitter is ever laid out empty (an empty splitter shrinks its parent).
-    // The panes each later issue fills: toolbar and media list in the
-    // thumbnail pane, the two previews in the preview pane, the menus in the
-    // timeline pane.
+    // The containers hold the panes: toolbar and media list in the
+    // thumbnail pane, the two previews in the preview pane, the menus and
+    // the timeline in the timeline pane.
     innerSplitter_ = new CCW_SplitterWnd(nullptr);
     innerSplitter_->setProperty("controlId", kInnerSplitterId);
     thumbnail_ = new CCW_ThumbnailContain(window_, innerSplitter_);

@@ -1,7 +1,6 @@
 // orvanta-host as a user starts it: a separate process under the offscreen
 // platform with its own registry database and suite folder, driven by a
-// script. The editor component is the real libcw_load.so of this build; the
-// tests that need it are skipped while it is not built.
+// script. The editor component is the real libcw_load.so of this build.
 // test-links: cw_config cw_platform
 #include "config/registry.h"
 #include "config/suite_settings.h"

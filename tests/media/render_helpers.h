@@ -2,12 +2,13 @@
 // with ffprobe, and decoding results back with the ffmpeg command.
 #pragma once
 
+#include "test_util.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <cmath>
@@ -19,20 +20,16 @@ namespace render_test {
 // Runs a tool and returns its standard output; ok is false on a non-zero exit.
 inline QByteArray Run(const QString& program, const QStringList& args, bool* ok = nullptr)
 {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(120000);
+    const ToolRun r = RunTool(program, args);
     if (ok)
-        *ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return p.readAllStandardOutput();
+        *ok = r.exitCode == 0;
+    return r.out;
 }
 
 // ffmpeg -y -loglevel error <args>; true when it succeeded.
 inline bool Ffmpeg(const QStringList& args)
 {
-    bool ok = false;
-    Run("ffmpeg", QStringList { "-y", "-nostdin", "-loglevel", "error" } + args, &ok);
-    return ok;
+    return RunFfmpeg(args);
 }
 
 // The folder of generated source clips in the build tree, shared by the

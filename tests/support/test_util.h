@@ -39,8 +39,21 @@ private:
 // Writes a string value under SOFTWARE\Orvanta3.0.
 void SetSuiteValue(const QString& name, const QString& value);
 
+// What a command printed and how it ended (exitCode -1: it crashed, timed
+// out or could not start).
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+// Runs program with args (extra environment entries "NAME=value" added),
+// waiting up to timeoutMs.
+ToolRun RunTool(const QString& program, const QStringList& args, const QStringList& env = {}, int timeoutMs = 120000);
+
 // Runs the ffmpeg command with the given arguments (plus -y -loglevel error);
-// true when it exited 0.
+// true when it exited 0. A command that makes one file (the last argument)
+// from generated sources only is run once per build tree: later runs copy
+// the file from the build tree's test-media cache.
 bool RunFfmpeg(const QStringList& args);
 // Output of ffprobe -v error with the given arguments.
 QString RunFfprobe(const QStringList& args);

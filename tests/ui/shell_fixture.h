@@ -1,5 +1,5 @@
 // A created editor under a host window, with recording stand-ins for the
-// panes that are not built yet (media list, toolbar, previews, menus).
+// panes plugged into the containers (media list, toolbar, previews, menus).
 #pragma once
 
 #include "panes/timeline/timeline_window.h"

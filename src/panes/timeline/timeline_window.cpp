@@ -252,7 +252,7 @@ LRESULT CCW_TimeLineWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM 
     case msg::PreviewEnded:
         return 0;
     case msg::ZoomToFit:
-        // Comes with the timeline drawing; until then nothing changes.
+        // The zoom is the view's; the window itself has nothing to fit.
         return 1;
     default:
         handled = false;
