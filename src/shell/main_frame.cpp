@@ -7,13 +7,13 @@
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
 #include "platform/dialog_service.h"
+#include "platform/private_folder.h"
 #include "platform/registry_store.h"
 #include "shell/host_phone_facts.h"
 #include "shell/preview_contain.h"
 #include "shell/routing.h"
 #include "shell/thumbnail_contain.h"
 #include "shell/timeline_contain.h"
-#include "shell/work_folder.h"
 
 #include <QThread>
 
@@ -101,7 +101,7 @@ bool CCW_MainFrame::CreatePanes()
         suiteFolder_.clear();
 
     pollTimer_.start(kHostPollMs, window_);
-    ResetOwnWorkFolder();
+    OpenWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
     ApplyRowSizes();
     return true;
@@ -124,20 +124,26 @@ void CCW_MainFrame::OnWindowDestroyed()
     SetEncoderSuiteKey(nullptr);
     paneContext_ = PaneContext();
     pollTimer_.stop();
-    ResetOwnWorkFolder();
+    workFolder_.reset();
 }
 
-void CCW_MainFrame::ResetOwnWorkFolder()
+void CCW_MainFrame::OpenWorkFolder()
 {
-    // Without a suite folder the work folder would be "/Temp", a folder the
-    // editor does not own: it is left alone.
-    if (!suiteFolder_.isEmpty())
-        ResetWorkFolder(workFolder());
+    // The editor works in a private folder under "<FOLDER>/Temp" and deletes
+    // only that, plus the private folders of editors that are gone: emptying
+    // "<FOLDER>/Temp" itself would delete whatever a user keeps there (and a
+    // FOLDER that names a home folder would cost the user "~/Temp").
+    QString refusal;
+    const QString base = WorkFolderBase(suiteFolder_, &refusal);
+    if (!refusal.isEmpty())
+        qWarning("work folder: %s; using %s", qPrintable(refusal), qPrintable(base));
+    CPrivateFolder::RemoveAbandoned(base);
+    workFolder_ = std::make_unique<CPrivateFolder>(base);
 }
 
 QString CCW_MainFrame::workFolder() const
 {
-    return WorkFolderPath(suiteFolder_);
+    return workFolder_ ? workFolder_->path() : QString();
 }
 
 bool CCW_MainFrame::IsConnectedDeviceName(const QString& name) const

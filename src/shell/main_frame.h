@@ -23,9 +23,11 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CCW_MainFrame;
+class CPrivateFolder;
 
 // The main frame's window: rows of 359 pixels and more keep the timeline row
 // 219 pixels high; its bar never reacts to the mouse.
@@ -83,6 +85,7 @@ public:
 
     CRegistry& suiteKey() { return suiteKey_; }
     const QString& suiteFolder() const { return suiteFolder_; }
+    // The editor's private work folder while the panes exist (empty otherwise).
     QString workFolder() const;
     const QString& statusText() const { return statusText_; }
     const QString& statusFile() const { return statusFile_; }
@@ -110,7 +113,7 @@ private:
     LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled);
     void OnHostPoll();
     void OnWindowDestroyed();
-    void ResetOwnWorkFolder();
+    void OpenWorkFolder();
     void ApplyRowSizes();
     LRESULT SetStatus(WPARAM file, LPARAM text);
     LRESULT TellHostStatus(const QString& text);
@@ -133,4 +136,5 @@ private:
     QPointer<QObject> hostPhoneLink_;
     QString deviceNames_;
     QBasicTimer pollTimer_;
+    std::unique_ptr<CPrivateFolder> workFolder_;
 };

@@ -3,7 +3,6 @@
 // work folder, the host object poll and the frame's life cycle.
 #include "config/suite_settings.h"
 #include "panes/timeline/timeline_view.h"
-#include "shell/work_folder.h"
 #include "shell_fixture.h"
 
 #include <QDir>
@@ -114,7 +113,7 @@ TEST_F(Frame, WindowTree)
 TEST_F(Frame, SettingsAndDeviceNames)
 {
     EXPECT_EQ(frame.suiteFolder(), suite.path());
-    EXPECT_EQ(frame.workFolder(), suite.path() + "/Temp");
+    EXPECT_EQ(QFileInfo(frame.workFolder()).path(), suite.path() + "/Temp");
     EXPECT_EQ(frame.deviceNames(), "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07");
     EXPECT_TRUE(frame.IsConnectedDeviceName("tx-07"));
     EXPECT_FALSE(frame.IsConnectedDeviceName("tx-35"));
@@ -135,40 +134,38 @@ void Fill(const QString& folder)
     QFile::setPermissions(folder + "/sub/b.wav", QFileDevice::ReadOwner);
 }
 
-bool ExistsAndEmpty(const QString& folder)
+TEST_F(Frame, WorkFolderIsPrivateAndGoesWithTheEditor)
 {
-    QDir dir(folder);
-    return dir.exists() && dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
-TEST_F(Frame, WorkFolderIsEmptyAfterCreateAndAfterDestroy)
-{
-    const QString temp = frame.workFolder();
-    EXPECT_TRUE(ExistsAndEmpty(temp));
-    Fill(temp);
+    // What a user keeps in <FOLDER>/Temp is never the editor's to delete.
+    const QString temp = suite.path() + "/Temp";
+    Fill(temp + "/mine");
+    const QString first = frame.workFolder();
+    ASSERT_TRUE(QFileInfo(first).isDir());
+    Fill(first);
     frame.Destroy();
     EXPECT_FALSE(frame.window());
-    EXPECT_FALSE(frame.panesCreated());
-    EXPECT_TRUE(ExistsAndEmpty(temp));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_TRUE(QFileInfo::exists(temp + "/mine/sub/b.wav"));
+    EXPECT_EQ(QFile::permissions(temp + "/mine/sub/b.wav") & QFileDevice::WriteOwner, 0);
 
-    // Files left behind are gone again after the next Create.
-    Fill(temp);
     ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
-    EXPECT_TRUE(ExistsAndEmpty(temp));
+    EXPECT_TRUE(QFileInfo(frame.workFolder()).isDir());
+    EXPECT_TRUE(QFileInfo::exists(temp + "/mine/a.avi"));
 }
 
-TEST_F(Frame, DestroyingTheHostWindowAlsoEmptiesTheWorkFolder)
+TEST_F(Frame, DestroyingTheHostWindowAlsoRemovesTheWorkFolder)
 {
     auto* parent = new QWidget(&host);
     frame.Destroy();
     ASSERT_NE(frame.Create(&FixtureText, nullptr, parent), nullptr);
-    Fill(frame.workFolder());
+    const QString work = frame.workFolder();
+    Fill(work);
     delete parent;
     EXPECT_FALSE(frame.window());
-    EXPECT_TRUE(ExistsAndEmpty(frame.workFolder()));
+    EXPECT_FALSE(QFileInfo::exists(work));
 }
 
-TEST_F(Frame, NoSuiteFolderLeavesTheFileSystemAlone)
+TEST_F(Frame, UnusableSuiteFolderWorksInTheUsersDataFolder)
 {
     frame.Destroy();
     CRegistry reg;
@@ -177,35 +174,12 @@ TEST_F(Frame, NoSuiteFolderLeavesTheFileSystemAlone)
     const bool existed = QFileInfo::exists("/Temp");
     ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
     EXPECT_EQ(frame.suiteFolder(), "");
-    EXPECT_EQ(frame.workFolder(), "/Temp");
+    EXPECT_TRUE(frame.workFolder().contains("/orvanta/Temp/")) << frame.workFolder().toStdString();
     frame.Destroy();
     EXPECT_EQ(QFileInfo::exists("/Temp"), existed);
+    ASSERT_TRUE(reg.WriteString("FOLDER", "relative/suite"));
     ASSERT_NE(frame.Create(&FixtureText, nullptr, &host), nullptr);
-}
-
-TEST(WorkFolder, ResetCreatesAMissingFolderAndReplacesAFile)
-{
-    QTemporaryDir dir;
-    const QString missing = dir.filePath("x/Temp");
-    EXPECT_TRUE(ResetWorkFolder(missing));
-    EXPECT_TRUE(ExistsAndEmpty(missing));
-
-    const QString file = dir.filePath("Temp");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    EXPECT_TRUE(ResetWorkFolder(file));
-    EXPECT_TRUE(ExistsAndEmpty(file));
-
-    // A link inside is removed, its target left alone.
-    QTemporaryDir outside;
-    QFile keep(outside.filePath("keep.txt"));
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
-    keep.close();
-    ASSERT_TRUE(QFile::link(outside.path(), file + "/link"));
-    EXPECT_TRUE(ResetWorkFolder(file));
-    EXPECT_TRUE(QFile::exists(outside.filePath("keep.txt")));
-    EXPECT_FALSE(ResetWorkFolder(""));
+    EXPECT_TRUE(frame.workFolder().contains("/orvanta/Temp/")) << frame.workFolder().toStdString();
 }
 
 // ---------------------------------------------------------------------------

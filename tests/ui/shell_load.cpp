@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <dlfcn.h>
@@ -74,11 +75,8 @@ protected:
         QFile f(Temp() + "/old/MS_AVI_VIDEO.avi");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    bool TempIsEmpty() const
-    {
-        QDir dir(Temp());
-        return dir.exists() && dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    // The editor's own (private) folders under Temp.
+    int PrivateFolders() const { return QDir(Temp()).entryList({ "cw-*" }, QDir::Dirs | QDir::Hidden).size(); }
 
     TempRegistry registry;
     QTemporaryDir suite;
@@ -107,7 +105,7 @@ TEST_F(ComponentLibrary, CreateAddDestroyAndCreateAgain)
     for (const char* pane : { "CCW_ThumbnailContain", "CCW_PreviewContain", "CCW_TimeLineContain" })
         EXPECT_NE(editor->findChild<QWidget*>(pane), nullptr) << pane;
     EXPECT_NE(editor->findChild<QWidget*>("Video TimeLine"), nullptr);
-    EXPECT_TRUE(TempIsEmpty());
+    EXPECT_EQ(PrivateFolders(), 1);
 
     addMovieList(QString("/m/clip.avi"));
     addMovieList(QString("/m/CLIP.avi"));
@@ -115,10 +113,12 @@ TEST_F(ComponentLibrary, CreateAddDestroyAndCreateAgain)
     // A second Create while the editor lives is refused.
     EXPECT_EQ(Create(), nullptr);
 
+    // A user's file in Temp stays; the editor's own folder goes.
     Litter();
     destroyBtn();
     EXPECT_TRUE(host.findChildren<QWidget*>().isEmpty());
-    EXPECT_TRUE(TempIsEmpty());
+    EXPECT_EQ(PrivateFolders(), 0);
+    EXPECT_TRUE(QFileInfo::exists(Temp() + "/old/MS_AVI_VIDEO.avi"));
 
     QWidget* again = Create();
     ASSERT_NE(again, nullptr);

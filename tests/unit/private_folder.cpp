@@ -1,0 +1,112 @@
+// test-links: cw_platform
+// Private work folders: each run gets its own, clean-up removes only what a
+// run made (never through a link, never a protected file), abandoned folders
+// of finished processes go, and an unsafe suite folder is not used.
+#include "platform/private_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+void Write(const QString& path, const QByteArray& data = "x")
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+// The process id of a process that has ended.
+qint64 EndedPid()
+{
+    QProcess p;
+    p.start("true", {});
+    p.waitForFinished();
+    return p.processId() > 0 ? p.processId() : 999999;
+}
+
+TEST(PrivateFolder, EachRunHasItsOwnAndRemovesOnlyThat)
+{
+    QTemporaryDir outside;
+    Write(outside.filePath("target.txt"), "keep");
+    QTemporaryDir base;
+    Write(base.filePath("keep.txt"));
+    QFile::setPermissions(base.filePath("keep.txt"), QFile::ReadOwner);
+
+    auto a = std::make_unique<CPrivateFolder>(base.path() + "/Temp");
+    CPrivateFolder b(base.path() + "/Temp");
+    ASSERT_FALSE(a->path().isEmpty());
+    ASSERT_FALSE(b.path().isEmpty());
+    EXPECT_NE(a->path(), b.path());
+    EXPECT_EQ(QFile::permissions(a->path()) & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), 0);
+
+    // What a run leaves: files, a read-only file, a sub-folder, links out.
+    Write(a->path() + "/video.avi");
+    Write(a->path() + "/ro.pcm");
+    QFile::setPermissions(a->path() + "/ro.pcm", QFile::ReadOwner);
+    QDir(a->path()).mkdir("sub");
+    Write(a->path() + "/sub/frame.yuv");
+    QFile::link(outside.filePath("target.txt"), a->path() + "/link.txt");
+    QFile::link(outside.path(), a->path() + "/linkdir");
+    const QString gone = a->path();
+    a.reset();
+
+    EXPECT_FALSE(QFileInfo::exists(gone));
+    EXPECT_TRUE(QFileInfo::exists(b.path() + "/" + CPrivateFolder::kMarkerName));
+    EXPECT_TRUE(QFileInfo::exists(base.filePath("keep.txt")));
+    EXPECT_EQ(QFile::permissions(base.filePath("keep.txt")) & QFile::WriteOwner, 0);
+    QFile target(outside.filePath("target.txt"));
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "keep");
+}
+
+TEST(PrivateFolder, RemovesOnlyAbandonedMarkedFolders)
+{
+    QTemporaryDir base;
+    QTemporaryDir elsewhere;
+    const QString dead = base.filePath("cw-dead");
+    QDir().mkpath(dead + "/sub");
+    Write(dead + "/" + CPrivateFolder::kMarkerName, QByteArray::number(EndedPid()));
+    Write(dead + "/sub/x.yuv");
+    // A folder of a running process (our parent), one without a marker, one
+    // whose marker is garbage, and a link to a marked folder elsewhere.
+    QDir().mkpath(base.filePath("cw-alive"));
+    Write(base.filePath("cw-alive/") + CPrivateFolder::kMarkerName, QByteArray::number(qint64(getppid())));
+    QDir().mkpath(base.filePath("cw-nomarker"));
+    QDir().mkpath(base.filePath("cw-garbage"));
+    Write(base.filePath("cw-garbage/") + CPrivateFolder::kMarkerName, "not a pid");
+    Write(elsewhere.filePath(CPrivateFolder::kMarkerName), QByteArray::number(EndedPid()));
+    QFile::link(elsewhere.path(), base.filePath("cw-link"));
+    QDir().mkpath(base.filePath("user-folder"));
+
+    EXPECT_EQ(CPrivateFolder::RemoveAbandoned(base.path()), 1);
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    for (const char* kept : { "cw-alive", "cw-nomarker", "cw-garbage", "cw-link", "user-folder" })
+        EXPECT_TRUE(QFileInfo::exists(base.filePath(kept))) << kept;
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath(CPrivateFolder::kMarkerName)));
+    EXPECT_EQ(CPrivateFolder::RemoveAbandoned(base.filePath("missing")), 0);
+}
+
+TEST(PrivateFolder, UnsafeSuiteFoldersAreNotUsed)
+{
+    QTemporaryDir suite;
+    QString why;
+    EXPECT_EQ(WorkFolderBase(suite.path(), &why), suite.path() + "/Temp");
+    EXPECT_TRUE(why.isEmpty());
+    for (const QString& bad : { QString(), QString("relative/suite"), suite.filePath("missing") }) {
+        const QString base = WorkFolderBase(bad, &why);
+        EXPECT_FALSE(why.isEmpty()) << bad.toStdString();
+        EXPECT_TRUE(base.endsWith("/orvanta/Temp")) << base.toStdString();
+        EXPECT_TRUE(QDir::isAbsolutePath(base));
+    }
+    // A relative base cannot hold a private folder.
+    EXPECT_TRUE(CPrivateFolder("relative/Temp").path().isEmpty());
+}
+
+} // namespace
