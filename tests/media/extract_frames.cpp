@@ -193,18 +193,6 @@ TEST_F(ExtractFrames, CancelAfterTheThirdFrameKeepsThree)
     EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
 }
 
-TEST_F(ExtractFrames, CancelBeforeTheFirstFrame)
-{
-    CMovieGraphCapture capture;
-    FrameCache cache;
-    CMovieWorkState::SetCancel(1);
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
-    std::int32_t count = -1;
-    EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_FALSE);
-    EXPECT_EQ(count, 0);
-    EXPECT_FALSE(QFile::exists(Jpeg(0)));
-}
-
 TEST_F(ExtractFrames, FailuresShowTheirMessage)
 {
     ASSERT_TRUE(QDir(g_media->path()).mkpath("folder.avi"));
@@ -247,16 +235,25 @@ TEST_F(ExtractFrames, UnusableParametersAreRefused)
     }
 }
 
-// JPEG files that cannot be written are not counted; extraction still ends.
-TEST_F(ExtractFrames, UnwritableFolderMakesNoFiles)
+// Cancelled before the first frame, or with JPEG files that cannot be
+// written: nothing is made or counted, and extraction still ends.
+TEST_F(ExtractFrames, CancelledOrUnwritableMakesNoFiles)
 {
-    CMovieGraphCapture capture;
-    ASSERT_TRUE(QDir(capture.OutputFolder()).removeRecursively());
-    FrameCache cache;
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
-    std::int32_t count = -1;
-    EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_OK);
-    EXPECT_EQ(count, 0);
+    for (bool cancel : { true, false }) {
+        SCOPED_TRACE(cancel ? "cancelled" : "unwritable");
+        CMovieGraphCapture capture;
+        FrameCache cache;
+        if (cancel)
+            CMovieWorkState::SetCancel(1);
+        else
+            ASSERT_TRUE(QDir(capture.OutputFolder()).removeRecursively());
+        capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+        std::int32_t count = -1;
+        EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), cancel ? S_FALSE : S_OK);
+        EXPECT_EQ(count, 0);
+        EXPECT_FALSE(QFile::exists(Jpeg(0)));
+        CMovieWorkState::Reset();
+    }
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "export/movie_render.h"
 #include "project/movie_timeline.h"
 #include "render_helpers.h"
-#include "skin/scripted_dialog_service.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,47 +24,35 @@ protected:
     {
         dir_ = new QTemporaryDir();
         // 4:3 pictures with a 440 Hz tone; a 1000 Hz tone alone; a file that is not media.
-        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
             "sine=frequency=440:sample_rate=44100:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
-            "yuv420p", "-c:a", "aac", "-ac", "2", media("clip.mp4") }));
+            "yuv420p", "-c:a", "aac", "-ac", "2", path("clip.mp4") }));
         ASSERT_TRUE(
-            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", media("tone.wav") }));
-        QFile junk(TemporaryName(media("junk.mp4")));
-        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-        junk.write(QByteArray(4096, '\x5a'));
-        junk.close();
-        ASSERT_TRUE(Publish(junk.fileName(), media("junk.mp4")));
+            RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", path("tone.wav") }));
+        ASSERT_TRUE(WriteFile(path("junk.mp4"), QByteArray(4096, '\x5a')));
     }
     static void TearDownTestSuite()
     {
         delete dir_;
         dir_ = nullptr;
     }
-    void SetUp() override
-    {
-        auto service = std::make_unique<ScriptedDialogService>();
-        dialogs_ = service.get();
-        previous_ = SetDialogService(std::move(service));
-        CMovieWorkState::Reset();
-    }
+    void SetUp() override { CMovieWorkState::Reset(); }
     void TearDown() override
     {
-        SetDialogService(std::move(previous_));
         CMovieWorkState::Reset();
         CMovieGraphCompressor::SetVideoCompressorNames({ "DV Video Encoder" });
         CMovieGraphCompressor::SetAudioCompressorName("PCM");
     }
 
     static QString path(const QString& name) { return dir_->filePath(name); }
-    static QString media(const QString& name) { return MediaCache() + "/" + name; }
-    static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length, std::uint32_t mediaStart = 0)
+    static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length)
     {
-        CMediaFile c(media(name), length, 0, 0, ClipKind::VideoWithSound);
-        c.SetTrim(mediaStart, length);
+        CMediaFile c(path(name), length, 0, 0, ClipKind::VideoWithSound);
+        c.SetTrim(0, length);
         c.SetTimelineStart(start);
         return c;
     }
-    QStringList messages() const
+    QStringList messages()
     {
         QStringList texts;
         for (const auto& r : dialogs_->records())
@@ -74,8 +61,7 @@ protected:
     }
 
     static QTemporaryDir* dir_;
-    ScriptedDialogService* dialogs_ = nullptr;
-    std::unique_ptr<DialogService> previous_;
+    ScriptedDialogs dialogs_;
 };
 QTemporaryDir* CompressTest::dir_ = nullptr;
 
@@ -107,22 +93,15 @@ TEST_F(CompressTest, MovieAndItsSoundRenderToAviAndWav)
     CMovieTimeline sound;
     const QString wav = path("movie.wav");
     ASSERT_EQ(CompressSound(sound, wav, 0, 20000000, avi), S_OK) << messages().join("; ").toStdString();
-    QFile f(wav);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray head = f.read(44);
+    // 16-bit mono PCM at 8000 Hz, exactly 2 s of it behind a 44-byte header.
+    const QByteArray head = ReadFile(wav).left(44);
     ASSERT_EQ(head.size(), 44);
-    EXPECT_EQ(head.left(4), "RIFF");
-    EXPECT_EQ(head.mid(8, 8), "WAVEfmt ");
-    auto le32 = [&](int at) { return qFromLittleEndian<std::uint32_t>(head.constData() + at); };
-    auto le16 = [&](int at) { return qFromLittleEndian<std::uint16_t>(head.constData() + at); };
-    EXPECT_EQ(le16(20), 1); // PCM
-    EXPECT_EQ(le16(22), 1);
-    EXPECT_EQ(le32(24), 8000u);
-    EXPECT_EQ(le32(28), 16000u);
-    EXPECT_EQ(head.mid(36, 4), "data");
-    EXPECT_EQ(le32(40), 32000u); // exactly 2 s of 16-bit mono
-    EXPECT_EQ(le32(4), 36u + 32000u);
-    EXPECT_EQ(f.size(), 44 + 32000);
+    EXPECT_EQ(head.left(4) + head.mid(8, 8) + head.mid(36, 4), "RIFFWAVEfmt data");
+    const std::pair<int, std::uint32_t> fields[]
+        = { { 4, 36 + 32000 }, { 20, 1 | 1 << 16 }, { 24, 8000 }, { 28, 16000 }, { 32, 2 | 16 << 16 }, { 40, 32000 } };
+    for (auto [at, value] : fields)
+        EXPECT_EQ(qFromLittleEndian<std::uint32_t>(head.constData() + at), value) << "at " << at;
+    EXPECT_EQ(QFileInfo(wav).size(), 44 + 32000);
     EXPECT_EQ(Probe(wav, "stream=codec_name,sample_rate,channels"), "pcm_s16le\n8000\n1");
     const auto mono = DecodePcm(wav, 8000, 1);
     EXPECT_GT(ToneLevel(mono.data() + 2000, 8000, 1, 8000, 440), 0.05);
@@ -194,7 +173,7 @@ TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
 
     dialogs_->clearRecords();
     CMovieTimeline sound;
-    EXPECT_TRUE(FAILED(CompressSound(sound, "/nonexistent-folder/x.wav", 0, 10000000, media("clip.mp4"))));
+    EXPECT_TRUE(FAILED(CompressSound(sound, "/nonexistent-folder/x.wav", 0, 10000000, path("clip.mp4"))));
     EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Sound Compressing was failed! - 1" }));
 }
 
@@ -211,7 +190,7 @@ TEST_F(CompressTest, OneGroupTimeline)
     auto src = std::make_shared<CTimelineSource>();
     src->SetStartStop(0, 10000000);
     src->SetMediaTimes(0, 10000000);
-    src->SetMediaName(media("clip.mp4"));
+    src->SetMediaName(path("clip.mp4"));
     track->SrcAdd(src);
 
     CMovieGraphCompressor movie;

@@ -7,7 +7,6 @@
 #include "engine/render_frontend.h"
 #include "render_helpers.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
@@ -30,58 +29,48 @@ protected:
     static void SetUpTestSuite()
     {
         dir_ = new QTemporaryDir();
-        auto solid = [](const char* colour, const char* size, const char* sar, const QString& out) {
-            return MakeMedia(
-                { "-f", "lavfi", "-i", QString("color=c=%1:s=%2:r=15:d=3,setsar=%3").arg(colour, size, sar), "-c:v",
-                    "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", out });
+        const QStringList x264 { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p" };
+        auto lavfi = [](const char* source) { return QStringList { "-f", "lavfi", "-i", source }; };
+        const std::pair<const char*, QStringList> recipes[] = {
+            { "red.mp4", lavfi("color=red:s=64x48:r=15:d=3") + x264 },
+            { "blue.mp4", lavfi("color=blue:s=64x48:r=15:d=3") + x264 },
+            { "wide.mp4", lavfi("color=red:s=128x72:r=15:d=3") + x264 },
+            { "tall.mp4", lavfi("color=green:s=60x120:r=15:d=3") + x264 },
+            { "anamorphic.mp4", lavfi("color=white:s=64x48:r=15:d=3,setsar=2") + x264 }, // shown 8:3
+            // Top half red, bottom half blue.
+            { "halves.mp4",
+                QStringList { "-filter_complex", "color=red:s=64x24:d=1[a];color=blue:s=64x24:d=1[b];[a][b]vstack" }
+                    + x264 },
+            // One colour per second at 30 frames per second.
+            { "colours.mp4",
+                QStringList { "-filter_complex",
+                    "color=red:s=64x48:r=30:d=1[a];color=green:s=64x48:r=30:d=1[b];"
+                    "color=blue:s=64x48:r=30:d=1[c];color=white:s=64x48:r=30:d=1[d];"
+                    "[a][b][c][d]concat=n=4:v=1:a=0" }
+                    + x264 },
+            // A different grey in every frame at 30 frames per second; two of
+            // every three frames are B-frames that no other frame refers to.
+            { "ramp.mp4",
+                lavfi("color=black:s=64x48:r=30:d=3,format=yuv444p,geq=lum='16+N*3':cb=128:cr=128")
+                    + QStringList { "-c:v", "libx264", "-preset", "medium", "-crf", "8", "-bf", "3", "-b-pyramid",
+                        "none", "-pix_fmt", "yuv444p" } },
+            // Two parts of different picture sizes, joined below.
+            { "a.ts", lavfi("color=red:s=64x48:r=15:d=1") + QStringList { "-c:v", "mpeg2video" } },
+            { "b.ts",
+                lavfi("color=blue:s=128x48:r=15:d=1")
+                    + QStringList { "-c:v", "mpeg2video", "-output_ts_offset", "1" } },
+            { "a440.wav", lavfi("sine=frequency=440:sample_rate=22050:duration=2") },
+            { "b1000.wav", lavfi("sine=frequency=1000:sample_rate=48000:duration=2") },
+            { "loud.wav",
+                lavfi("sine=frequency=440:sample_rate=44100:duration=1") + QStringList { "-af", "volume=7" } },
         };
-        ASSERT_TRUE(solid("red", "64x48", "1", media("red.mp4")));
-        ASSERT_TRUE(solid("blue", "64x48", "1", media("blue.mp4")));
-        ASSERT_TRUE(solid("red", "128x72", "1", media("wide.mp4")));
-        ASSERT_TRUE(solid("green", "60x120", "1", media("tall.mp4")));
-        ASSERT_TRUE(solid("white", "64x48", "2", media("anamorphic.mp4"))); // shown 8:3
-        // Top half red, bottom half blue.
-        ASSERT_TRUE(MakeMedia({ "-filter_complex", "color=red:s=64x24:d=1[a];color=blue:s=64x24:d=1[b];[a][b]vstack",
-            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", media("halves.mp4") }));
-        // One colour per second at 30 frames per second.
-        ASSERT_TRUE(MakeMedia({ "-filter_complex",
-            "color=red:s=64x48:r=30:d=1[a];color=green:s=64x48:r=30:d=1[b];"
-            "color=blue:s=64x48:r=30:d=1[c];color=white:s=64x48:r=30:d=1[d];"
-            "[a][b][c][d]concat=n=4:v=1:a=0",
-            "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", media("colours.mp4") }));
-        // A different grey in every frame at 30 frames per second; two of
-        // every three frames are B-frames that no other frame refers to.
-        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i",
-            "color=black:s=64x48:r=30:d=3,format=yuv444p,geq=lum='16+N*3':cb=128:cr=128", "-c:v", "libx264", "-preset",
-            "medium", "-crf", "8", "-bf", "3", "-b-pyramid", "none", "-pix_fmt", "yuv444p", media("ramp.mp4") }));
-        // The picture size changes after one second.
-        ASSERT_TRUE(
-            MakeMedia({ "-f", "lavfi", "-i", "color=red:s=64x48:r=15:d=1", "-c:v", "mpeg2video", media("a.ts") }));
-        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "color=blue:s=128x48:r=15:d=1", "-c:v", "mpeg2video",
-            "-output_ts_offset", "1", media("b.ts") }));
-        if (!QFileInfo::exists(media("cut.ts"))) {
-            QByteArray joined;
-            for (const char* part : { "a.ts", "b.ts" }) {
-                QFile f(media(part));
-                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-                joined += f.readAll();
-            }
-            // The same, cut off in the middle of the second part.
-            const QByteArray cut = joined.left(QFileInfo(media("a.ts")).size() + 3000);
-            for (const auto& [name, bytes] : { std::pair { "sizes.ts", joined }, std::pair { "cut.ts", cut } }) {
-                QFile f(TemporaryName(media(name)));
-                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-                f.write(bytes);
-                f.close();
-                ASSERT_TRUE(Publish(f.fileName(), media(name)));
-            }
-        }
-        ASSERT_TRUE(
-            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=2", media("a440.wav") }));
-        ASSERT_TRUE(
-            MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=48000:duration=2", media("b1000.wav") }));
-        ASSERT_TRUE(MakeMedia({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1", "-af",
-            "volume=7", media("loud.wav") }));
+        for (const auto& [name, args] : recipes)
+            ASSERT_TRUE(RunFfmpeg(args + QStringList { path(name) })) << name;
+        // The picture size changes after one second; the cut file ends in
+        // the middle of the second part.
+        const QByteArray first = ReadFile(path("a.ts")), second = ReadFile(path("b.ts"));
+        ASSERT_TRUE(WriteFile(path("sizes.ts"), first + second));
+        ASSERT_TRUE(WriteFile(path("cut.ts"), first + second.left(3000)));
     }
     static void TearDownTestSuite()
     {
@@ -90,7 +79,6 @@ protected:
     }
 
     static QString path(const QString& name) { return dir_->filePath(name); }
-    static QString media(const QString& name) { return MediaCache() + "/" + name; }
 
     // A group of the given type with one source per track, in order.
     struct Src {
@@ -107,7 +95,7 @@ protected:
             auto src = std::make_shared<CTimelineSource>();
             src->SetStartStop(s.start, s.stop);
             src->SetMediaTimes(s.mediaStart, s.mediaStart + s.stop - s.start);
-            src->SetMediaName(media(s.file));
+            src->SetMediaName(path(s.file));
             src->SetStretchMode(s.stretch);
             track->SrcAdd(src);
             group->VTrackInsBefore(track, -1);
@@ -124,6 +112,18 @@ protected:
     static bool Near(Rgb a, Rgb b, int tolerance = 40)
     {
         return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+    }
+
+    // Sends pin's sound through a WAV writer into file.
+    static void ConnectWavWriter(CRenderGraph& graph, CBaseOutputPin* pin, const QString& file)
+    {
+        auto wav = std::make_shared<CWavDestFilter>();
+        auto writer = std::make_shared<CFileWriterFilter>();
+        writer->SetFileName(file);
+        graph.AddFilter(wav, "WAV Dest");
+        graph.AddFilter(writer, "File Writer");
+        ASSERT_EQ(graph.Connect(pin, wav->GetPin(0)), S_OK);
+        ASSERT_EQ(graph.Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
     }
 
     static QTemporaryDir* dir_;
@@ -305,16 +305,10 @@ TEST_F(RenderEngineTest, UnconnectedOutputDecodesNothing)
     CBaseOutputPin* soundPin = nullptr;
     ASSERT_EQ(engine.GetGroupOutputPin(0, &videoPin), S_OK);
     ASSERT_EQ(engine.GetGroupOutputPin(1, &soundPin), S_OK);
-    EXPECT_EQ(engine.GetGroupOutputPin(2, &soundPin), S_FALSE);
-    ASSERT_EQ(engine.GetGroupOutputPin(1, &soundPin), S_OK);
+    CBaseOutputPin* none = nullptr;
+    EXPECT_EQ(engine.GetGroupOutputPin(2, &none), S_FALSE);
 
-    auto wav = std::make_shared<CWavDestFilter>();
-    auto writer = std::make_shared<CFileWriterFilter>();
-    writer->SetFileName(path("sound.wav"));
-    graph->AddFilter(wav, "WAV Dest");
-    graph->AddFilter(writer, "File Writer");
-    ASSERT_EQ(graph->Connect(soundPin, wav->GetPin(0)), S_OK);
-    ASSERT_EQ(graph->Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
+    ConnectWavWriter(*graph, soundPin, path("sound.wav"));
     graph->SetSyncSource(nullptr);
     ASSERT_EQ(graph->Run(), S_OK);
     long code = 0;
@@ -342,13 +336,7 @@ TEST_F(RenderEngineTest, WithItsClockTheGraphRunsInRealTimeAndPauses)
     engine.GetFilterGraph(&graph);
     CBaseOutputPin* pin = nullptr;
     engine.GetGroupOutputPin(0, &pin);
-    auto wav = std::make_shared<CWavDestFilter>();
-    auto writer = std::make_shared<CFileWriterFilter>();
-    writer->SetFileName(path("clocked.wav"));
-    graph->AddFilter(wav, "WAV Dest");
-    graph->AddFilter(writer, "File Writer");
-    ASSERT_EQ(graph->Connect(pin, wav->GetPin(0)), S_OK);
-    ASSERT_EQ(graph->Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
+    ConnectWavWriter(*graph, pin, path("clocked.wav"));
     ASSERT_TRUE(graph->HasClock());
 
     // A sample leaves when its time is due: the position never runs ahead of

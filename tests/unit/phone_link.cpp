@@ -38,63 +38,52 @@ protected:
         SetSuiteValue("ORVT_DEFAULT_MODELNAME", "tx-07");
         SetSuiteValue("ORVT_DISPLAY_MODELNAME", "TX-07");
     }
-    QString StringIni() const { return dir.filePath("string.ini"); }
-    QString ModelIni() const { return dir.filePath("TX-07.ini"); }
-    void Write(const QString& path, const QString& section, const QString& value)
+    // Writes the folder entry into path; an empty value makes the file without it.
+    void Write(const QString& path, const QString& section, const char* value)
     {
-        ASSERT_TRUE(ini::WritePrivateProfileString(section, "CAMCORDER0", value, path));
+        const bool entry = *value != 0;
+        ASSERT_TRUE(ini::WritePrivateProfileString(entry ? section : "X", "CAMCORDER0", QString(value), path));
     }
-    void Touch(const QString& path) { ASSERT_TRUE(ini::WritePrivateProfileString("X", "Y", QString("1"), path)); }
 
     TempRegistry registry;
     QTemporaryDir dir;
     PhoneLink link;
 };
 
-TEST_F(PhoneFolder, ModelIniEntryWithCommaPrefix)
+TEST_F(PhoneFolder, FromTheModelIniElseTheStringIniAndSentThere)
 {
-    Touch(StringIni());
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", "2,\\Storage Card\\Movies");
-    EXPECT_EQ(PhoneMovieFolder(), "\\Storage Card\\Movies\\");
-    EXPECT_TRUE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
-    EXPECT_EQ(link.calls, QStringList { "/tmp/a.3gp -> \\Storage Card\\Movies\\a.3gp" });
-}
-
-TEST_F(PhoneFolder, FolderValuesKeepTheirSeparator)
-{
-    Touch(StringIni());
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", "\\My Documents\\Movies\\");
-    EXPECT_EQ(PhoneMovieFolder(), "\\My Documents\\Movies\\");
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", "/Movies");
-    EXPECT_EQ(PhoneMovieFolder(), "/Movies/");
-    // A comma at the start is no prefix.
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", ",Movies/");
-    EXPECT_EQ(PhoneMovieFolder(), ",Movies/");
-}
-
-TEST_F(PhoneFolder, StringIniFallbackOnlyWithoutModelIni)
-{
-    Write(StringIni(), "ORVT_DEVICE_FOLDER_INFO_TX-07", "1,\\Video");
-    EXPECT_EQ(PhoneMovieFolder(), "\\Video\\");
-
-    // A model INI file without the entry: no fallback, the send fails.
-    Touch(ModelIni());
-    EXPECT_EQ(PhoneMovieFolder(), "");
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
-    EXPECT_TRUE(link.calls.isEmpty());
-}
-
-TEST_F(PhoneFolder, NoStringIniMeansNoFolder)
-{
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", "\\Video");
-    EXPECT_EQ(PhoneMovieFolder(), "");
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
+    const struct {
+        const char* stringIni; // nullptr: no file
+        const char* modelIni;
+        const char* folder;
+    } rows[] = {
+        { "", "2,\\Storage Card\\Movies", "\\Storage Card\\Movies\\" }, // what follows the comma
+        { "", "\\My Documents\\Movies\\", "\\My Documents\\Movies\\" }, // the folder keeps its separator
+        { "", "/Movies", "/Movies/" }, { "", ",Movies/", ",Movies/" }, // a comma at the start is no prefix
+        { "1,\\Video", nullptr, "\\Video\\" }, // the string INI entry only without a model INI file
+        { "1,\\Video", "", "" }, { nullptr, "\\Video", "" }, // no string INI file: no folder
+    };
+    const QString stringIni = dir.filePath("string.ini"), modelIni = dir.filePath("TX-07.ini");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.stringIni ? row.stringIni : "-") + " " + (row.modelIni ? row.modelIni : "-"));
+        QFile::remove(stringIni);
+        QFile::remove(modelIni);
+        if (row.stringIni)
+            Write(stringIni, "ORVT_DEVICE_FOLDER_INFO_TX-07", row.stringIni);
+        if (row.modelIni)
+            Write(modelIni, "ORVT_DEVICE_FOLDER_INFO", row.modelIni);
+        EXPECT_EQ(PhoneMovieFolder(), row.folder);
+        link.calls.clear();
+        EXPECT_EQ(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"), *row.folder != 0);
+        const QStringList sent { QString("/tmp/a.3gp -> ") + row.folder + "a.3gp" };
+        EXPECT_EQ(link.calls, *row.folder ? sent : QStringList());
+    }
 }
 
 TEST_F(PhoneFolder, SendFailsWithoutLinkOrOnHostFailure)
 {
-    Touch(StringIni());
-    Write(ModelIni(), "ORVT_DEVICE_FOLDER_INFO", "\\Video");
+    Write(dir.filePath("string.ini"), "", "");
+    Write(dir.filePath("TX-07.ini"), "ORVT_DEVICE_FOLDER_INFO", "\\Video");
     EXPECT_FALSE(SendToPhone(nullptr, "/tmp/a.3gp", "a.3gp"));
     link.result = 0;
     EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));

@@ -20,17 +20,12 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-struct ToolResult {
-    int code;
-    QString out;
-};
-
-ToolResult runTool(const QStringList& args)
+// Runs the registry tool; its output without the line end.
+ToolRun Reg(const QStringList& args)
 {
-    QProcess p;
-    p.start(kRegTool, args);
-    p.waitForFinished(30000);
-    return { p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed() };
+    ToolRun r = RunTool(kRegTool, args);
+    r.out = r.out.trimmed();
+    return r;
 }
 
 } // namespace
@@ -115,52 +110,47 @@ TEST(Registry, EnumerationInWriteOrderAndSubkeyDelete)
 
 TEST(Registry, CorruptDatabaseGivesDefaultsAndIsNeverReplaced)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("registry.db");
+    TempRegistry tmp;
+    const QString path = tmp.path();
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(8192, 'G'));
     }
     const QByteArray before = fileHash(path);
-    const QByteArray previous = qgetenv("ORVANTA_REGISTRY");
-    qputenv("ORVANTA_REGISTRY", path.toLocal8Bit());
-
     EXPECT_EQ(GetAppTitle(), "Orvanta 3.0");
     EXPECT_EQ(GetModelIniPath(), "/.ini");
     EXPECT_FALSE(SetEditingFlag(true));
     CRegistry reg;
     EXPECT_FALSE(reg.OpenKey("Orvanta3.0"));
     EXPECT_FALSE(reg.WriteString("FOLDER", "x"));
-    EXPECT_EQ(runTool({ "set", "HKLM\\SOFTWARE\\Orvanta3.0", "FOLDER", "x" }).code, 1);
+    EXPECT_EQ(Reg({ "set", "HKLM\\SOFTWARE\\Orvanta3.0", "FOLDER", "x" }).exitCode, 1);
     EXPECT_EQ(fileHash(path), before);
-
-    qputenv("ORVANTA_REGISTRY", previous);
 }
 
 TEST(Registry, ToolRoundTripAndExitCodes)
 {
     TempRegistry tmp;
     const QString key = "HKLM\\SOFTWARE\\Orvanta3.0";
-    EXPECT_EQ(runTool({ "set", key, "ORVT_LANG", "KR" }).code, 0);
-    EXPECT_EQ(runTool({ "set", "--dword", key, "CW_MSGBOX_MSG1", "0x10" }).code, 0);
-    EXPECT_EQ(runTool({ "get", key, "ORVT_LANG" }).out, "KR");
-    EXPECT_EQ(runTool({ "get", key, "CW_MSGBOX_MSG1" }).out, "16");
+    EXPECT_EQ(Reg({ "set", key, "ORVT_LANG", "KR" }).exitCode, 0);
+    EXPECT_EQ(Reg({ "set", "--dword", key, "CW_MSGBOX_MSG1", "0x10" }).exitCode, 0);
+    EXPECT_EQ(Reg({ "get", key, "ORVT_LANG" }).out, "KR");
+    EXPECT_EQ(Reg({ "get", key, "CW_MSGBOX_MSG1" }).out, "16");
     // What the tool writes, the component reads, and the other way round.
     EXPECT_EQ(GetLanguage(), "KR");
     SetEditingFlag(true);
-    EXPECT_EQ(runTool({ "get", key, "CW_EDITTING" }).out, "YES");
+    EXPECT_EQ(Reg({ "get", key, "CW_EDITTING" }).out, "YES");
 
-    const auto list = runTool({ "list", key });
-    EXPECT_EQ(list.code, 0);
-    EXPECT_TRUE(list.out.contains("ORVT_LANG\tREG_SZ\tKR")) << qPrintable(list.out);
+    const auto list = Reg({ "list", key });
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_TRUE(list.out.contains("ORVT_LANG\tREG_SZ\tKR")) << list.out.constData();
 
-    EXPECT_EQ(runTool({ "get", key, "NOPE" }).code, 1);
-    EXPECT_EQ(runTool({ "delete", key, "ORVT_LANG" }).code, 0);
-    EXPECT_EQ(runTool({ "get", key, "ORVT_LANG" }).code, 1);
-    EXPECT_EQ(runTool({ "set", "--dword", key, "N", "banana" }).code, 2);
-    EXPECT_EQ(runTool({ "get", "HKXX\\SOFTWARE", "N" }).code, 2);
-    EXPECT_EQ(runTool({ "frobnicate" }).code, 2);
+    EXPECT_EQ(Reg({ "get", key, "NOPE" }).exitCode, 1);
+    EXPECT_EQ(Reg({ "delete", key, "ORVT_LANG" }).exitCode, 0);
+    EXPECT_EQ(Reg({ "get", key, "ORVT_LANG" }).exitCode, 1);
+    EXPECT_EQ(Reg({ "set", "--dword", key, "N", "banana" }).exitCode, 2);
+    EXPECT_EQ(Reg({ "get", "HKXX\\SOFTWARE", "N" }).exitCode, 2);
+    EXPECT_EQ(Reg({ "frobnicate" }).exitCode, 2);
 }
 
 TEST(Registry, TwoProcessesWritingAtOnceLoseNothing)
