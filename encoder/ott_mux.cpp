@@ -18,16 +18,6 @@ extern "C" {
 namespace ott {
 namespace {
 
-struct FormatContextFree {
-    void operator()(AVFormatContext* oc) const
-    {
-        if (oc->pb)
-            avio_closep(&oc->pb);
-        avformat_free_context(oc);
-    }
-};
-using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextFree>;
-
 // One input of the merge: a stream's reader with its next packet.
 struct Lane {
     const CodedStream* coded = nullptr;
@@ -97,11 +87,8 @@ bool CreateSibling(const std::string& path, const char* tag, std::string& name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = path + "." + tag + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
+        if (const Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)); fd)
             return true;
-        }
         if (errno != EEXIST)
             break;
     }
@@ -117,7 +104,7 @@ bool WriteContainer(const EncodeJob& job, const std::string& path, const CodedSt
         error = "container not available";
         return false;
     }
-    FormatContextPtr oc(raw);
+    OutputContextPtr oc(raw);
 
     Lane videoLane;
     Lane audioLane;

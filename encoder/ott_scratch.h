@@ -4,6 +4,7 @@
 // however long the movie is.
 #pragma once
 
+#include "ott_av.h"
 #include "ott_job.h"
 
 #include <cstdint>
@@ -14,11 +15,6 @@
 struct AVPacket;
 
 namespace ott {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct PacketRecord {
     std::int64_t pts;

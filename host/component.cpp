@@ -4,12 +4,6 @@
 #include <QWidget>
 #include <dlfcn.h>
 
-void Component::Closer::operator()(void* h) const
-{
-    if (h)
-        dlclose(h);
-}
-
 Component::~Component()
 {
     destroy();
@@ -28,7 +22,7 @@ bool Component::load(const QString& path, QString* error)
                          .arg(path, QString::fromLocal8Bit(dlerror()));
         return false;
     }
-    std::unique_ptr<void, Closer> holder(h);
+    DlHandle holder(h);
     auto sym = [&](const char* name) -> void* {
         void* p = dlsym(h, name);
         if (!p && error && error->isEmpty())

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cw_load.h"
+#include "platform/c_handles.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,10 +35,7 @@ public:
     static QStringList candidatePaths(const QString& appDir, const QString& fileName);
 
 private:
-    struct Closer {
-        void operator()(void* h) const;
-    };
-    std::unique_ptr<void, Closer> handle_;
+    DlHandle handle_;
     QString path_;
     CwCreateFn create_ = nullptr;
     CwAddMovieListFn addMovieList_ = nullptr;

@@ -9,6 +9,7 @@
 #include "host_options.h"
 #include "host_window.h"
 #include "phone_link.h"
+#include "platform/c_handles.h"
 #include "resource_tables.h"
 #include "script.h"
 #include "skin/qt_dialog_service.h"
@@ -52,17 +53,6 @@ QString firstExisting(const QStringList& paths)
     }
     return QString();
 }
-
-// The comm library stays loaded for the whole run (the component loads the
-// same module and shares its phone registration).
-struct CommModule {
-    void* handle = nullptr;
-    ~CommModule()
-    {
-        if (handle)
-            dlclose(handle);
-    }
-};
 
 } // namespace
 
@@ -126,12 +116,14 @@ int main(int argc, char** argv)
     if (!options->noPhone && !QDir().mkpath(phoneDir))
         return fail(2, QStringLiteral("cannot create the phone folder %1").arg(phoneDir));
     PhoneLink phone(phoneDir, !options->noPhone);
-    CommModule comm;
+    // The comm library stays loaded for the whole run (the component loads the
+    // same module and shares its phone registration).
+    DlHandle comm;
     const QString commPath = firstExisting(Component::candidatePaths(appDir, "libcw_comm.so"));
     if (!commPath.isEmpty())
-        comm.handle = dlopen(QFile::encodeName(commPath).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (comm.handle) {
-        if (auto connect = reinterpret_cast<CwCommConnectFn>(dlsym(comm.handle, "CwCommConnect")))
+        comm.reset(dlopen(QFile::encodeName(commPath).constData(), RTLD_NOW | RTLD_LOCAL));
+    if (comm) {
+        if (auto connect = reinterpret_cast<CwCommConnectFn>(dlsym(comm.get(), "CwCommConnect")))
             connect(phone.handle(), phone.isConnected() ? phone.folder() : QString());
     } else {
         warn("the comm library libcw_comm.so is missing; sending through the host will fail");

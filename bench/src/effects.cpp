@@ -10,6 +10,7 @@
 // need a copy of that frame, so the comparison for "Vertical" is vflip plus
 // that copy (the bare vflip is printed beside it).
 #include "engine/effect_kernels.h"
+#include "platform/c_handles.h"
 
 #include <benchmark/benchmark.h>
 
@@ -140,22 +141,22 @@ void BM_Peer(benchmark::State& state, const KernelCase* k, Size s, bool copyOut)
         state.SkipWithError("filter graph not available");
         return;
     }
-    AVFrame* in = av_frame_alloc();
+    const FfPtr<AVFrame> in(av_frame_alloc());
     in->format = AV_PIX_FMT_BGR24;
     in->width = s.width;
     in->height = s.height;
-    av_frame_get_buffer(in, 32);
+    av_frame_get_buffer(in.get(), 32);
     const auto bytes = RandomFrame(s);
     const int stride = (s.width * 3 + 3) / 4 * 4;
     for (int y = 0; y < s.height; ++y)
         std::memcpy(in->data[0] + y * in->linesize[0], bytes.data() + y * stride, s.width * 3);
     std::vector<std::uint8_t> plain(bytes.size());
-    AVFrame* out = av_frame_alloc();
+    const FfPtr<AVFrame> out(av_frame_alloc());
     std::int64_t pts = 0;
     for (auto _ : state) {
         in->pts = pts++;
-        if (av_buffersrc_add_frame_flags(peer.src, in, AV_BUFFERSRC_FLAG_KEEP_REF) < 0
-            || av_buffersink_get_frame(peer.sink, out) < 0) {
+        if (av_buffersrc_add_frame_flags(peer.src, in.get(), AV_BUFFERSRC_FLAG_KEEP_REF) < 0
+            || av_buffersink_get_frame(peer.sink, out.get()) < 0) {
             state.SkipWithError("filtering failed");
             break;
         }
@@ -166,10 +167,8 @@ void BM_Peer(benchmark::State& state, const KernelCase* k, Size s, bool copyOut)
                 s.width, s.height);
         }
         benchmark::DoNotOptimize(out->data[0]);
-        av_frame_unref(out);
+        av_frame_unref(out.get());
     }
-    av_frame_free(&out);
-    av_frame_free(&in);
 }
 
 // Keeps the console output and remembers CPU seconds per iteration by name

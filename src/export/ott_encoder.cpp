@@ -4,6 +4,7 @@
 
 #include "config/registry.h"
 #include "config/suite_settings.h"
+#include "platform/c_handles.h"
 #include "platform/dialog_service.h"
 
 #include <QCoreApplication>
@@ -15,11 +16,6 @@
 std::atomic<COTTEncoder*> CurrentEncoder { nullptr };
 
 namespace {
-
-struct LibraryClose {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-using LibraryPtr = std::unique_ptr<void, LibraryClose>;
 
 void CopyText(char* field, std::size_t capacity, const char* text)
 {
@@ -205,7 +201,7 @@ int COTTEncoder::RunLibrary(const QString& folder, int selector)
     const bool avi = selector == kAviEncoderSelector;
     const QString path
         = folder + QLatin1Char('/') + QString::fromLatin1(avi ? ott::kAviEncoderLibrary : ott::kEncoderLibrary);
-    LibraryPtr library(dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL));
+    DlHandle library(dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL));
     if (!library)
         return 0;
 

@@ -2,6 +2,7 @@
 
 #include "config/resources.h"
 #include "config/suite_settings.h"
+#include "platform/c_handles.h"
 #include "platform/registry_store.h"
 
 #include <QFile>
@@ -32,10 +33,6 @@ std::optional<QString> ReadText(RegHive hive, const QString& key, const QString&
         return std::nullopt;
     return RegistryStore::toText(*value);
 }
-
-struct LibraryCloser {
-    void operator()(void* handle) const { dlclose(handle); }
-};
 
 } // namespace
 
@@ -84,7 +81,7 @@ std::optional<int> CallCommLibrary(const QString& libraryPath, qulonglong handle
 {
     if (libraryPath.isEmpty())
         return std::nullopt;
-    std::unique_ptr<void, LibraryCloser> library(dlopen(QFile::encodeName(libraryPath).constData(), RTLD_NOW));
+    const DlHandle library(dlopen(QFile::encodeName(libraryPath).constData(), RTLD_NOW));
     if (!library)
         return std::nullopt;
     auto fn = reinterpret_cast<PCEditMovieToVexloFn>(dlsym(library.get(), kCommLibraryExport));

@@ -75,7 +75,16 @@ void CMovieSave::showMessage(const QString& key, bool selfClosing)
     m.selfClosing = selfClosing;
     m.textCallback = env_.lookup.textCallback();
     m.imageCallback = env_.lookup.imageCallback();
+    lastMessage_ = m.text;
     Dialogs().skinnedMessage(env_.dialogOwner, m);
+}
+
+void CMovieSave::beginStep(SaveStep step)
+{
+    CMovieWorkState::SetCurrent(0);
+    CMovieWorkState::SetTotal(0);
+    if (stepObserver_)
+        stepObserver_(step);
 }
 
 bool CMovieSave::CheckSourceExists(const QString& path)
@@ -134,6 +143,7 @@ void CMovieSave::BeginSave()
 {
     if (env_.results)
         env_.results->saveAttempted = true;
+    lastMessage_.clear();
     CMovieWorkState::SetCancel(0);
     CMovieWorkState::Reset();
     ReleaseSaveBuffers();
@@ -203,12 +213,14 @@ int CMovieSave::SaveWorker()
         const QString yuvName = chosenPath_.left(chosenPath_.size() - 4) + ".yuv";
         const QString pcmName = chosenPath_.left(chosenPath_.size() - 4) + ".pcm";
 
+        beginStep(SaveStep::Render);
         if (CompressVideo(&movieTimeline_, videoAviPath_, 0, duration) == 1) {
             ReleaseSaveBuffers();
             removeFile(videoAviPath_);
             return End::Failed;
         }
         audioWavPath_ = tempFolder_ + '/' + kAudioWavName;
+        beginStep(SaveStep::Sound);
         if (CompressSound(soundTimeline_, audioWavPath_, 0, duration, videoAviPath_) == 1) {
             ReleaseSaveBuffers();
             removeFile(audioWavPath_);
@@ -218,6 +230,7 @@ int CMovieSave::SaveWorker()
 
         std::int32_t frames = 0;
         HRESULT hr = E_FAIL;
+        beginStep(SaveStep::Sampling);
         if (env_.frameCache) {
             CMovieGraphCapture capture;
             capture.SetExtractionParams(outputPath_, 0.1, kFrameWidth, kFrameHeight, 0.0, 0.0);
@@ -233,6 +246,7 @@ int CMovieSave::SaveWorker()
             ReleaseSaveBuffers();
             return End::FailedWithMessage;
         }
+        beginStep(SaveStep::Encoding);
         CMovieWorkState::SetTotal(frames);
 
         readWav(env_.suiteFolder + "/Temp/" + kAudioWavName);
@@ -242,6 +256,10 @@ int CMovieSave::SaveWorker()
             yuvName, pcmName, outputPath_, kFrameWidth, kFrameHeight, durationMs_, CMovieWorkState::GetTotal(), params);
         removeFile(yuvName);
         removeFile(pcmName);
+        if (r == 0 && CMovieWorkState::IsCancelled()) {
+            ReleaseSaveBuffers(); // cancelled before the encoder took them
+            return End::Failed;
+        }
         return r == 0 ? End::FailedWithMessage : End::Done;
     };
 

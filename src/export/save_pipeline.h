@@ -5,9 +5,8 @@
 // drives the phone-format encoder through pull callbacks with the encoder
 // numbers of the phone model.
 //
-// The edited-movie preview pane owns one and adds the file dialog, the
-// progress dialog and the result message around it; cw-save uses it
-// directly. Progress and cancellation go through CMovieWorkState.
+// CSaveJob (export/save_job.h) runs one for the editor's save dialog and for
+// cw-save. Progress and cancellation go through CMovieWorkState.
 #pragma once
 
 #include "config/resources.h"
@@ -22,6 +21,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -55,6 +55,10 @@ public:
 // tag and its 32-bit little-endian length, which becomes *length. Without
 // one, *length is 0 and the image start is returned.
 const std::uint8_t* FindWavData(const std::uint8_t* image, std::uint32_t* length);
+
+// The steps of a save, in the order they run.
+enum class SaveStep { Render, Sound, Sampling, Encoding };
+inline constexpr int kSaveStepCount = 4;
 
 class CMovieSave {
 public:
@@ -97,6 +101,9 @@ public:
     int SaveWorker();
     Outcome FinishRun();
     void setProgressTarget(QObject* target) { progressTarget_ = target; }
+    // Told, on the thread running SaveWorker, as each step begins; the work
+    // state's total and current are 0 then until the step sets them.
+    void setStepObserver(std::function<void(SaveStep)> observer) { stepObserver_ = std::move(observer); }
     int workerResult() const { return workerResult_.load(std::memory_order_relaxed); }
     // What the encoder library's export returned in the last encode (0 when
     // it could not be used); the save flow itself does not look at it.
@@ -126,6 +133,9 @@ public:
     const std::vector<std::int16_t>& pcm() const { return pcm_; }
     std::int64_t audioByteCount() const { return audioBytes_; }
 
+    // The text of the last message the save showed (empty when none).
+    QString lastMessage() const { return lastMessage_; }
+
     // The model whose encoder numbers are used ("ORVT_DEFAULT_MODELNAME"
     // unless set).
     void setModel(const QString& model) { model_ = model; }
@@ -133,6 +143,7 @@ public:
 
 private:
     void showMessage(const QString& key, bool selfClosing);
+    void beginStep(SaveStep step);
     void postProgressEnd();
     void removeFile(const QString& path) const;
     bool readWav(const QString& path);
@@ -141,6 +152,8 @@ private:
     CMovieTimeline movieTimeline_;
     CMovieTimeline soundTimeline_;
     QPointer<QObject> progressTarget_;
+    std::function<void(SaveStep)> stepObserver_;
+    QString lastMessage_;
     std::atomic<int> workerResult_ { 0 };
     std::int64_t durationMs_ = 0;
     QString model_;

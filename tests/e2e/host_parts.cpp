@@ -7,6 +7,7 @@
 #include "host_options.h"
 #include "host_window.h"
 #include "phone_link.h"
+#include "platform/c_handles.h"
 #include "platform/dialog_service.h"
 #include "platform/ini_file.h"
 #include "resource_tables.h"
@@ -295,10 +296,10 @@ TEST(HostPhone, SendFileCopiesIntoThePhoneFolder)
 TEST(HostPhone, CommLibraryHandsTheMovieToTheConnectedPhone)
 {
     const QByteArray lib = QByteArray(CW_BUILD_DIR) + "/lib/libcw_comm.so";
-    void* h = dlopen(lib.constData(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(h, nullptr) << dlerror();
-    auto send = reinterpret_cast<PCEditMovieToVexloFn>(dlsym(h, kCommLibraryExport));
-    auto connect = reinterpret_cast<CwCommConnectFn>(dlsym(h, "CwCommConnect"));
+    const DlHandle h(dlopen(lib.constData(), RTLD_NOW | RTLD_LOCAL));
+    ASSERT_TRUE(h) << dlerror();
+    auto send = reinterpret_cast<PCEditMovieToVexloFn>(dlsym(h.get(), kCommLibraryExport));
+    auto connect = reinterpret_cast<CwCommConnectFn>(dlsym(h.get(), "CwCommConnect"));
     ASSERT_TRUE(send && connect);
 
     QTemporaryDir dir;
@@ -312,7 +313,6 @@ TEST(HostPhone, CommLibraryHandsTheMovieToTheConnectedPhone)
     EXPECT_EQ(send(7, nullptr, nullptr, dir.filePath("none.avi")), 0);
     connect(7, QString());
     EXPECT_EQ(send(7, nullptr, nullptr, dir.filePath("MS_AVI_VIDEO.avi")), 0);
-    dlclose(h);
 }
 
 TEST(HostWindowTest, PublishesThePhoneAndShowsStatusMessages)

@@ -9,6 +9,7 @@
 #include "export/phone_link.h"
 #include "host_window.h"
 #include "phone_link.h"
+#include "platform/c_handles.h"
 #include "resource_tables.h"
 #include "shell/host_phone_facts.h"
 
@@ -81,10 +82,10 @@ TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
 {
     const QString comm = QStringLiteral(CW_BUILD_DIR) + "/lib/libcw_comm.so";
     // The host keeps its comm module loaded for the whole run.
-    void* module = dlopen(QFile::encodeName(comm).constData(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
+    const DlHandle module(dlopen(QFile::encodeName(comm).constData(), RTLD_NOW | RTLD_LOCAL));
+    ASSERT_TRUE(module) << dlerror();
     PhoneLink phone(dir_.filePath("phone"), true);
-    reinterpret_cast<CwCommConnectFn>(dlsym(module, "CwCommConnect"))(phone.handle(), phone.folder());
+    reinterpret_cast<CwCommConnectFn>(dlsym(module.get(), "CwCommConnect"))(phone.handle(), phone.folder());
 
     HostWindow window(&phone, comm);
     const HostPhoneFacts facts = ReadHostPhoneFacts();
@@ -103,7 +104,6 @@ TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
     EXPECT_TRUE(QFileInfo::exists(phoneFile("MS_AVI_VIDEO.avi")));
     EXPECT_EQ(CallCommLibrary(facts.commLibrary, 0, HostTextLookup, HostImageLookup, avi.fileName()), 0);
     EXPECT_FALSE(CallCommLibrary(dir_.filePath("none.so"), facts.handle, nullptr, nullptr, avi.fileName()));
-    dlclose(module);
 }
 
 TEST_F(HostPhoneLink, DeviceNamesUseTheHostsTexts)

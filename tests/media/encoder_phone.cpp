@@ -5,6 +5,7 @@
 #include "config/registry.h"
 #include "config/suite_settings.h"
 #include "export/ott_encoder.h"
+#include "platform/c_handles.h"
 #include "skin/scripted_dialog_service.h"
 
 #include <QDir>
@@ -167,10 +168,7 @@ std::array<double, 3> DecodedMeanYuv(const QString& file, int frame)
 bool LibraryLoaded(const char* name)
 {
     const QByteArray path = QByteArray(CW_SUITE_DIR) + "/" + name;
-    void* h = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
-    if (h)
-        dlclose(h);
-    return h != nullptr;
+    return DlHandle(dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD)) != nullptr;
 }
 
 class PhoneEncode : public ::testing::Test {

@@ -5,6 +5,7 @@
 #include "export/phone_link.h"
 #include "config/registry.h"
 #include "config/resources.h"
+#include "platform/c_handles.h"
 #include "platform/ini_file.h"
 #include "shell/host_phone_facts.h"
 #include "test_util.h"
@@ -191,11 +192,11 @@ TEST(HostPhone, CommLibraryCallNeedsLibraryAndExport)
 TEST(HostPhone, CommLibraryHandOverReachesTheHostsPhone)
 {
     const QString path = CW_BUILD_DIR "/lib/libcw_comm.so";
-    void* comm = dlopen(QFile::encodeName(path).constData(), RTLD_NOW);
+    const DlHandle comm(dlopen(QFile::encodeName(path).constData(), RTLD_NOW));
     if (!comm)
         GTEST_SKIP() << "the reference host's comm library is not built";
     using ConnectFn = void (*)(qulonglong, QString);
-    auto connect = reinterpret_cast<ConnectFn>(dlsym(comm, "CwCommConnect"));
+    auto connect = reinterpret_cast<ConnectFn>(dlsym(comm.get(), "CwCommConnect"));
     ASSERT_NE(connect, nullptr);
     QTemporaryDir dir;
     connect(7, dir.filePath("phone"));
@@ -209,7 +210,6 @@ TEST(HostPhone, CommLibraryHandOverReachesTheHostsPhone)
     // An unknown connection: the export reports failure.
     EXPECT_EQ(CallCommLibrary(path, 8, nullptr, nullptr, avi.fileName()), 0);
     connect(7, QString());
-    dlclose(comm);
 }
 
 } // namespace

@@ -1,0 +1,377 @@
+// test-links: cw_export cw_engine cw_project cw_mediainfo cw_media cw_config cw_platform
+// CSaveJob, the save the editor's save dialog and cw-save drive: its target
+// checks and refusals, its steps in order with their progress whichever way
+// it runs, cancelling in each step, and what it leaves behind.
+#include "export/save_job.h"
+#include "config/suite_settings.h"
+#include "engine/work_state.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+QString textTable(QString section, QString key)
+{
+    return section + "/" + key;
+}
+
+// A 3 s 320 x 240 H.264 + AAC clip and a 4 s MP3 tone, made once.
+class SaveJob : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        media_ = new QTemporaryDir;
+        const QString d = media_->path();
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=1000:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+            "-shortest", d + "/clip.mp4" }));
+        ASSERT_TRUE(
+            RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "4", d + "/tone.mp3" }));
+    }
+    static void TearDownTestSuite()
+    {
+        delete media_;
+        media_ = nullptr;
+    }
+
+    void SetUp() override
+    {
+        for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" })
+            QFile::link(QStringLiteral(CW_SUITE_DIR "/") + lib, suite_.filePath(lib));
+        SetSuiteValue("FOLDER", suite_.path());
+        SetSuiteValue("INIDIR", QStringLiteral(CW_SUITE_DIR "/ini"));
+        env_.suiteFolder = suite_.path();
+        env_.frameCache = &cache_;
+        env_.results = &results_;
+        env_.lookup = ResourceLookup(&textTable, nullptr);
+        CMovieWorkState::Reset();
+    }
+
+    static QString media(const char* name) { return media_->filePath(name); }
+
+    static CMediaFile clip(const QString& path, std::int32_t kind, std::uint32_t length)
+    {
+        CMediaFile c(path, 0, 0, 0, kind);
+        c.SetTimes(0, length, length);
+        return c;
+    }
+
+    // The clip with its sound, and a second of the tone as voice.
+    SaveJobSpec spec(const char* file = "movie.3gp")
+    {
+        SaveJobSpec s;
+        s.model = "TX-07";
+        s.effect = 2;
+        s.outputPath = out_.filePath(file);
+        s.project.tracks[kVideoTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 3000) };
+        s.project.tracks[kAudioTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 3000) };
+        s.project.tracks[kVoiceTrack] = { clip(media("tone.mp3"), ClipKind::Voice, 1000) };
+        s.project.Layout();
+        return s;
+    }
+
+    // Every file in the output folder and the work folder.
+    QStringList files() const
+    {
+        QStringList all = QDir(out_.path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& f : QDir(suite_.filePath("Temp")).entryList(QDir::Files | QDir::Hidden))
+            all << "Temp/" + f;
+        return all;
+    }
+
+    static inline QTemporaryDir* media_ = nullptr;
+    TempRegistry registry_;
+    ScriptedDialogs dialogs_;
+    QTemporaryDir suite_;
+    QTemporaryDir out_;
+    FrameCache cache_;
+    SaveResults results_;
+    SaveEnvironment env_;
+};
+
+const std::vector<SaveStep> kAllSteps { SaveStep::Render, SaveStep::Sound, SaveStep::Sampling, SaveStep::Encoding };
+
+std::vector<SaveStep> stepsOf(const SaveJobResult& r)
+{
+    std::vector<SaveStep> steps;
+    for (const SaveStepTime& s : r.steps)
+        steps.push_back(s.step);
+    return steps;
+}
+
+} // namespace
+
+TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
+{
+    QTemporaryDir noEncoder;
+    struct Case {
+        const char* name;
+        std::function<void(SaveJobSpec&, QString& folder)> change;
+        QString reason; // empty: the target is fine
+    };
+    const Case cases[] = {
+        { "fine", [](SaveJobSpec&, QString&) {}, "" },
+        { "another model's container",
+            [&](SaveJobSpec& s, QString&) {
+                s.model = "ZT-500";
+                s.outputPath = out_.filePath("m.mp4");
+            },
+            "" },
+        { "effect out of range", [](SaveJobSpec& s, QString&) { s.effect = 19; },
+            "the effect must be a number from 0 to 18" },
+        { "no encoder library", [&](SaveJobSpec&, QString& folder) { folder = noEncoder.path(); },
+            QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
+        { "no model at all", [](SaveJobSpec& s, QString&) { s.model.clear(); }, "no phone model" },
+        { "unknown model", [](SaveJobSpec& s, QString&) { s.model = "QQ-1"; },
+            QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
+        { "wrong extension", [&](SaveJobSpec& s, QString&) { s.outputPath = out_.filePath("m.mp4"); },
+            QString("model TX-07 saves .3gp files; %1 has another extension").arg(out_.filePath("m.mp4")) },
+        { "missing output folder", [&](SaveJobSpec& s, QString&) { s.outputPath = out_.filePath("no/m.3gp"); },
+            QString("the output folder %1 does not exist").arg(out_.filePath("no")) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveJobSpec s = spec();
+        QString folder = suite_.path();
+        c.change(s, folder);
+        EXPECT_EQ(CSaveJob::CheckTarget(s, folder), c.reason);
+        if (c.reason.isEmpty())
+            continue;
+        // Start refuses with the same reason, before anything is written.
+        env_.suiteFolder = folder;
+        CSaveJob job(env_, s);
+        EXPECT_FALSE(job.Start());
+        EXPECT_TRUE(job.IsDone());
+        const SaveJobResult r = job.Finish();
+        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
+        EXPECT_EQ(r.message, c.reason);
+        EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
+    }
+    EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST_F(SaveJob, ProjectsThatCannotBeLoadedAreRefusedWithTheirMessage)
+{
+    struct Case {
+        const char* name;
+        std::function<void(CProjectLists&)> change;
+        const char* message;
+    };
+    const Case cases[] = {
+        { "missing clip",
+            [](CProjectLists& p) { p.tracks[kVoiceTrack][0] = clip("/no/such.mp3", ClipKind::Voice, 1000); },
+            "CW_MESSAGE/NO_FILE" },
+        { "no video", [](CProjectLists& p) { p.tracks[kVideoTrack].clear(); }, "CW_MESSAGE/NOT_SELCT_VIDEO" },
+        { "empty", [](CProjectLists& p) { p = CProjectLists {}; }, "the project could not be loaded" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveJobSpec s = spec();
+        c.change(s.project);
+        CSaveJob job(env_, s);
+        const SaveJobResult r = job.Run();
+        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_TRUE(r.steps.empty());
+        EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
+    }
+}
+
+TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
+{
+    using Progresses = std::vector<SaveJobProgress>;
+    struct Case {
+        const char* name;
+        bool keepWorkFiles;
+        std::function<SaveJobResult(CSaveJob&, Progresses&)> run;
+    };
+    const Case cases[] = {
+        { "on the caller's thread, polled from another", false,
+            [](CSaveJob& job, Progresses& seen) {
+                std::atomic<bool> stop { false };
+                std::thread poller([&] {
+                    while (!stop) {
+                        seen.push_back(job.Progress());
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                });
+                SaveJobResult r = job.Run();
+                stop = true;
+                poller.join();
+                return r;
+            } },
+        { "on a worker, calling back", false,
+            [](CSaveJob& job, Progresses& seen) {
+                return job.RunWithProgress([&](const SaveJobProgress& p) { seen.push_back(p); }, 2);
+            } },
+        { "started and polled, keeping the work files", true,
+            [](CSaveJob& job, Progresses& seen) {
+                EXPECT_TRUE(job.Start());
+                while (!job.IsDone()) {
+                    seen.push_back(job.Progress());
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+                return job.Finish();
+            } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(suite_.filePath("Temp/MS_AVI_VIDEO.avi"));
+        QFile::remove(suite_.filePath("Temp/MS_AVI_AUDIO.wav"));
+        SaveJobSpec s = spec();
+        s.keepWorkFiles = c.keepWorkFiles;
+        CSaveJob job(env_, s);
+        Progresses seen;
+        const SaveJobResult r = c.run(job, seen);
+
+        ASSERT_EQ(r.status, SaveJobResult::Status::Saved) << qPrintable(r.message);
+        EXPECT_TRUE(r.message.isEmpty());
+        EXPECT_EQ(r.outputPath, out_.filePath("movie.3gp"));
+        EXPECT_EQ(r.bytes, QFileInfo(r.outputPath).size());
+        EXPECT_GT(r.bytes, 0);
+        EXPECT_EQ(r.movieMs, 3000);
+        EXPECT_NEAR(r.fileSeconds, 3.0, 0.1);
+        EXPECT_TRUE(results_.lastSaveSucceeded);
+        EXPECT_EQ(results_.lastSavedPath, r.outputPath);
+
+        // Every step once, in order; their times add up to the whole.
+        EXPECT_EQ(stepsOf(r), kAllSteps);
+        std::int64_t sum = 0;
+        for (const SaveStepTime& t : r.steps) {
+            EXPECT_GE(t.ms, 0);
+            sum += t.ms;
+        }
+        EXPECT_LE(sum, r.elapsedMs);
+        EXPECT_GE(sum, r.elapsedMs - 50);
+
+        // What was seen while it ran: the steps never go back, shares stay
+        // within 0 and 1, time left is never negative.
+        ASSERT_FALSE(seen.empty());
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            const SaveJobProgress& p = seen[i];
+            if (i > 0) {
+                EXPECT_GE(int(p.step), int(seen[i - 1].step));
+            }
+            EXPECT_GE(p.share, 0.0);
+            EXPECT_LE(p.share, 1.0);
+            EXPECT_LE(p.stepElapsedMs, p.elapsedMs);
+            if (p.secondsLeft) {
+                EXPECT_GE(*p.secondsLeft, 0.0);
+            }
+        }
+
+        // Only the phone file, and the work files when kept.
+        QStringList expected { "movie.3gp" };
+        if (c.keepWorkFiles)
+            expected << "Temp/MS_AVI_AUDIO.wav"
+                     << "Temp/MS_AVI_VIDEO.avi";
+        EXPECT_EQ(files(), expected);
+        EXPECT_TRUE(cache_.IsEmpty());
+        EXPECT_EQ(CMovieWorkState::GetTotal(), 0);
+        QFile::remove(r.outputPath);
+    }
+    EXPECT_TRUE(dialogs_->records().empty());
+}
+
+TEST_F(SaveJob, CancellingInAnyStepLeavesNoFile)
+{
+    for (const SaveStep step : kAllSteps) {
+        SCOPED_TRACE(int(step));
+        CSaveJob job(env_, spec());
+        ASSERT_TRUE(job.Start());
+        while (!job.IsDone() && int(job.Progress().step) < int(step))
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        CSaveJob::Cancel();
+        const SaveJobResult r = job.Finish();
+        EXPECT_EQ(r.status, SaveJobResult::Status::Cancelled);
+        EXPECT_TRUE(r.message.isEmpty());
+        ASSERT_FALSE(r.steps.empty());
+        EXPECT_GE(int(r.steps.back().step), int(step)); // a later one when it ran past
+        EXPECT_FALSE(results_.lastSaveSucceeded);
+        EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
+        EXPECT_TRUE(cache_.IsEmpty());
+        EXPECT_FALSE(CMovieWorkState::IsCancelled());
+    }
+    EXPECT_TRUE(dialogs_->records().empty()); // a cancel is no failure
+}
+
+TEST_F(SaveJob, DestroyingARunningJobCancelsIt)
+{
+    {
+        CSaveJob job(env_, spec());
+        ASSERT_TRUE(job.Start());
+    }
+    EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
+}
+
+TEST(SaveJobEstimate, TimeLeftFollowsTheShareDone)
+{
+    struct Case {
+        double share;
+        std::int64_t elapsedMs;
+        std::optional<double> seconds;
+    };
+    const Case cases[] = {
+        { 0.0, 1000, std::nullopt },
+        { 0.02, 1000, std::nullopt }, // too little done to tell
+        { 0.025, 100, 3.9 },
+        { 0.25, 1000, 3.0 },
+        { 0.5, 2000, 2.0 },
+        { 1.0, 5000, 0.0 },
+        { 1.5, 5000, 0.0 }, // more than all counts as all
+        { 0.5, -10, 0.0 },
+        { std::nan(""), 1000, std::nullopt },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.share);
+        const auto left = CSaveJob::EstimateSecondsLeft(c.share, c.elapsedMs);
+        ASSERT_EQ(left.has_value(), c.seconds.has_value());
+        if (left) {
+            EXPECT_NEAR(*left, *c.seconds, 1e-9);
+        }
+    }
+}
+
+TEST_F(SaveJob, FileClipsTakeTheFileOrTheirTrim)
+{
+    struct Case {
+        const char* file;
+        std::uint32_t start;
+        std::optional<std::uint32_t> length;
+        std::optional<std::uint32_t> expectedLength; // none: refused
+    };
+    const Case cases[] = {
+        { "clip.mp4", 0, std::nullopt, 3000 }, // the whole file
+        { "clip.mp4", 1000, std::nullopt, 2000 }, // the rest of it
+        { "clip.mp4", 1000, 1500, 1500 },
+        { "clip.mp4", 1000, 2999, 2999 }, // within the rounding
+        { "clip.mp4", 1000, 5000, std::nullopt },
+        { "none.mp4", 0, std::nullopt, 0 }, // refused only when loaded
+        { "none.mp4", 0, 2000, 2000 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.start);
+        QString why;
+        const auto made = FileClip(media(c.file), ClipKind::Sound, c.start, c.length, &why);
+        ASSERT_EQ(made.has_value(), c.expectedLength.has_value()) << qPrintable(why);
+        if (made) {
+            EXPECT_EQ(made->length(), *c.expectedLength);
+            EXPECT_EQ(made->mediaStart(), c.start);
+            EXPECT_TRUE(why.isEmpty());
+        } else {
+            EXPECT_EQ(why,
+                QString("%1 is 3 s long, shorter than its trim (%2 ms from %3 ms)")
+                    .arg(media(c.file))
+                    .arg(*c.length)
+                    .arg(c.start));
+        }
+    }
+}
