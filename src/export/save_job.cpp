@@ -107,11 +107,11 @@ double MediaFileSeconds(const QString& path)
     return longest;
 }
 
-CSaveJob::CSaveJob(SaveEnvironment env, SaveJobSpec spec)
-    : spec_(std::move(spec))
+CSaveJob::CSaveJob(SaveEnvironment env, SaveRequest request)
+    : request_(std::move(request))
     , save_(withCache(std::move(env), &ownCache_))
 {
-    save_.setModel(spec_.model);
+    save_.setModel(request_.model);
     save_.setStepObserver([this](SaveStep step) {
         stepStartMs_[std::size_t(step)].store(sinceStartMs(), std::memory_order_relaxed);
         step_.store(int(step), std::memory_order_release);
@@ -126,13 +126,13 @@ CSaveJob::~CSaveJob()
     }
 }
 
-QString CSaveJob::CheckTarget(const SaveJobSpec& spec, const QString& suiteFolder)
+QString CSaveJob::CheckTarget(const SaveRequest& request, const QString& suiteFolder)
 {
-    if (spec.effect && (*spec.effect < 0 || *spec.effect >= kEffectCount))
+    if (request.effect && (*request.effect < 0 || *request.effect >= kEffectCount))
         return QStringLiteral("the effect must be a number from 0 to %1").arg(kEffectCount - 1);
     if (!QFileInfo::exists(suiteFolder + "/libOTTEnc.so"))
         return QStringLiteral("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(suiteFolder);
-    const QString model = spec.model.isEmpty() ? GetDefaultModelName() : spec.model;
+    const QString model = request.model.isEmpty() ? GetDefaultModelName() : request.model;
     if (model.isEmpty())
         return QStringLiteral("no phone model");
 
@@ -147,10 +147,10 @@ QString CSaveJob::CheckTarget(const SaveJobSpec& spec, const QString& suiteFolde
     if (EncoderParamsForModel(model) == EncoderParams { 1, 2, 2, 0 } && !QFileInfo::exists(modelIni)
         && SaveFileTypeForModel(model, QString()).extension() == "3g2" && !model.toUpper().contains("TX-"))
         return QStringLiteral("unknown phone model %1 (no model file %2)").arg(model, modelIni);
-    const QFileInfo out(spec.outputPath);
+    const QFileInfo out(request.outputPath);
     if (out.suffix().compare(type.extension(), Qt::CaseInsensitive) != 0)
         return QStringLiteral("model %1 saves .%2 files; %3 has another extension")
-            .arg(model, type.extension(), spec.outputPath);
+            .arg(model, type.extension(), request.outputPath);
     if (!out.absoluteDir().exists())
         return QStringLiteral("the output folder %1 does not exist").arg(out.absolutePath());
     if (access(QFile::encodeName(out.absolutePath()).constData(), W_OK) != 0)
@@ -180,16 +180,17 @@ bool CSaveJob::prepare()
 {
     used_ = true;
     const QString folder = save_.environment().suiteFolder;
-    if (const QString why = CheckTarget(spec_, folder); !why.isEmpty()) {
+    if (const QString why = CheckTarget(request_, folder); !why.isEmpty()) {
         early_ = ended(SaveJobResult::Status::Refused, why);
         return false;
     }
-    spec_.outputPath = QFileInfo(spec_.outputPath).absoluteFilePath();
-    if (spec_.effect)
-        CurrentEffectId.store(*spec_.effect, std::memory_order_relaxed);
+    request_.outputPath = QFileInfo(request_.outputPath).absoluteFilePath();
+    outputExisted_ = QFileInfo::exists(request_.outputPath);
+    if (request_.effect)
+        CurrentEffectId.store(*request_.effect, std::memory_order_relaxed);
 
     save_.BeginSave();
-    if (!save_.LoadProjectIntoPreview(spec_.project)) {
+    if (!save_.LoadProjectIntoPreview(request_.project)) {
         const QString shown = save_.lastMessage();
         save_.EndSave();
         early_ = ended(SaveJobResult::Status::Refused,
@@ -198,7 +199,7 @@ bool CSaveJob::prepare()
     }
     // A cancel asked for while loading stands (PrepareRun clears the flag).
     const bool cancelled = CMovieWorkState::IsCancelled();
-    save_.PrepareRun(spec_.outputPath);
+    save_.PrepareRun(request_.outputPath);
     if (cancelled) {
         save_.EndSave();
         early_ = ended(SaveJobResult::Status::Cancelled, QString());
@@ -257,7 +258,7 @@ SaveJobResult CSaveJob::Finish()
         return ended(SaveJobResult::Status::Failed, QStringLiteral("the save's result was taken already"));
     finished_ = true;
     SaveJobResult r = early_.value_or(SaveJobResult {});
-    r.outputPath = QFileInfo(spec_.outputPath).absoluteFilePath();
+    r.outputPath = QFileInfo(request_.outputPath).absoluteFilePath();
     if (early_)
         return r;
 
@@ -274,7 +275,7 @@ SaveJobResult CSaveJob::Finish()
     }
     save_.EndSave();
     SetEncoderFolderOverride(std::nullopt);
-    if (!spec_.keepWorkFiles) {
+    if (!request_.keepWorkFiles) {
         const QString temp = save_.environment().suiteFolder + "/Temp/";
         QFile::remove(temp + CMovieSave::kVideoAviName);
         QFile::remove(temp + CMovieSave::kAudioWavName);
@@ -294,7 +295,10 @@ SaveJobResult CSaveJob::Finish()
         r.fileSeconds = MediaFileSeconds(r.outputPath);
         return r;
     }
-    QFile::remove(r.outputPath);
+    // The encoder replaces the output only with a finished file, so a file
+    // that was there before a failed or cancelled save is the user's own.
+    if (!outputExisted_)
+        QFile::remove(r.outputPath);
     return r;
 }
 

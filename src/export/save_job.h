@@ -31,7 +31,7 @@
 #include <vector>
 
 // What to save.
-struct SaveJobSpec {
+struct SaveRequest {
     CProjectLists project; // the three tracks, laid out
     QString model; // the phone model; empty: ORVT_DEFAULT_MODELNAME
     std::optional<int> effect; // the colour effect (0 to 18); unset: the current one
@@ -89,7 +89,7 @@ class CSaveJob {
 public:
     // env.suiteFolder holds the encoder libraries and the Temp work folder;
     // without env.frameCache the job uses its own.
-    CSaveJob(SaveEnvironment env, SaveJobSpec spec);
+    CSaveJob(SaveEnvironment env, SaveRequest request);
     // A job still running is cancelled and waited for.
     ~CSaveJob();
     CSaveJob(const CSaveJob&) = delete;
@@ -97,7 +97,7 @@ public:
 
     // Why the model, output file or suite folder cannot be saved to; empty
     // when they can. Start and Run check this first.
-    static QString CheckTarget(const SaveJobSpec& spec, const QString& suiteFolder);
+    static QString CheckTarget(const SaveRequest& request, const QString& suiteFolder);
     // Time left in a step from the share done after elapsedMs; none until 2 %
     // is done.
     static std::optional<double> EstimateSecondsLeft(double share, std::int64_t elapsedMs);
@@ -133,7 +133,7 @@ private:
     void runSteps();
     std::int64_t sinceStartMs() const;
 
-    SaveJobSpec spec_;
+    SaveRequest request_;
     FrameCache ownCache_;
     CMovieSave save_;
     std::optional<SaveJobResult> early_; // refused or cancelled before any step
@@ -142,6 +142,7 @@ private:
     bool used_ = false; // Start or Run was called
     bool ran_ = false; // the steps were started
     bool finished_ = false;
+    bool outputExisted_ = false; // a file of the output's name was there before the save
     std::chrono::steady_clock::time_point start_;
     std::atomic<int> step_ { -1 };
     std::array<std::atomic<std::int64_t>, kSaveStepCount> stepStartMs_ {};

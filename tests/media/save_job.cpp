@@ -65,9 +65,9 @@ protected:
     }
 
     // The clip with its sound, and a second of the tone as voice.
-    SaveJobSpec spec(const char* file = "movie.3gp")
+    SaveRequest request(const char* file = "movie.3gp")
     {
-        SaveJobSpec s;
+        SaveRequest s;
         s.model = "TX-07";
         s.effect = 2;
         s.outputPath = out_.filePath(file);
@@ -114,32 +114,32 @@ TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
     QTemporaryDir noEncoder;
     struct Case {
         const char* name;
-        std::function<void(SaveJobSpec&, QString& folder)> change;
+        std::function<void(SaveRequest&, QString& folder)> change;
         QString reason; // empty: the target is fine
     };
     const Case cases[] = {
-        { "fine", [](SaveJobSpec&, QString&) {}, "" },
+        { "fine", [](SaveRequest&, QString&) {}, "" },
         { "another model's container",
-            [&](SaveJobSpec& s, QString&) {
+            [&](SaveRequest& s, QString&) {
                 s.model = "ZT-500";
                 s.outputPath = out_.filePath("m.mp4");
             },
             "" },
-        { "effect out of range", [](SaveJobSpec& s, QString&) { s.effect = 19; },
+        { "effect out of range", [](SaveRequest& s, QString&) { s.effect = 19; },
             "the effect must be a number from 0 to 18" },
-        { "no encoder library", [&](SaveJobSpec&, QString& folder) { folder = noEncoder.path(); },
+        { "no encoder library", [&](SaveRequest&, QString& folder) { folder = noEncoder.path(); },
             QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
-        { "no model at all", [](SaveJobSpec& s, QString&) { s.model.clear(); }, "no phone model" },
-        { "unknown model", [](SaveJobSpec& s, QString&) { s.model = "QQ-1"; },
+        { "no model at all", [](SaveRequest& s, QString&) { s.model.clear(); }, "no phone model" },
+        { "unknown model", [](SaveRequest& s, QString&) { s.model = "QQ-1"; },
             QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
-        { "wrong extension", [&](SaveJobSpec& s, QString&) { s.outputPath = out_.filePath("m.mp4"); },
+        { "wrong extension", [&](SaveRequest& s, QString&) { s.outputPath = out_.filePath("m.mp4"); },
             QString("model TX-07 saves .3gp files; %1 has another extension").arg(out_.filePath("m.mp4")) },
-        { "missing output folder", [&](SaveJobSpec& s, QString&) { s.outputPath = out_.filePath("no/m.3gp"); },
+        { "missing output folder", [&](SaveRequest& s, QString&) { s.outputPath = out_.filePath("no/m.3gp"); },
             QString("the output folder %1 does not exist").arg(out_.filePath("no")) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SaveJobSpec s = spec();
+        SaveRequest s = request();
         QString folder = suite_.path();
         c.change(s, folder);
         EXPECT_EQ(CSaveJob::CheckTarget(s, folder), c.reason);
@@ -174,7 +174,7 @@ TEST_F(SaveJob, ProjectsThatCannotBeLoadedAreRefusedWithTheirMessage)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SaveJobSpec s = spec();
+        SaveRequest s = request();
         c.change(s.project);
         CSaveJob job(env_, s);
         const SaveJobResult r = job.Run();
@@ -226,7 +226,7 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         SCOPED_TRACE(c.name);
         QFile::remove(suite_.filePath("Temp/MS_AVI_VIDEO.avi"));
         QFile::remove(suite_.filePath("Temp/MS_AVI_AUDIO.wav"));
-        SaveJobSpec s = spec();
+        SaveRequest s = request();
         s.keepWorkFiles = c.keepWorkFiles;
         CSaveJob job(env_, s);
         Progresses seen;
@@ -281,11 +281,18 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
     EXPECT_TRUE(dialogs_->records().empty());
 }
 
-TEST_F(SaveJob, CancellingInAnyStepLeavesNoFile)
+TEST_F(SaveJob, CancellingInAnyStepLeavesNoFileAndKeepsAnExistingOutput)
 {
+    // Yesterday's movie of the same name stays as it was, whatever step is cancelled.
+    const QByteArray yesterday = "an earlier movie";
+    {
+        QFile old(out_.filePath("old.3gp"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(yesterday);
+    }
     for (const SaveStep step : kAllSteps) {
         SCOPED_TRACE(int(step));
-        CSaveJob job(env_, spec());
+        CSaveJob job(env_, request("old.3gp"));
         ASSERT_TRUE(job.Start());
         while (!job.IsDone() && int(job.Progress().step) < int(step))
             std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -296,7 +303,10 @@ TEST_F(SaveJob, CancellingInAnyStepLeavesNoFile)
         ASSERT_FALSE(r.steps.empty());
         EXPECT_GE(int(r.steps.back().step), int(step)); // a later one when it ran past
         EXPECT_FALSE(results_.lastSaveSucceeded);
-        EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
+        EXPECT_EQ(files(), QStringList { "old.3gp" });
+        QFile old(out_.filePath("old.3gp"));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), yesterday);
         EXPECT_TRUE(cache_.IsEmpty());
         EXPECT_FALSE(CMovieWorkState::IsCancelled());
     }
@@ -306,7 +316,7 @@ TEST_F(SaveJob, CancellingInAnyStepLeavesNoFile)
 TEST_F(SaveJob, DestroyingARunningJobCancelsIt)
 {
     {
-        CSaveJob job(env_, spec());
+        CSaveJob job(env_, request());
         ASSERT_TRUE(job.Start());
     }
     EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));

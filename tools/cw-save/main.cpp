@@ -94,12 +94,12 @@ int main(int argc, char** argv)
         return kExitFailed;
     }
     const QString projectPath = cli.positionalArguments().first();
-    SaveJobSpec spec;
-    spec.outputPath = cli.value("output");
-    spec.model = cli.value("model");
+    SaveRequest request;
+    request.outputPath = cli.value("output");
+    request.model = cli.value("model");
     if (cli.isSet("effect")) {
         bool ok = false;
-        spec.effect = cli.value("effect").toInt(&ok);
+        request.effect = cli.value("effect").toInt(&ok);
         if (!ok)
             fail("--effect needs a number from 0 to 18");
     }
@@ -116,22 +116,22 @@ int main(int argc, char** argv)
     for (const char* list : { "video", "audio", "voice" })
         if (project.contains(list) && !project.value(list).isArray())
             fail(QStringLiteral("\"%1\" must be a list of clips").arg(list));
-    if (!spec.effect)
-        spec.effect = project.contains("effect") ? project.value("effect").toInt(-1) : 0;
-    if (spec.model.isEmpty())
-        spec.model = project.value("model").toString();
-    if (spec.model.isEmpty() && GetDefaultModelName().isEmpty()) // the job takes the default
+    if (!request.effect)
+        request.effect = project.contains("effect") ? project.value("effect").toInt(-1) : 0;
+    if (request.model.isEmpty())
+        request.model = project.value("model").toString();
+    if (request.model.isEmpty() && GetDefaultModelName().isEmpty()) // the job takes the default
         fail("no phone model: give --model NAME, \"model\" in the project, or set ORVT_DEFAULT_MODELNAME");
 
     // The job's target: model, effect, output file and suite folder.
     const QString folder
         = QDir(cli.value("folder").isEmpty() ? HeadlessSuiteFolder() : cli.value("folder")).absolutePath();
-    if (const QString why = CSaveJob::CheckTarget(spec, folder); !why.isEmpty())
+    if (const QString why = CSaveJob::CheckTarget(request, folder); !why.isEmpty())
         fail(why);
 
     // The three tracks.
     const QString baseDir = QFileInfo(projectPath).absolutePath();
-    CProjectLists& lists = spec.project;
+    CProjectLists& lists = request.project;
     for (const auto& [name, kind, track] : { std::tuple("video", ClipKind::VideoWithSound, kVideoTrack),
              std::tuple("audio", ClipKind::Sound, kAudioTrack), std::tuple("voice", ClipKind::Voice, kVoiceTrack) }) {
         const QJsonArray clips = project.value(name).toArray();
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     SaveEnvironment env;
     env.suiteFolder = folder;
     env.lookup = SuiteTextLookup(folder);
-    CSaveJob job(env, std::move(spec));
+    CSaveJob job(env, std::move(request));
     const auto interrupt = [](int) { CSaveJob::Cancel(); };
     std::signal(SIGINT, interrupt);
     std::signal(SIGTERM, interrupt);
