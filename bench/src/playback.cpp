@@ -10,7 +10,7 @@
 // Usage: bench_playback [SECONDS [REPEATS]]   (default 10 s, 3 repeats)
 // Prints each run and ends with "RATIO <median share / 0.25>".
 #include "engine/effect_kernels.h"
-#include "engine/graph_basic.h"
+#include "engine/playback_graph.h"
 #include "engine/render_engine.h"
 #include "project/media_file.h"
 #include "project/movie_timeline.h"

@@ -5,10 +5,12 @@
 // given time scaled to a given size as a bitmap: a BITMAPINFOHEADER followed
 // by bottom-up 24-bit pixels (blue byte first, rows padded to 4 bytes).
 //
-// Pictures are decoded only as far as needed: requests at increasing times
-// read forward from where the last one stopped; a request behind the last one,
-// or far ahead of it, seeks. With an intra-only codec the frames that no
-// request shows are not decoded at all.
+// The file is opened by CMediaSource and its pictures are read by
+// CSourceVideoReader, the render engine's reader: decoded only as far as
+// needed, requests at increasing times read forward from where the last one
+// stopped; a request behind the last one, or far ahead of it (past the next
+// key frame), seeks. With an intra-only codec the frames that no request
+// shows are not decoded at all.
 //
 // Not thread-safe: one object is used by one thread at a time.
 #pragma once

@@ -1,6 +1,7 @@
 #include "engine/render_engine.h"
 
 #include "engine/render_frontend.h"
+#include "engine/source_audio_reader.h"
 #include "engine/source_reader.h"
 
 extern "C" {
@@ -32,10 +33,7 @@ CGroupRenderer::CGroupRenderer(int groupIndex, std::shared_ptr<const CTimelineGr
     ParseAudioFormat(group_->mediaType(), audio_);
 }
 
-CGroupRenderer::~CGroupRenderer()
-{
-    sws_freeContext(sws_);
-}
+CGroupRenderer::~CGroupRenderer() = default;
 
 REFTIME100NS CGroupRenderer::frameTime(std::int64_t index) const
 {
@@ -157,8 +155,8 @@ void CGroupRenderer::compose(const AVFrame* frame, int stretchMode, std::uint8_t
     }
     const int ox = (W - dw) / 2;
     const int oy = (H - dh) / 2;
-    sws_ = sws_getCachedContext(sws_, frame->width, frame->height, AVPixelFormat(frame->format), dw, dh, outFormat,
-        SWS_BILINEAR, nullptr, nullptr, nullptr);
+    sws_.reset(sws_getCachedContext(sws_.release(), frame->width, frame->height, AVPixelFormat(frame->format), dw, dh,
+        outFormat, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!sws_)
         return;
     const int stride = int(RowBytes(video_));
@@ -172,7 +170,7 @@ void CGroupRenderer::compose(const AVFrame* frame, int stretchMode, std::uint8_t
         out[0] = dst + std::ptrdiff_t(oy) * stride + ox * bytesPerPixel;
         outStride[0] = stride;
     }
-    sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, out, outStride);
+    sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, out, outStride);
 }
 
 void CGroupRenderer::RenderAudio(std::int64_t first, int count, std::int16_t* dst)

@@ -10,6 +10,7 @@
 
 #include "engine/timeline_model.h"
 
+#include "platform/c_handles.h"
 #include "platform/media/filter_graph.h"
 
 #include <atomic>
@@ -76,7 +77,7 @@ private:
         std::int64_t origin = 0; // source-relative sample frame of the reader's position 0
     };
     std::map<const CTimelineSource*, AudioEntry> audioReaders_;
-    SwsContext* sws_ = nullptr;
+    FfPtr<SwsContext> sws_;
     std::vector<std::int32_t> mix_;
     std::vector<std::int16_t> chunk_;
     int opened_ = 0;

@@ -5,6 +5,8 @@
 // decoding only what is asked for, and bad input.
 // test-links: cw_engine cw_media cw_config cw_platform
 #include "engine/media_detector.h"
+#include "engine/media_source.h"
+#include "engine/source_reader.h"
 
 #include "platform/media/media_errors.h"
 #include "test_util.h"
@@ -235,6 +237,58 @@ TEST(Detector, SoundOnlyFile)
     ASSERT_NE(mt.WaveFormat(), nullptr);
     EXPECT_EQ(mt.WaveFormat()->nChannels, 2);
     EXPECT_EQ(mt.WaveFormat()->nAvgBytesPerSec, 22050u * 4u);
+}
+
+// Cover art (an attached picture) is not a video stream: not an output
+// stream of the detector, not the picture stream of the readers, and the
+// shared has-video answer says no.
+TEST(Detector, CoverArtIsNoVideoStream)
+{
+    const QString path = MediaPath("cover.mp3");
+    ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i", "color=red:s=32x32:d=1",
+        "-map", "0:a", "-map", "1:v", "-frames:v", "1", "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v:0",
+        "attached_pic", "-id3v2_version", "3", path }));
+    CMediaDet det;
+    ASSERT_EQ(det.put_Filename(path), S_OK);
+    std::int32_t n = 0;
+    ASSERT_EQ(det.get_OutputStreams(&n), S_OK);
+    EXPECT_EQ(n, 1);
+    GUID major = GUID_NULL;
+    ASSERT_EQ(det.get_StreamType(&major), S_OK);
+    EXPECT_EQ(major, MEDIATYPE_Audio);
+
+    EXPECT_FALSE(HasVideoStream(path));
+    EXPECT_TRUE(HasVideoStream(MediaPath("mpeg4.avi")));
+    EXPECT_FALSE(HasVideoStream(MediaPath("tone.wav")));
+    EXPECT_FALSE(HasVideoStream(MediaPath("missing.avi")));
+    const auto source = CMediaSource::Open(path);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->videoStream(), -1);
+    EXPECT_EQ(source->audioStream(), 0);
+    CSourceVideoReader reader(path);
+    EXPECT_FALSE(reader.ok());
+    EXPECT_EQ(reader.frameAt(0), nullptr);
+}
+
+// The readers of the render engine and the detector are one: a reader on
+// the detector's files shows the frame at each time, decoding forward.
+TEST(Detector, SharedReaderDecodesForwardAndSeeksBack)
+{
+    for (const char* name : { "mpeg4.avi", "mjpeg.avi" }) {
+        SCOPED_TRACE(name);
+        CSourceVideoReader reader(MediaPath(name));
+        ASSERT_TRUE(reader.ok());
+        std::int64_t last = -1;
+        for (int i = 0; i < 75; i += 5) {
+            const AVFrame* frame = reader.frameAt(std::int64_t(i) * 400000);
+            ASSERT_NE(frame, nullptr) << i;
+        }
+        last = reader.decodedFrames();
+        EXPECT_LE(last, 76);
+        // Back to the start: a seek, and only a few frames more.
+        ASSERT_NE(reader.frameAt(0), nullptr);
+        EXPECT_LE(reader.decodedFrames() - last, 3);
+    }
 }
 
 TEST(Detector, BadInputFailsWithCodes)

@@ -3,8 +3,8 @@
 // and once more in a child run with no sound server at all.
 // test-links: cw_panes
 
+#include "engine/playback_graph.h"
 #include "engine/effect_kernels.h"
-#include "engine/graph_basic.h"
 #include "engine/render_engine.h"
 #include "engine/video_renderer.h"
 #include "panes/movie_view/video_surface.h"
@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 
 using namespace playback_media;
 
@@ -480,6 +481,54 @@ TEST_F(PlaybackGraph, SurfaceDestroyedWhilePlaying)
     EXPECT_EQ(code, EC_COMPLETE);
     EXPECT_GT(graph.FramesPresented(), 0);
     EXPECT_EQ(graph.CloseGraph(), S_OK);
+}
+
+// The graph may be opened and closed off the UI thread: built on a worker,
+// then played by the thread it is handed to; closed (or destroyed) on
+// another thread, which joins the streaming threads there.
+TEST_F(PlaybackGraph, OpenedOnAWorkerAndPlayedOnTheOwner)
+{
+    const QString movie = Movie();
+    ASSERT_FALSE(movie.isEmpty());
+    auto graph = std::make_unique<CGraphBasic>();
+    HRESULT hr = E_UNEXPECTED;
+    std::thread([&] { hr = graph->OpenFile(movie); }).join();
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(graph->GraphState(), CGraphBasic::Open);
+    EXPECT_EQ(graph->VideoWidth(), 64);
+    EXPECT_EQ(graph->FrameRate(), 15);
+    ASSERT_NE(graph->VideoSlot(), nullptr);
+    EXPECT_EQ(CentreColour(graph->VideoSlot()->Current()), 0) << "the first frame is shown when opened";
+
+    MessageCounter notices { msg::WM_GRAPHNOTIFY };
+    ASSERT_EQ(graph->SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY), S_OK);
+    ASSERT_EQ(graph->Play(), S_OK);
+    ASSERT_EQ(graph->SetCurrentPosition(kSecond * 5 / 2), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return notices.count > 0; }, 10000));
+    EXPECT_EQ(DrainEvents(*graph), std::vector<long> { EC_COMPLETE });
+    EXPECT_EQ(CentreColour(graph->VideoSlot()->Current()), 2);
+
+    ASSERT_EQ(graph->Stop(), S_OK);
+    ASSERT_EQ(graph->Play(), S_OK);
+    std::thread([&] { hr = graph->CloseGraph(); }).join();
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(graph->GraphState(), CGraphBasic::Closed);
+    for (const char* name : { "playback video", "playback sound", "playback clock" })
+        EXPECT_FALSE(ThreadNames().contains(name)) << name;
+
+    CMovieTimeline composer;
+    ASSERT_EQ(composer.ResetMovieTimeline(), S_OK);
+    ASSERT_EQ(composer.AddClip(CMediaFile(movie, 2000, 64, 48, 1), 1), S_OK);
+    std::thread([&] { hr = graph->OpenTimeline(composer.GetTimeline()); }).join();
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(graph->GetDuration(), 2 * kSecond);
+    EXPECT_NE(CGraphBasic::RotRegistration(), 0u);
+    ASSERT_NE(graph->VideoSlot(), nullptr);
+    EXPECT_FALSE(graph->VideoSlot()->Current().isNull());
+    ASSERT_EQ(graph->Play(), S_OK);
+    QTest::qWait(100);
+    std::thread([&] { graph.reset(); }).join();
+    EXPECT_EQ(CGraphBasic::RotRegistration(), 0u);
 }
 
 TEST(PlaybackWithoutSound, ChildRunWithNoSoundServer)

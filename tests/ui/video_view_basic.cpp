@@ -1,6 +1,7 @@
-// The movie view: files and the edited movie in a real widget under the
-// offscreen platform, its transport rules, end-of-playback routing to the
-// main frame, suspend/resume and the frame-extraction wrapper.
+// The movie view: files (opened on the view's worker) and the edited movie
+// in a real widget under the offscreen platform, its transport rules,
+// end-of-playback and open-completion routing to the main frame, dropped
+// opens, suspend/resume and the frame-extraction wrapper.
 // test-links: cw_panes
 
 #include "engine/frame_cache.h"
@@ -13,16 +14,41 @@
 #include "../media/playback_media.h"
 #include "test_util.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
+#include <utility>
+#include <vector>
 
 using namespace playback_media;
 
 namespace {
+
+// The main frame: counts the ends of playback and records each open result
+// (its code and the view kind).
+class MainFrame : public MessageWindow<QObject> {
+public:
+    int count = 0;
+    std::vector<std::pair<HRESULT, int>> opened;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
+    {
+        if (message == msg::PlaybackFinished)
+            ++count;
+        else if (message == msg::MovieViewOpened)
+            opened.emplace_back(HRESULT(std::uint32_t(wParam)), int(lParam));
+        else
+            handled = false;
+        return 0;
+    }
+};
 
 class VideoView : public ::testing::Test {
 protected:
@@ -35,10 +61,33 @@ protected:
         host.show();
     }
 
+    // Waits for the main frame to hear of the next open and returns its result.
+    HRESULT Opened()
+    {
+        const std::size_t next = seen + 1;
+        if (!WaitFor([&] { return mainFrame.opened.size() >= next; }, 30000))
+            return E_UNEXPECTED;
+        seen = next;
+        EXPECT_FALSE(view->IsOpening());
+        EXPECT_EQ(view->OpenResult(), mainFrame.opened[next - 1].first);
+        return mainFrame.opened[next - 1].first;
+    }
+    HRESULT OpenVideo(const QString& path)
+    {
+        const HRESULT hr = view->OpenVideoFile(path);
+        return FAILED(hr) ? hr : Opened();
+    }
+    HRESULT OpenAudio(const QString& path)
+    {
+        const HRESULT hr = view->OpenAudioFile(path);
+        return FAILED(hr) ? hr : Opened();
+    }
+
     QTemporaryDir dir;
     QWidget host;
     CCW_VideoView* view = nullptr;
-    MessageCounter mainFrame { msg::PlaybackFinished };
+    MainFrame mainFrame;
+    std::size_t seen = 0; // open results taken by Opened()
 };
 } // namespace
 
@@ -47,8 +96,13 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     const QString movie = ColourMovie(dir);
     ASSERT_FALSE(movie.isEmpty());
     ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    // The open runs on the worker; the kind and the path are set at once.
+    EXPECT_TRUE(view->IsOpening());
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->Path(), movie);
+    ASSERT_EQ(Opened(), S_OK);
+    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
     EXPECT_EQ(view->VideoSize(), QSize(64, 48));
     EXPECT_NEAR(double(view->DurationMs()), 3000.0, 100.0);
     EXPECT_TRUE(view->isVisible());
@@ -100,7 +154,7 @@ TEST_F(VideoView, TransportRulesOfTheView)
     EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
 
     const QString movie = ColourMovie(dir);
-    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    ASSERT_EQ(OpenVideo(movie), S_OK);
     // Opened: the view refuses Stop, which the graph itself would accept.
     EXPECT_EQ(view->Stop(), E_FAIL);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
@@ -124,17 +178,82 @@ TEST_F(VideoView, TransportRulesOfTheView)
     EXPECT_EQ(view->SetPosition(view->Graph().GetDuration() / 10000 + 1), E_FAIL);
 
     // A file that cannot be opened fails and a later close cleans up.
-    EXPECT_EQ(view->OpenVideoFile(dir.filePath("missing.avi")), E_FAIL);
+    EXPECT_EQ(OpenVideo(dir.filePath("missing.avi")), E_FAIL);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    EXPECT_FALSE(view->Surface()->isVisible());
     view->Close();
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+    EXPECT_EQ(view->OpenVideoFile(QString()), E_INVALIDARG);
+    EXPECT_FALSE(view->IsOpening());
+}
+
+TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
+{
+    const QString movie = ColourMovie(dir);
+    const QString mp3 = ToneMp3(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    ASSERT_FALSE(mp3.isEmpty());
+
+    // Asked again before the first open came back: only the second is shown.
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
+    ASSERT_EQ(Opened(), S_OK);
+    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(view->Path(), mp3);
+    EXPECT_TRUE(view->Graph().IsAudioOnly());
+    QTest::qWait(300);
+    EXPECT_EQ(mainFrame.opened.size(), 1u) << "the first open was dropped";
+
+    // Closed while opening: nothing comes back, and a later open works.
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    view->Close();
+    EXPECT_FALSE(view->IsOpening());
+    EXPECT_EQ(view->OpenResult(), S_FALSE);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+    ASSERT_EQ(OpenVideo(movie), S_OK);
+    QTest::qWait(300);
+    EXPECT_EQ(mainFrame.opened.size(), 2u) << "the closed open was dropped";
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
+
+    // The edited movie supersedes an open under way too.
+    ASSERT_EQ(view->ResetTimeline(), S_OK);
+    ASSERT_EQ(view->AddClip(CMediaFile(movie, 2000, 64, 48, 1), 1), S_OK);
+    ASSERT_EQ(view->FinishTimeline(), S_OK);
+    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    ASSERT_EQ(view->OpenEditedMovie(), S_OK);
+    QTest::qWait(300);
+    EXPECT_EQ(mainFrame.opened.size(), 2u);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
+    EXPECT_FALSE(view->Graph().IsAudioOnly());
+}
+
+TEST_F(VideoView, ViewDestroyedWhileOpening)
+{
+    const QString movie = ColourMovie(dir);
+    ASSERT_FALSE(movie.isEmpty());
+    // Gone while the worker opens, and gone with the result waiting in the
+    // event queue (no events are handled meanwhile).
+    for (int delayMs : { 0, 30, 500 }) {
+        auto* doomed = new CCW_VideoView(&host);
+        doomed->SetMainFrame(&mainFrame);
+        ASSERT_EQ(doomed->OpenVideoFile(movie), S_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        delete doomed;
+    }
+    QTest::qWait(300);
+    EXPECT_TRUE(mainFrame.opened.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone with the views";
 }
 
 TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
 {
     const QString mp3 = ToneMp3(dir);
     ASSERT_FALSE(mp3.isEmpty());
-    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    ASSERT_EQ(OpenAudio(mp3), S_OK);
+    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
     EXPECT_FALSE(view->isVisible());
     EXPECT_TRUE(view->Graph().IsAudioOnly());
@@ -150,13 +269,15 @@ TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
 
     // Opening a video afterwards closes the sound first.
     ASSERT_EQ(view->OpenVideoFile(ColourMovie(dir)), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    ASSERT_EQ(Opened(), S_OK);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_FALSE(view->Graph().IsAudioOnly());
 }
 
 TEST_F(VideoView, SuspendRemembersAndRestoresTheState)
 {
-    ASSERT_EQ(view->OpenVideoFile(ColourMovie(dir)), S_OK);
+    ASSERT_EQ(OpenVideo(ColourMovie(dir)), S_OK);
     ASSERT_EQ(view->PlayPause(), S_OK);
     view->Suspend(true);
     EXPECT_FALSE(view->isVisible());
@@ -223,7 +344,7 @@ TEST_F(VideoView, ExtractionPausesPlaybackAndResumesIt)
     SetSuiteValue("FOLDER", dir.path());
     CMovieWorkState::Reset();
     const QString movie = ColourMovie(dir);
-    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    ASSERT_EQ(OpenVideo(movie), S_OK);
     ASSERT_EQ(view->PlayPause(), S_OK);
 
     FrameCache cache;

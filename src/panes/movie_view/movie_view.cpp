@@ -6,21 +6,32 @@
 #include "engine/work_state.h"
 #include "export/movie_render.h"
 #include "mediainfo/mp3_file_info.h"
+#include "platform/background_worker.h"
+#include "platform/dialog_service.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
 
+#include <atomic>
+
 namespace {
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
+// The worker lane of file opens: a newer open supersedes one under way.
+const QString kOpenLane = QStringLiteral("open");
 } // namespace
+
+// What the worker hands back: the graph (null when the open was dropped
+// meanwhile), its result and the MP3 playing time (-1: none).
+struct CCW_VideoView::OpenedFile {
+    std::unique_ptr<CGraphBasic> graph;
+    HRESULT result = E_FAIL;
+    std::int64_t mp3Ms = -1;
+};
 
 CCW_VideoView::CCW_VideoView(QWidget* parent)
     : MessageWindow<QWidget>(parent)
+    , graph_(std::make_unique<CGraphBasic>())
+    , worker_(std::make_unique<CBackgroundWorker>(QStringLiteral("movie open")))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     surface_ = new CVideoSurface(this);
@@ -30,6 +41,9 @@ CCW_VideoView::CCW_VideoView(QWidget* parent)
 CCW_VideoView::~CCW_VideoView()
 {
     Close();
+    // Cancels what is left and joins the worker; a graph it still opens is
+    // closed there, one whose result waits in the queue where it is dropped.
+    worker_.reset();
 }
 
 HRESULT CCW_VideoView::OpenVideoFile(const QString& path)
@@ -44,54 +58,130 @@ HRESULT CCW_VideoView::OpenAudioFile(const QString& path)
 
 HRESULT CCW_VideoView::openFile(const QString& path, Kind kind)
 {
+    if (path.isEmpty())
+        return E_INVALIDARG;
     Close();
     viewKind_ = kind;
-    WaitCursor wait;
     path_ = path;
-    if (FAILED(graph_.OpenFile(path)))
-        return E_FAIL;
-    attachGraph();
-    videoSize_ = QSize(graph_.VideoWidth(), graph_.VideoHeight());
-    durationMs_ = graph_.GetDuration() / 10000;
-    if (path.toUpper().contains(QLatin1String(".MP3"))) {
-        MP3FileInfo info;
-        if (info.Open(QFile::encodeName(path).constData()))
-            durationMs_ = std::int64_t(info.PlayingTime()) * 1000;
-    }
-    if (kind == KindAudioFile)
-        hide();
+    opening_ = true;
+    setBusy(true);
+    const std::uint64_t serial = ++openSerial_;
+    // The result travels through Qt's event queue, whose locks a thread
+    // sanitizer cannot see; this flag states the hand-over of the graph
+    // built on the worker in terms it can.
+    auto published = std::make_shared<std::atomic<bool>>(false);
+    worker_->Post<OpenedFile>(
+        this, kOpenLane,
+        [path, published](const CBackgroundWorker::CancelFlag& cancel) {
+            OpenedFile opened;
+            auto graph = std::make_unique<CGraphBasic>();
+            opened.result = graph->OpenFile(path);
+            if (SUCCEEDED(opened.result) && !cancel->load() && path.toUpper().contains(QLatin1String(".MP3"))) {
+                MP3FileInfo info;
+                if (info.Open(QFile::encodeName(path).constData()))
+                    opened.mp3Ms = std::int64_t(info.PlayingTime()) * 1000;
+            }
+            // Dropped meanwhile: the graph closes here, on the worker.
+            if (!cancel->load())
+                opened.graph = std::move(graph);
+            published->store(true, std::memory_order_release);
+            return opened;
+        },
+        [this, serial, kind, published](OpenedFile opened) {
+            if (published->load(std::memory_order_acquire))
+                takeOpenedFile(std::move(opened), serial, kind);
+        });
     return S_OK;
+}
+
+void CCW_VideoView::takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind kind)
+{
+    if (serial != openSerial_) {
+        // Delivered after a newer request or a Close: closed on the worker
+        // (at the latest when the view goes).
+        if (opened.graph) {
+            std::shared_ptr<CGraphBasic> stale(std::move(opened.graph));
+            worker_->Post<int>(
+                nullptr, QString(),
+                [stale](const CBackgroundWorker::CancelFlag&) {
+                    stale->CloseGraph();
+                    return 0;
+                },
+                [](int) {});
+        }
+        return;
+    }
+    opening_ = false;
+    setBusy(false);
+    if (opened.graph)
+        graph_ = std::move(opened.graph);
+    else
+        opened.result = E_FAIL;
+    openResult_ = opened.result;
+    if (FAILED(opened.result)) {
+        // The graph may be left open (the media detector failed): Close closes it.
+        if (!graph_->OpenMessage().isEmpty())
+            Dialogs().messageBox(nullptr, graph_->OpenMessage(), QString(), MB_OK);
+    } else {
+        attachGraph();
+        videoSize_ = QSize(graph_->VideoWidth(), graph_->VideoHeight());
+        durationMs_ = opened.mp3Ms >= 0 ? opened.mp3Ms : graph_->GetDuration() / 10000;
+        if (kind == KindAudioFile)
+            hide();
+    }
+    PostMessage(mainFrame_, msg::MovieViewOpened, WPARAM(std::uint32_t(opened.result)), LPARAM(kind));
+}
+
+void CCW_VideoView::dropOpen()
+{
+    ++openSerial_;
+    worker_->Cancel(kOpenLane);
+    opening_ = false;
+    openResult_ = S_FALSE;
+    setBusy(false);
+}
+
+void CCW_VideoView::setBusy(bool busy)
+{
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 HRESULT CCW_VideoView::OpenEditedMovie()
 {
     Close();
     viewKind_ = KindEditedMovie;
-    HRESULT hr = graph_.OpenTimeline(movieTimeline_.GetTimeline());
+    HRESULT hr = graph_->OpenTimeline(movieTimeline_.GetTimeline());
     if (FAILED(hr))
         return hr;
     attachGraph();
-    videoSize_ = QSize(graph_.VideoWidth(), graph_.VideoHeight());
-    durationMs_ = graph_.GetDuration() / 10000;
+    videoSize_ = QSize(graph_->VideoWidth(), graph_->VideoHeight());
+    durationMs_ = graph_->GetDuration() / 10000;
     return S_OK;
 }
 
 void CCW_VideoView::attachGraph()
 {
-    graph_.SetNotifyWindow(this, msg::WM_GRAPHNOTIFY);
-    surface_->Attach(graph_.VideoSlot());
+    graph_->SetNotifyWindow(this, msg::WM_GRAPHNOTIFY);
+    surface_->Attach(graph_->VideoSlot());
     surface_->setGeometry(rect());
-    surface_->setVisible(graph_.VideoSlot() != nullptr);
+    surface_->setVisible(graph_->VideoSlot() != nullptr);
 }
 
 void CCW_VideoView::Close()
 {
+    dropOpen();
     switch (viewKind_) {
     case 1:
     case 2:
     case 3:
     case KindEditedMovie:
-        graph_.CloseGraph();
+        graph_->CloseGraph();
         break;
     default:
         break;
@@ -104,13 +194,13 @@ void CCW_VideoView::Close()
 
 HRESULT CCW_VideoView::PlayPause()
 {
-    switch (graph_.GraphState()) {
+    switch (graph_->GraphState()) {
     case CGraphBasic::Open:
     case CGraphBasic::Stopped:
     case CGraphBasic::Paused:
-        return graph_.Play();
+        return graph_->Play();
     case CGraphBasic::Running:
-        return graph_.Pause();
+        return graph_->Pause();
     default:
         return E_FAIL;
     }
@@ -118,18 +208,18 @@ HRESULT CCW_VideoView::PlayPause()
 
 HRESULT CCW_VideoView::Pause()
 {
-    const std::int32_t state = graph_.GraphState();
+    const std::int32_t state = graph_->GraphState();
     if (state < CGraphBasic::Open || state > CGraphBasic::Stopped)
         return E_FAIL;
-    return graph_.Pause();
+    return graph_->Pause();
 }
 
 HRESULT CCW_VideoView::Stop()
 {
-    const std::int32_t state = graph_.GraphState();
+    const std::int32_t state = graph_->GraphState();
     if (state != CGraphBasic::Running && state != CGraphBasic::Paused)
         return E_FAIL;
-    return graph_.Stop();
+    return graph_->Stop();
 }
 
 HRESULT CCW_VideoView::GetPosition(std::int64_t* ms) const
@@ -137,7 +227,7 @@ HRESULT CCW_VideoView::GetPosition(std::int64_t* ms) const
     if (!ms)
         return E_POINTER;
     REFERENCE_TIME position = 0;
-    HRESULT hr = graph_.GetCurrentPosition(&position);
+    HRESULT hr = graph_->GetCurrentPosition(&position);
     if (SUCCEEDED(hr))
         *ms = position / 10000;
     return hr;
@@ -145,29 +235,29 @@ HRESULT CCW_VideoView::GetPosition(std::int64_t* ms) const
 
 HRESULT CCW_VideoView::SetPosition(std::int64_t ms)
 {
-    return graph_.SetCurrentPosition(REFERENCE_TIME(ms) * 10000);
+    return graph_->SetCurrentPosition(REFERENCE_TIME(ms) * 10000);
 }
 
 void CCW_VideoView::Suspend(bool on)
 {
     if (on) {
         hide();
-        savedState_ = graph_.GraphState();
-        graph_.Pause();
+        savedState_ = graph_->GraphState();
+        graph_->Pause();
         FILTER_STATE state = State_Stopped;
-        while (SUCCEEDED(graph_.GetState(10000, &state)) && state != State_Paused) { }
+        while (SUCCEEDED(graph_->GetState(10000, &state)) && state != State_Paused) { }
         return;
     }
     show();
     switch (savedState_) {
     case CGraphBasic::Running:
-        graph_.Play();
+        graph_->Play();
         break;
     case CGraphBasic::Paused:
-        graph_.Pause();
+        graph_->Pause();
         break;
     default:
-        graph_.Stop();
+        graph_->Stop();
         break;
     }
 }
@@ -219,13 +309,13 @@ LRESULT CCW_VideoView::onMessage(std::uint32_t message, WPARAM, LPARAM, bool& ha
 
 void CCW_VideoView::onGraphNotify()
 {
-    if (!graph_.HasMediaEvent())
+    if (!graph_->HasMediaEvent())
         return;
     long code = 0, param1 = 0, param2 = 0;
-    while (graph_.HasMediaEvent() && SUCCEEDED(graph_.GetEvent(&code, &param1, &param2, 0))) {
+    while (graph_->HasMediaEvent() && SUCCEEDED(graph_->GetEvent(&code, &param1, &param2, 0))) {
         if (code == EC_COMPLETE) {
             SendMessage(mainFrame_, msg::PlaybackFinished, 0, 0);
-            graph_.Stop();
+            graph_->Stop();
         }
     }
 }

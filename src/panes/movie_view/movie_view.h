@@ -4,11 +4,24 @@
 // save flow renders (the movie and the sound of one clip) and wraps frame
 // extraction so that its own playback pauses meanwhile.
 //
+// Files open off the UI thread: OpenVideoFile / OpenAudioFile close what is
+// shown and hand the open to the view's background worker, which builds the
+// graph (probing the file and reading the media detector's facts) and, for a
+// path containing ".MP3", reads the MP3 playing time (a child process). When
+// the result arrives on the UI thread the view takes the graph, attaches it
+// to the video surface and posts msg::MovieViewOpened to the main frame
+// (wParam: the result, 0 or E_FAIL, as a 32-bit code; lParam: the view
+// kind). The newest open wins: a newer open, Close, OpenEditedMovie or the
+// view's destruction drops an open still under way; its graph is closed on
+// the worker, or where the dropped result is released (on the UI thread a
+// graph that never played has no streaming threads to join, only the sound
+// output's).
+//
 // End of playback: the view sends msg::PlaybackFinished (0x415) to the main
 // frame and rewinds.
 #pragma once
 
-#include "engine/graph_basic.h"
+#include "engine/playback_graph.h"
 #include "panes/movie_view/video_surface.h"
 #include "platform/messages.h"
 #include "project/movie_timeline.h"
@@ -17,9 +30,17 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
+class CBackgroundWorker;
 class CMediaFile;
 class FrameCache;
+
+namespace msg {
+// The movie view finished opening a file (posted to its main frame).
+// Belongs with the others in platform/messages.h.
+inline constexpr std::uint32_t MovieViewOpened = 0x5366;
+} // namespace msg
 
 class CCW_VideoView : public MessageWindow<QWidget> {
 public:
@@ -32,17 +53,28 @@ public:
     // The receiver of msg::PlaybackFinished (the pane context's main frame).
     void SetMainFrame(QObject* mainFrame) { mainFrame_ = mainFrame; }
 
-    // Close what is shown, then open. 0 or E_FAIL. An audio file hides the view.
+    // Close what is shown, then start opening path on the worker (see the
+    // class comment): S_OK, or E_INVALIDARG for an empty path. The kind and
+    // the path are set at once; the graph, the sizes and the duration when
+    // the result is taken. An audio file then hides the view. A file the
+    // media detector cannot describe has its message shown then.
     HRESULT OpenVideoFile(const QString& path);
     HRESULT OpenAudioFile(const QString& path);
-    // Plays the movie timeline. 0 or the failing code.
+    // True from an open request until its result is taken or dropped.
+    bool IsOpening() const { return opening_; }
+    // The result of the last open taken: 0 or E_FAIL; S_FALSE while one is
+    // under way, before the first, and after Close.
+    HRESULT OpenResult() const { return openResult_; }
+    // Plays the movie timeline (opened on the UI thread, as the timeline is
+    // edited there). 0 or the failing code.
     HRESULT OpenEditedMovie();
-    // Closes the graph for kinds 1, 2, 3 and 5; the kind becomes 0.
+    // Drops an open under way and closes the graph for kinds 1, 2, 3 and 5;
+    // the kind becomes 0.
     void Close();
 
     // States 1, 3, 4: play; 2: pause; otherwise E_FAIL.
     HRESULT PlayPause();
-    HRESULT Play() { return graph_.Play(); }
+    HRESULT Play() { return graph_->Play(); }
     // Only in states 1 to 3.
     HRESULT Pause();
     // Only in states 2 and 4.
@@ -55,11 +87,12 @@ public:
     void Suspend(bool on);
 
     std::int32_t ViewKind() const { return viewKind_; }
-    std::int32_t GraphState() const { return graph_.GraphState(); }
+    std::int32_t GraphState() const { return graph_->GraphState(); }
     std::int64_t DurationMs() const { return durationMs_; }
     QSize VideoSize() const { return videoSize_; }
     const QString& Path() const { return path_; }
-    CGraphBasic& Graph() { return graph_; }
+    // The graph shown (closed while none is, or while an open is under way).
+    CGraphBasic& Graph() { return *graph_; }
     // The child that shows the pictures; hidden while there are none.
     CVideoSurface* Surface() const { return surface_; }
 
@@ -90,11 +123,20 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    struct OpenedFile;
     HRESULT openFile(const QString& path, Kind kind);
+    void takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind kind);
+    void dropOpen();
+    void setBusy(bool busy);
     void attachGraph();
     void onGraphNotify();
 
-    CGraphBasic graph_;
+    std::unique_ptr<CGraphBasic> graph_; // never null
+    std::unique_ptr<CBackgroundWorker> worker_;
+    std::uint64_t openSerial_ = 0; // of the newest open request
+    bool opening_ = false;
+    bool busy_ = false; // the busy cursor is up
+    HRESULT openResult_ = S_FALSE;
     CVideoSurface* surface_ = nullptr;
     CMovieTimeline movieTimeline_;
     CMovieTimeline soundTimeline_;

@@ -1,6 +1,6 @@
 #include "panes/timeline/timeline_window.h"
 
-#include "engine/media_detector.h"
+#include "engine/media_source.h"
 
 #include "panes/timeline/timeline_view.h"
 
@@ -53,17 +53,7 @@ void CCW_TimeLineWnd::SetRuler(QWidget* ruler)
 
 bool CCW_TimeLineWnd::HasVideoStream(const QString& path)
 {
-    CMediaDet detector;
-    std::int32_t streams = 0;
-    if (FAILED(detector.put_Filename(path)) || FAILED(detector.get_OutputStreams(&streams)))
-        return false;
-    for (std::int32_t i = 0; i < streams; ++i) {
-        GUID major {};
-        if (SUCCEEDED(detector.put_CurrentStream(i)) && SUCCEEDED(detector.get_StreamType(&major))
-            && major == MEDIATYPE_Video)
-            return true;
-    }
-    return false;
+    return ::HasVideoStream(path);
 }
 
 CCW_TimeLineView* CCW_TimeLineWnd::view(int track) const
