@@ -1,5 +1,7 @@
 #include "engine/media_source.h"
 
+#include "platform/media_input.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -46,15 +48,13 @@ bool HasVideoStream(const QString& path)
 
 std::shared_ptr<CMediaSource> CMediaSource::Open(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return nullptr;
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+    // Untrusted input: local files of the accepted containers only.
+    FfPtr<AVFormatContext> format = OpenMediaInput(path);
+    if (!format)
         return nullptr;
     std::shared_ptr<CMediaSource> source(new CMediaSource);
-    source->format_.reset(raw);
-    if (avformat_find_stream_info(raw, nullptr) < 0)
-        return nullptr;
+    AVFormatContext* raw = format.get();
+    source->format_ = std::move(format);
     source->path_ = path;
     for (unsigned i = 0; i < raw->nb_streams; ++i) {
         const AVStream* st = raw->streams[i];

@@ -49,6 +49,9 @@ inline constexpr std::uint32_t SeekMovie = 0x5353;
 inline constexpr std::uint32_t PositionMarker = 0x5354;
 inline constexpr std::uint32_t TrackActivated = 0x5364;
 inline constexpr std::uint32_t PlayingState = 0x5365;
+// The movie view finished opening a file in the background (posted to its
+// main frame): wParam the result (0 or E_FAIL), lParam the view kind.
+inline constexpr std::uint32_t MovieViewOpened = 0x5366;
 inline constexpr std::uint32_t ResetPreviews = 0x5401;
 inline constexpr std::uint32_t FilesDropped = 0x5402;
 inline constexpr std::uint32_t ShowSourcePreview = 0x5403;

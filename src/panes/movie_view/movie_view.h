@@ -36,12 +36,6 @@ class CBackgroundWorker;
 class CMediaFile;
 class FrameCache;
 
-namespace msg {
-// The movie view finished opening a file (posted to its main frame).
-// Belongs with the others in platform/messages.h.
-inline constexpr std::uint32_t MovieViewOpened = 0x5366;
-} // namespace msg
-
 class CCW_VideoView : public MessageWindow<QWidget> {
 public:
     // ViewKind values.
