@@ -14,6 +14,7 @@
 #include "export/save_pipeline.h"
 #include "platform/ini_file.h"
 #include "skin/scripted_dialog_service.h"
+#include "work_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -145,16 +147,35 @@ QString phaseName(std::int32_t phase)
 
 QString bundledSuiteFolder()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + "/../suite";
-    if (QFileInfo::exists(beside + "/tables"))
-        return QDir(beside).canonicalPath();
-    return QStringLiteral(CW_BUNDLED_SUITE_DIR);
+    return BundledSuiteFolder(QCoreApplication::applicationDirPath());
 }
+
+// Lives until exit, so that fail() removes it too.
+std::optional<PrivateSuiteFolder> g_privateFolder;
+
+constexpr const char* kUsage
+    = "usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n";
 
 int usage()
 {
-    std::fputs("usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n", stderr);
+    std::fputs(kUsage, stderr);
     return kExitFailed;
+}
+
+int help()
+{
+    std::fputs(kUsage, stdout);
+    std::fputs("Saves the movie project PROJECT.json as the phone file OUT through the editor's save pipeline.\n"
+               "  -o, --output OUT  the phone file to write; its extension must be the model's\n"
+               "  --model NAME      the phone model (default: the project's, else ORVT_DEFAULT_MODELNAME)\n"
+               "  --effect N        the colour effect, 0 to 18 (default: the project's, else 0)\n"
+               "  --folder DIR      the suite folder with the encoder libraries (default: the registry's\n"
+               "                    FOLDER, else the suite data installed with cw-save)\n"
+               "  --times           print how long each step took\n"
+               "  -h, --help        show this text\n"
+               "Exit status: 0 saved, 1 cancelled (Ctrl-C), 2 failed (the reason on stderr).\n",
+        stdout);
+    return kExitSaved;
 }
 
 } // namespace
@@ -169,6 +190,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
+        if (a == "-h" || a == "--help")
+            return help();
         if ((a == "-o" || a == "--output") && hasValue)
             outPath = args[++i];
         else if (a == "--model" && hasValue)
@@ -218,8 +241,18 @@ int main(int argc, char** argv)
     // The suite folder: the encoder libraries and the work folder.
     if (folder.isEmpty())
         folder = GetSuiteFolder();
-    if (folder.isEmpty())
-        folder = bundledSuiteFolder();
+    if (folder.isEmpty()) {
+        // The bundled data may be read-only (installed): the run works in a
+        // private folder that links to it.
+        const QString bundled = bundledSuiteFolder();
+        if (bundled.isEmpty())
+            fail("no suite folder: give --folder DIR or set FOLDER in the registry (the bundled suite data is "
+                 "missing)");
+        g_privateFolder.emplace(bundled);
+        folder = g_privateFolder->path();
+        if (folder.isEmpty())
+            fail(QStringLiteral("cannot make a work folder under %1").arg(QDir::tempPath()));
+    }
     folder = QDir(folder).absolutePath();
     if (!QFileInfo::exists(folder + "/libOTTEnc.so"))
         fail(QStringLiteral("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(folder));
