@@ -13,7 +13,9 @@ QString HostUsage()
                           "  --data DIR         the bundled suite data (default: ../suite or ../share/orvanta/suite)\n"
                           "  --lang CODE        set the suite language (EN or KR)\n"
                           "  --model NAME       set the connected phone model (for example TX-07)\n"
-                          "  -h, --help         show this text\n");
+                          "  -h, --help         show this text\n"
+                          "Exit status: 0 done, 1 bad command line or script, 2 the component or the suite data\n"
+                          "is missing, 3 the component could not create its window.\n");
 }
 
 std::optional<HostOptions> ParseHostOptions(const QStringList& args, QString* error)

@@ -109,3 +109,14 @@ QString MakeImportFolder()
         QDir().mkpath(folder);
     return folder;
 }
+
+QString BundledSuiteFolder(const QString& programDir)
+{
+    const QDir dir(programDir);
+    for (const char* relative : { "../share/orvanta/suite", "../suite" }) {
+        const QString candidate = QDir::cleanPath(dir.filePath(relative));
+        if (QFileInfo::exists(candidate + "/tables/text_EN.ini"))
+            return candidate;
+    }
+    return QString();
+}

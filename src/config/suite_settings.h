@@ -26,6 +26,10 @@ QString GetDisplayModelName();
 QString GetLanguage();
 // "FOLDER": the suite's installation folder (empty when missing).
 QString GetSuiteFolder();
+// The suite data a program was installed or built with, found from the
+// program's folder: ../share/orvanta/suite when installed, ../suite in a
+// build tree. Empty when neither holds the string table.
+QString BundledSuiteFolder(const QString& programDir);
 bool SetEditingFlag(bool editing);
 
 // Reads one string value of the suite key with a zeroed buffer of

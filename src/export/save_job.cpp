@@ -53,10 +53,7 @@ QString suiteText(QString section, QString key)
 
 QString bundledSuiteFolder()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + "/../suite";
-    if (QFileInfo::exists(beside + "/tables"))
-        return QDir(beside).canonicalPath();
-    return QStringLiteral(CW_BUNDLED_SUITE_DIR);
+    return BundledSuiteFolder(QCoreApplication::applicationDirPath());
 }
 
 } // namespace
@@ -76,12 +73,6 @@ std::optional<CMediaFile> FileClip(
     CMediaFile clip(path, source, 0, 0, kind);
     clip.SetTimes(startMs, length, source);
     return clip;
-}
-
-QString HeadlessSuiteFolder()
-{
-    const QString folder = GetSuiteFolder();
-    return folder.isEmpty() ? bundledSuiteFolder() : folder;
 }
 
 ResourceLookup SuiteTextLookup(const QString& suiteFolder)

@@ -76,10 +76,6 @@ double MediaFileSeconds(const QString& path);
 std::optional<CMediaFile> FileClip(
     const QString& path, std::int32_t kind, std::uint32_t startMs, std::optional<std::uint32_t> lengthMs, QString* why);
 
-// For a save without the editor (cw-save, tests): the suite folder is the
-// registry's "FOLDER", else the one installed beside the program
-// (../suite), else the one bundled with the build.
-QString HeadlessSuiteFolder();
 // Message texts from the suite's English table (suiteFolder/tables/text_EN.ini,
 // else the bundled suite's), for a save without a host. One table per
 // process: the last call's.

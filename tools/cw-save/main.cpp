@@ -9,6 +9,7 @@
 #include "config/suite_settings.h"
 #include "export/save_job.h"
 #include "skin/scripted_dialog_service.h"
+#include "work_folder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include <QJsonObject>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <tuple>
 #include <unistd.h>
 
@@ -81,6 +83,47 @@ CMediaFile clipFromJson(const QJsonValue& v, std::int32_t kind, const QString& b
 // Both renders show as "rendering".
 const char* const kStepNames[kSaveStepCount] = { "rendering", "rendering", "sampling", "encoding" };
 
+// Lives until exit, so that fail() removes it too.
+std::optional<PrivateSuiteFolder> g_privateFolder;
+
+constexpr const char* kUsage
+    = "usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n";
+
+int help()
+{
+    std::fputs(kUsage, stdout);
+    std::fputs("Saves the movie project PROJECT.json as the phone file OUT through the editor's save pipeline.\n"
+               "  -o, --output OUT  the phone file to write; its extension must be the model's\n"
+               "  --model NAME      the phone model (default: the project's, else ORVT_DEFAULT_MODELNAME)\n"
+               "  --effect N        the colour effect, 0 to 18 (default: the project's, else 0)\n"
+               "  --folder DIR      the suite folder with the encoder libraries (default: the registry's\n"
+               "                    FOLDER, else the suite data installed with cw-save)\n"
+               "  --times           print how long each step took\n"
+               "  -h, --help        show this text\n"
+               "Exit status: 0 saved, 1 cancelled (Ctrl-C), 2 failed (the reason on stderr).\n",
+        stdout);
+    return kExitSaved;
+}
+
+// The suite folder: --folder, else the registry's FOLDER, else the data
+// bundled with cw-save, which may be read-only (installed): the run then
+// works in a private folder that links to it.
+QString suiteFolderFor(const QString& given)
+{
+    QString folder = given.isEmpty() ? GetSuiteFolder() : given;
+    if (folder.isEmpty()) {
+        const QString bundled = BundledSuiteFolder(QCoreApplication::applicationDirPath());
+        if (bundled.isEmpty())
+            fail("no suite folder: give --folder DIR or set FOLDER in the registry (the bundled suite data is "
+                 "missing)");
+        g_privateFolder.emplace(bundled);
+        folder = g_privateFolder->path();
+        if (folder.isEmpty())
+            fail(QStringLiteral("cannot make a work folder under %1").arg(QDir::tempPath()));
+    }
+    return QDir(folder).absolutePath();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -88,9 +131,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser cli;
     cli.addOptions({ { { "o", "output" }, "", "OUT" }, { "model", "", "NAME" }, { "effect", "", "N" },
-        { "folder", "", "DIR" }, { "times", "" } });
-    if (!cli.parse(app.arguments()) || cli.positionalArguments().size() != 1 || cli.value("output").isEmpty()) {
-        std::fputs("usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n", stderr);
+        { "folder", "", "DIR" }, { "times", "" }, { { "h", "help" }, "" } });
+    const bool parsed = cli.parse(app.arguments());
+    if (parsed && cli.isSet("help"))
+        return help();
+    if (!parsed || cli.positionalArguments().size() != 1 || cli.value("output").isEmpty()) {
+        std::fputs(kUsage, stderr);
         return kExitFailed;
     }
     const QString projectPath = cli.positionalArguments().first();
@@ -124,8 +170,7 @@ int main(int argc, char** argv)
         fail("no phone model: give --model NAME, \"model\" in the project, or set ORVT_DEFAULT_MODELNAME");
 
     // The job's target: model, effect, output file and suite folder.
-    const QString folder
-        = QDir(cli.value("folder").isEmpty() ? HeadlessSuiteFolder() : cli.value("folder")).absolutePath();
+    const QString folder = suiteFolderFor(cli.value("folder"));
     if (const QString why = CSaveJob::CheckTarget(request, folder); !why.isEmpty())
         fail(why);
 

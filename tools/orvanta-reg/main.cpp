@@ -8,15 +8,30 @@
 
 namespace {
 
+constexpr const char* kUsage
+    = "usage: orvanta-reg get KEY NAME\n"
+      "       orvanta-reg set [--dword] KEY NAME VALUE\n"
+      "       orvanta-reg list KEY\n"
+      "       orvanta-reg delete KEY [NAME]\n"
+      "KEY is a hive and a path, for example HKLM\\SOFTWARE\\Orvanta3.0 (hives: HKLM, HKCU).\n";
+
 int usage()
 {
-    std::fputs("usage: orvanta-reg get KEY NAME\n"
-               "       orvanta-reg set [--dword] KEY NAME VALUE\n"
-               "       orvanta-reg list KEY\n"
-               "       orvanta-reg delete KEY [NAME]\n"
-               "KEY is a hive and a path, for example HKLM\\SOFTWARE\\Orvanta3.0 (hives: HKLM, HKCU).\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int help()
+{
+    std::fputs(kUsage, stdout);
+    std::fputs("Reads and edits the registry database ($ORVANTA_REGISTRY, else\n"
+               "$XDG_CONFIG_HOME/orvanta/registry.db).\n"
+               "  --dword      set stores VALUE as a 32-bit number (decimal, or hexadecimal with 0x)\n"
+               "  -h, --help   show this text\n"
+               "Exit status: 0 done, 1 the value or key is missing or the database cannot be used,\n"
+               "2 bad usage.\n",
+        stdout);
+    return 0;
 }
 
 void err(const QString& text)
@@ -56,6 +71,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && (args[0] == "-h" || args[0] == "--help"))
+        return help();
     bool dword = false;
     if (args.removeAll("--dword") > 0)
         dword = true;
