@@ -2,30 +2,17 @@
 // behaviour when the suite folder or the libraries are missing.
 // test-links: cw_export cw_config cw_platform
 #include "export/ott_encoder.h"
-#include "config/registry.h"
-#include "config/suite_settings.h"
-#include "platform/registry_store.h"
-#include "skin/scripted_dialog_service.h"
+#include "test_util.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
+#include <QFile>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
-
-// Run by hand without CTest, the tests still keep off the user's registry.
-const bool g_privateRegistry = [] {
-    if (qEnvironmentVariableIsEmpty("ORVANTA_REGISTRY"))
-        qputenv(
-            "ORVANTA_REGISTRY", QString("%1/cw-unit-encoder-%2.db").arg(QDir::tempPath()).arg(getpid()).toLocal8Bit());
-    return true;
-}();
 
 template <typename T> T At(const EncoderSettings& s, std::size_t offset)
 {
@@ -54,28 +41,10 @@ int NoSound(short*, int, int*, int*)
     return 0;
 }
 
-void SetFolder(const std::optional<QString>& folder)
-{
-    if (folder) {
-        CRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(kSuiteKey)));
-        ASSERT_TRUE(reg.WriteString(QStringLiteral("FOLDER"), *folder));
-    } else {
-        RegistryStore::instance().deleteValue(
-            RegHive::LocalMachine, QStringLiteral("SOFTWARE\\") + QString::fromLatin1(kSuiteKey), "FOLDER");
-    }
-}
-
+// A private registry (no suite folder yet) and scripted dialogs.
 class EncoderAdapter : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        auto service = std::make_unique<ScriptedDialogService>();
-        dialogs_ = service.get();
-        previous_ = SetDialogService(std::move(service));
-        g_status.clear();
-    }
-    void TearDown() override { SetDialogService(std::move(previous_)); }
+    void SetUp() override { g_status.clear(); }
 
     int EncodeSmall(COTTEncoder& enc, int selector = 2)
     {
@@ -83,8 +52,8 @@ protected:
             "/tmp/never-written.3gp", selector, 1, 176, 144, 2, 10, 1, 8000, 5, 20, NoFrames, NoSound, RecordStatus);
     }
 
-    ScriptedDialogService* dialogs_ = nullptr;
-    std::unique_ptr<DialogService> previous_;
+    TempRegistry registry_;
+    ScriptedDialogs dialogs_;
 };
 
 } // namespace
@@ -213,7 +182,6 @@ TEST(EncoderTables, ChunkSizesAndUnits)
 
 TEST_F(EncoderAdapter, MissingFolderShowsTheMessageAndFails)
 {
-    SetFolder(std::nullopt);
     COTTEncoder enc;
     EXPECT_EQ(EncodeSmall(enc), 0);
     const auto shown = dialogs_->records();
@@ -228,7 +196,6 @@ TEST_F(EncoderAdapter, MissingFolderShowsTheMessageAndFails)
 
 TEST_F(EncoderAdapter, MessageFromTheSaveWorkerIsShownByTheInterfaceThread)
 {
-    SetFolder(std::nullopt);
     int result = -1;
     std::thread worker([&] {
         COTTEncoder enc;
@@ -243,15 +210,21 @@ TEST_F(EncoderAdapter, MessageFromTheSaveWorkerIsShownByTheInterfaceThread)
     EXPECT_EQ(shown[0].text, "Invalid Setting. Please reinstall");
 }
 
-TEST_F(EncoderAdapter, MissingLibraryFailsSilently)
+TEST_F(EncoderAdapter, MissingLibraryOrExportFailsSilently)
 {
-    QTemporaryDir empty;
-    SetFolder(empty.path());
-    for (int selector : { 2, kAviEncoderSelector }) {
-        g_status.clear();
-        COTTEncoder enc;
-        EXPECT_EQ(EncodeSmall(enc, selector), 0);
-        EXPECT_EQ(g_status, (std::vector<std::pair<int, int>> { { 2, 40 } }));
+    // An empty folder; then each library standing in for the other, which
+    // loads but lacks the export.
+    QTemporaryDir empty, swapped;
+    ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTAVIEncoder.so", swapped.filePath("libOTTEnc.so")));
+    ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTEnc.so", swapped.filePath("libOTTAVIEncoder.so")));
+    for (const QTemporaryDir* folder : { &empty, &swapped }) {
+        SetSuiteValue("FOLDER", folder->path());
+        for (int selector : { 2, kAviEncoderSelector }) {
+            g_status.clear();
+            COTTEncoder enc;
+            EXPECT_EQ(EncodeSmall(enc, selector), 0);
+            EXPECT_EQ(g_status, (std::vector<std::pair<int, int>> { { 2, 40 } }));
+        }
     }
     EXPECT_TRUE(dialogs_->records().empty());
 }
