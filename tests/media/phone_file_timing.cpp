@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
@@ -25,26 +24,10 @@ namespace {
 constexpr double kMovieSeconds = 4.0;
 const std::vector<double> kEvents { 0.5, 1.3, 2.9 };
 
-struct Ran {
-    int code = -1;
-    QByteArray out; // stdout and stderr together
-};
-
-Ran RunMerged(const QString& program, const QStringList& args)
+// What a command wrote to both its outputs.
+QByteArray Said(const ToolRun& r)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    Ran r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.out = "timed out";
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAll();
-    return r;
+    return r.err + r.out;
 }
 
 // One box of an ISO media file, found by walking the box tree.
@@ -123,12 +106,11 @@ std::vector<double> Onsets(const std::vector<std::pair<double, double>>& series,
 // Mean luma of every decoded picture, at its presentation time.
 std::vector<std::pair<double, double>> PictureBrightness(const QString& file)
 {
-    const Ran r = RunMerged("ffprobe",
-        { "-v", "error", "-f", "lavfi", "-i", "movie=" + file + ",signalstats", "-show_entries",
-            "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0" });
+    const QString csv = RunFfprobe({ "-f", "lavfi", "-i", "movie=" + file + ",signalstats", "-show_entries",
+        "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0" });
     std::vector<std::pair<double, double>> series;
-    for (const QByteArray& line : r.out.split('\n')) {
-        const QList<QByteArray> f = line.trimmed().split(',');
+    for (const QString& line : csv.split('\n')) {
+        const QStringList f = line.trimmed().split(',');
         if (f.size() == 2)
             series.emplace_back(f[0].toDouble(), f[1].toDouble());
     }
@@ -138,10 +120,9 @@ std::vector<std::pair<double, double>> PictureBrightness(const QString& file)
 // Peak level of the decoded sound in 5 ms windows, from time 0.
 std::vector<std::pair<double, double>> SoundLevel(const QString& file)
 {
-    QProcess p;
-    p.start("ffmpeg", { "-v", "error", "-i", file, "-map", "0:a", "-f", "s16le", "-ac", "1", "-ar", "8000", "-" });
-    p.waitForFinished(60000);
-    const QByteArray pcm = p.readAllStandardOutput();
+    const QByteArray pcm
+        = RunTool("ffmpeg", { "-v", "error", "-i", file, "-map", "0:a", "-f", "s16le", "-ac", "1", "-ar", "8000", "-" })
+              .out;
     const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
     const int n = int(pcm.size() / 2);
     constexpr int kWindow = 40;
@@ -203,9 +184,9 @@ protected:
     QString Save(const Container& c)
     {
         const QString out = out_.filePath(c.file);
-        const Ran r = RunMerged(QStringLiteral(CW_BUILD_DIR "/bin/cw-save"),
+        const ToolRun r = RunTool(QStringLiteral(CW_BUILD_DIR "/bin/cw-save"),
             { work_->filePath("project.json"), "-o", out, "--model", c.model, "--folder", work_->filePath("suite") });
-        EXPECT_EQ(r.code, 0) << r.out.constData();
+        EXPECT_EQ(r.exitCode, 0) << Said(r).constData();
         return out;
     }
 
@@ -267,23 +248,24 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
     }
 
     // Reader one: FFmpeg decodes all of it without a word.
-    const Ran ffmpeg = RunMerged("ffmpeg", { "-v", "error", "-nostdin", "-i", file, "-f", "null", "-" });
-    EXPECT_EQ(ffmpeg.code, 0);
-    EXPECT_TRUE(ffmpeg.out.isEmpty()) << ffmpeg.out.constData();
+    const ToolRun ffmpeg = RunTool("ffmpeg", { "-v", "error", "-nostdin", "-i", file, "-f", "null", "-" });
+    EXPECT_EQ(ffmpeg.exitCode, 0);
+    EXPECT_TRUE(Said(ffmpeg).isEmpty()) << Said(ffmpeg).constData();
 
     // Reader two: GStreamer's own demuxer and decoders play both streams to
     // the end.
-    const Ran gst = RunMerged("gst-launch-1.0",
+    const ToolRun run = RunTool("gst-launch-1.0",
         { "-v", "playbin", "uri=file://" + file, "video-sink=fakesink name=vs silent=false",
             "audio-sink=fakesink name=as silent=false" });
-    EXPECT_EQ(gst.code, 0);
-    EXPECT_FALSE(gst.out.contains("ERROR")) << gst.out.constData();
-    EXPECT_FALSE(gst.out.contains("WARNING")) << gst.out.constData();
+    const QByteArray gst = Said(run);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(gst.contains("ERROR")) << gst.constData();
+    EXPECT_FALSE(gst.contains("WARNING")) << gst.constData();
     const QRegularExpression chain(
         R"(chain +\*+ \((vs|as):sink\).*pts: (\d+):(\d+):([\d.]+), duration: (\d+):(\d+):([\d.]+))");
     double videoEnd = 0, audioEnd = 0;
     int videoBuffers = 0, audioBuffers = 0;
-    for (const QByteArray& line : gst.out.split('\n')) {
+    for (const QByteArray& line : gst.split('\n')) {
         const auto m = chain.match(QString::fromUtf8(line));
         if (!m.hasMatch())
             continue;
