@@ -1,11 +1,13 @@
 // What the shell hands down to every pane: the host's lookups, the dialog
-// service, the registry and the main frame as the target of the panes'
-// messages. Panes use these instead of process-wide locators, so a test can
-// give a pane its own.
+// service, the registry, the media-probe service (answers about files off
+// the UI thread) and the main frame as the target of the panes' messages.
+// Panes use these instead of process-wide locators, so a test can give a
+// pane its own.
 #pragma once
 
 #include "config/resources.h"
 
+class CMediaProbe;
 class DialogService;
 class QObject;
 class RegistryStore;
@@ -14,5 +16,6 @@ struct PaneContext {
     ResourceLookup resources;
     DialogService* dialogs = nullptr;
     RegistryStore* registry = nullptr;
+    CMediaProbe* probe = nullptr;
     QObject* mainFrame = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
+#include "panes/timeline/timeline_window.h"
 #include "platform/dialog_service.h"
 #include "platform/private_folder.h"
 #include "platform/registry_store.h"
@@ -95,7 +96,10 @@ bool CCW_MainFrame::CreatePanes()
     paneContext_.resources = *this;
     paneContext_.dialogs = &Dialogs();
     paneContext_.registry = &RegistryStore::instance();
+    probe_ = std::make_unique<CMediaProbe>();
+    paneContext_.probe = probe_.get();
     paneContext_.mainFrame = window_;
+    timeline_->timeline()->SetMediaProbe(probe_.get());
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();
@@ -123,6 +127,8 @@ void CCW_MainFrame::OnWindowDestroyed()
     panesCreated_ = 0;
     SetEncoderSuiteKey(nullptr);
     paneContext_ = PaneContext();
+    // After the panes: answers still on their way find no receiver.
+    probe_.reset();
     pollTimer_.stop();
     workFolder_.reset();
 }

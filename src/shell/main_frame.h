@@ -12,6 +12,7 @@
 #include "config/registry.h"
 #include "config/resources.h"
 #include "engine/frame_cache.h"
+#include "engine/media_probe.h"
 #include "export/save_pipeline.h"
 #include "panes/pane_context.h"
 #include "shell/preview_contain.h"
@@ -82,6 +83,8 @@ public:
     bool panesCreated() const { return panesCreated_ != 0; }
     // What the panes are given (set while the panes exist).
     const PaneContext& paneContext() const { return paneContext_; }
+    // The media-probe service of the panes (lives while the panes exist).
+    CMediaProbe* mediaProbe() const { return probe_.get(); }
 
     CRegistry& suiteKey() { return suiteKey_; }
     const QString& suiteFolder() const { return suiteFolder_; }
@@ -127,6 +130,7 @@ private:
     QPointer<CCW_TimeLineContain> timeline_;
     std::int32_t panesCreated_ = 0;
     PaneContext paneContext_;
+    std::unique_ptr<CMediaProbe> probe_;
     CRegistry suiteKey_;
     QString suiteFolder_;
     QString statusText_;

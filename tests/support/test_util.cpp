@@ -3,16 +3,23 @@
 #include "config/registry.h"
 #include "config/suite_settings.h"
 #include "skin/scripted_dialog_service.h"
+#include "ui_watchdog.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 TempRegistry::TempRegistry()
     : previous_(qgetenv("ORVANTA_REGISTRY"))
@@ -40,13 +47,91 @@ ScriptedDialogs::~ScriptedDialogs()
 
 void SetSuiteValue(const QString& name, const QString& value)
 {
+    // A test's settings (the first one makes the test's registry database,
+    // its disk syncs take tens of milliseconds) are not the editor's work.
+    const UiStallAllowance allowance;
     CRegistry reg;
     reg.OpenKey(kSuiteKey);
     reg.WriteString(name, value);
 }
 
+#if defined(__SANITIZE_THREAD__)
+#define CW_TEST_FORK_COMMANDS 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define CW_TEST_FORK_COMMANDS 1
+#endif
+#endif
+
+#ifdef CW_TEST_FORK_COMMANDS
+namespace {
+
+// Under ThreadSanitizer the commands start with fork() and exec, not with
+// QProcess: QProcess starts its child vfork-style in the parent's memory,
+// where the child runs the sanitizer's hooks on the main thread's state;
+// afterwards the sanitizer no longer sees the main thread's locks and
+// reports every later hand-over to a worker thread as a race. Standard
+// error is dropped; there is no time limit.
+ToolRun RunForked(const QString& program, const QStringList& args, const QStringList& env)
+{
+    std::vector<QByteArray> words { QFile::encodeName(program) };
+    for (const QString& a : args)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> vars;
+    for (const QString& e : env)
+        vars.push_back(e.toLocal8Bit());
+    ToolRun r;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return r;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return r;
+    }
+    if (pid == 0) {
+        const int quiet = ::open("/dev/null", O_RDWR);
+        ::dup2(quiet, STDIN_FILENO);
+        ::dup2(quiet, STDERR_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        for (QByteArray& v : vars)
+            ::putenv(v.data());
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        r.out.append(buffer, n);
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+} // namespace
+#endif
+
 ToolRun RunTool(const QString& program, const QStringList& args, const QStringList& env, int timeoutMs)
 {
+    // Running a test's tools is not the editor's work on the UI thread.
+    const UiStallAllowance allowance;
+#ifdef CW_TEST_FORK_COMMANDS
+    (void)timeoutMs;
+    return RunForked(program, args, env);
+#else
     QProcess p;
     if (!env.isEmpty()) {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
@@ -65,6 +150,7 @@ ToolRun RunTool(const QString& program, const QStringList& args, const QStringLi
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+#endif
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "platform/dialog_service.h"
 #include "platform/hresult.h"
 #include "shell_fixture.h"
+#include "ui_watchdog.h"
 
 namespace {
 
@@ -126,6 +127,27 @@ TEST_F(Routing, ClipFromTheSourcePreviewLandsOnTheTimeline)
     EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 2u);
     // The media menu learns which track holds a selection.
     EXPECT_EQ(mediaMenu->sent.back(), (Sent { msg::TrackActivated, WPARAM(kVoiceTrack), 0 }));
+}
+
+TEST_F(Routing, VideoClipLandsWhenTheFramesProbeAnswers)
+{
+    AttachPanes();
+    ASSERT_NE(frame.mediaProbe(), nullptr);
+    EXPECT_EQ(frame.paneContext().probe, frame.mediaProbe());
+    QTemporaryDir media;
+    const QString path = media.filePath("clip.avi");
+    ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", path }));
+    CMediaFile clip(path, 1000, 64, 48, ClipKind::VideoOnly);
+    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    EXPECT_TRUE(timeline()->IsEmpty()); // the probe answers later
+    ASSERT_TRUE(WaitFor([&] { return !timeline()->HasPendingAdds(); }, 30000));
+    ASSERT_EQ(timeline()->track(kVideoTrack).size(), 1u);
+    EXPECT_EQ(mediaMenu->sent.back(), (Sent { msg::TrackActivated, WPARAM(kVideoTrack), 0 }));
+
+    // The service goes with the window.
+    frame.Destroy();
+    EXPECT_EQ(frame.mediaProbe(), nullptr);
+    EXPECT_EQ(frame.paneContext().probe, nullptr);
 }
 
 TEST_F(Routing, SaveRequestsCarryTheProject)
@@ -313,6 +335,15 @@ TEST_F(Routing, ClearStatusAlsoResetsThePreview)
 
 class KoreanNotice : public ShellTest {
 protected:
+    // The frame waits 100 ms on the UI thread before a Korean notice: the
+    // UI-thread watchdog allows that wait here until the frame waits
+    // without blocking.
+    LRESULT SaveToPc()
+    {
+        const UiStallAllowance noticeWait;
+        return ToFrame(msg::SaveToPc, 3, project());
+    }
+
     ScriptedDialogs dialogs;
 };
 
@@ -320,7 +351,7 @@ TEST_F(KoreanNotice, ShownBeforeAPcSaveUnlessTurnedOff)
 {
     AttachPanes();
     SetSuiteValue("ORVT_LANG", "kor");
-    EXPECT_EQ(ToFrame(msg::SaveToPc, 3, project()), 0);
+    EXPECT_EQ(SaveToPc(), 0);
     auto records = dialogs->records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].kind, DialogKind::SkinnedMessage);
@@ -335,7 +366,7 @@ TEST_F(KoreanNotice, ShownBeforeAPcSaveUnlessTurnedOff)
     CRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kSuiteKey));
     ASSERT_TRUE(reg.WriteDword("CW_MSGBOX_MSG1", 1));
-    ToFrame(msg::SaveToPc, 3, project());
+    SaveToPc();
     EXPECT_EQ(dialogs->records().size(), 1u);
     EXPECT_EQ(edited->sent.size(), 3u);
 }
@@ -345,10 +376,10 @@ TEST_F(KoreanNotice, OtherLanguagesSaveWithoutNotice)
     AttachPanes();
     for (const char* lang : { "EN", "", "KORE" }) {
         SetSuiteValue("ORVT_LANG", lang);
-        ToFrame(msg::SaveToPc, 3, project());
+        SaveToPc();
     }
     SetSuiteValue("ORVT_LANG", "Kr");
-    ToFrame(msg::SaveToPc, 3, project());
+    SaveToPc();
     EXPECT_EQ(dialogs->records().size(), 1u);
     EXPECT_EQ(edited->sent.size(), 4u);
 }

@@ -9,6 +9,7 @@
 #include "test_util.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -326,6 +327,11 @@ protected:
     {
         return SendMessage(timeline, msg::ClipToTimeline, w, ToLParam(&clip));
     }
+    // Video clips land once the media-probe service has answered.
+    void Settle()
+    {
+        ASSERT_TRUE(WaitFor([&] { return !timeline->HasPendingAdds(); }, 30000));
+    }
     CMediaFile File(const char* name, int kind) { return CMediaFile(dir->filePath(name), 3000, 64, 48, kind); }
     const CClipTrack& Track(int i) { return timeline->view(i)->track(); }
 
@@ -352,6 +358,7 @@ TEST_F(TimelineRouting, ProbeSeesVideoStreams)
 TEST_F(TimelineRouting, VideoWithSoundGoesOnBothTracksAsIndependentCopies)
 {
     EXPECT_EQ(Send(0, File("both.avi", ClipKind::VideoWithSound)), 0);
+    Settle();
     ASSERT_EQ(Track(kVideoTrack).size(), 1u);
     ASSERT_EQ(Track(kAudioTrack).size(), 1u);
     EXPECT_EQ(Track(kVideoTrack).selectedPos(), 0u);
@@ -369,6 +376,7 @@ TEST_F(TimelineRouting, KindsWithoutVideoStreamBecomeSound)
 {
     Send(0, File("sound.mp4", ClipKind::VideoWithSound));
     Send(0, File("sound.mp4", ClipKind::VideoOnly));
+    Settle();
     EXPECT_TRUE(Track(kVideoTrack).empty());
     ASSERT_EQ(Track(kAudioTrack).size(), 2u);
     EXPECT_EQ(Track(kAudioTrack).at(0).kind(), ClipKind::Sound);
@@ -377,9 +385,46 @@ TEST_F(TimelineRouting, KindsWithoutVideoStreamBecomeSound)
     EXPECT_EQ(Track(kAudioTrack).at(1).timelineStart(), 3000u);
 
     Send(0, File("mute.avi", ClipKind::VideoOnly));
+    Settle();
     EXPECT_EQ(Track(kVideoTrack).size(), 1u);
     EXPECT_EQ(Track(kAudioTrack).size(), 2u);
     EXPECT_EQ(Track(kAudioTrack).selectedPos(), std::nullopt); // the video track is active now
+}
+
+TEST_F(TimelineRouting, RequestsSentWhileAVideoClipWaitsKeepTheirOrder)
+{
+    EXPECT_EQ(Send(0, File("both.avi", ClipKind::VideoWithSound)), 0);
+    EXPECT_EQ(Send(0, File("sound.mp4", ClipKind::Sound)), 0);
+    EXPECT_EQ(Send(0, File("mute.avi", ClipKind::VideoOnly)), 0);
+    EXPECT_EQ(Send(0, File("x.jpg", 4)), 1); // goes nowhere, waits for nothing
+    // Nothing lands before the probe answers, not even the sound clip.
+    EXPECT_TRUE(timeline->HasPendingAdds());
+    EXPECT_TRUE(timeline->IsEmpty());
+    SendMessage(timeline, msg::DeleteAllClips, kVideoTrack, 0); // after the three adds
+    Send(0, File("voice.wav", ClipKind::Voice));
+    Settle();
+    EXPECT_TRUE(Track(kVideoTrack).empty());
+    ASSERT_EQ(Track(kAudioTrack).size(), 2u);
+    EXPECT_EQ(Track(kAudioTrack).at(0).name(), "both");
+    EXPECT_EQ(Track(kAudioTrack).at(1).name(), "sound");
+    EXPECT_EQ(Track(kVoiceTrack).size(), 1u);
+    EXPECT_EQ(timeline->activeTrack(), kVoiceTrack);
+}
+
+TEST_F(TimelineRouting, AServiceGoneBeforeItAnsweredIsReplaced)
+{
+    auto* service = new CMediaProbe;
+    timeline->SetMediaProbe(service);
+    Send(0, File("mute.avi", ClipKind::VideoOnly));
+    delete service; // its answer is lost; the window asks again
+    Settle();
+    EXPECT_EQ(Track(kVideoTrack).size(), 1u);
+
+    // A window destroyed while a clip waits takes the answer with it.
+    Send(0, File("both.avi", ClipKind::VideoWithSound));
+    delete timeline;
+    timeline = nullptr;
+    QTest::qWait(50);
 }
 
 TEST_F(TimelineRouting, SoundVoiceAndUnknownKinds)
@@ -423,6 +468,7 @@ TEST_F(TimelineRouting, DeleteMessagesAndTrackEmptied)
 {
     Send(0, File("both.avi", ClipKind::VideoWithSound));
     Send(0, File("voice.wav", ClipKind::Voice));
+    Settle();
     // The video track is being trimmed: emptying it resets the source preview.
     timeline->view(kVideoTrack)->track().SetSelectedPos(0);
     timeline->view(kVideoTrack)->PreviewSelected();
@@ -478,6 +524,7 @@ TEST_F(TimelineRouting, ActivatingATrackClearsTheOthers)
 {
     Send(0, File("both.avi", ClipKind::VideoWithSound));
     Send(0, File("voice.wav", ClipKind::Voice));
+    Settle();
     EXPECT_FALSE(Track(kVideoTrack).HasSelection());
     // Nothing selected on the activated track: the container hears -1.
     timeline->view(kAudioTrack)->track().ClearSelection();

@@ -27,7 +27,6 @@ constexpr int kRulerHeight = 32;
 
 CCW_TimeLineWnd::CCW_TimeLineWnd(QWidget* parent)
     : MessageWindow<QWidget>(parent)
-    , probe_(&CCW_TimeLineWnd::HasVideoStream)
 {
     setObjectName("CCW_TimeLineWnd");
     setFocusPolicy(Qt::StrongFocus); // keys act on the active track
@@ -41,6 +40,15 @@ void CCW_TimeLineWnd::SetFrame(QObject* frame)
     frame_ = frame;
     for (auto* v : views_)
         v->SetFrame(frame);
+}
+
+void CCW_TimeLineWnd::SetMediaProbe(CMediaProbe* probe)
+{
+    if (service_)
+        disconnect(service_, nullptr, this, nullptr);
+    service_ = probe;
+    if (probe)
+        connect(probe, &QObject::destroyed, this, &CCW_TimeLineWnd::OnProbeGone);
 }
 
 void CCW_TimeLineWnd::SetRuler(QWidget* ruler)
@@ -83,15 +91,113 @@ void CCW_TimeLineWnd::AnnounceNewClip(int track)
     SendMessage(this, msg::TrackActivated, *v->track().selectedPos(), ToLParam(v));
 }
 
-int CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
+CMediaProbe* CCW_TimeLineWnd::Probe()
+{
+    if (service_)
+        return service_;
+    if (!ownService_)
+        ownService_ = std::make_unique<CMediaProbe>();
+    return ownService_.get();
+}
+
+bool CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
 {
     if (clip.IsEmpty())
-        return -1;
-    CMediaFile record = clip;
+        return false;
+    switch (clip.kind()) {
+    case ClipKind::VideoWithSound:
+    case ClipKind::VideoOnly:
+        break;
+    case ClipKind::Sound:
+    case ClipKind::Voice:
+        Defer([this, clip] { PlaceNewClip(clip, false); });
+        return true;
+    default:
+        return false;
+    }
+    if (probe_) {
+        const bool hasVideo = probe_(clip.path());
+        Defer([this, clip, hasVideo] { PlaceNewClip(clip, hasVideo); });
+        return true;
+    }
+    PendingStep step;
+    step.path = clip.path();
+    step.apply = [this, clip](bool hasVideo) { PlaceNewClip(clip, hasVideo); };
+    pending_.push_back(std::move(step));
+    Ask(pending_.back());
+    return true;
+}
+
+bool CCW_TimeLineWnd::RouteEditedClip(const CMediaFile& clip)
+{
+    if (clip.IsEmpty())
+        return false;
+    // The track being trimmed when the clip was sent.
+    Defer([this, clip, track = trimTrack_] { PlaceEditedClip(clip, track); });
+    return true;
+}
+
+void CCW_TimeLineWnd::Defer(std::function<void()> step)
+{
+    if (pending_.empty()) {
+        step();
+        return;
+    }
+    PendingStep ready;
+    ready.answered = true;
+    ready.apply = [step = std::move(step)](bool) { step(); };
+    pending_.push_back(std::move(ready));
+}
+
+void CCW_TimeLineWnd::Ask(PendingStep& step)
+{
+    step.ticket = nextTicket_++;
+    // No lane: every add is answered, none supersedes another.
+    Probe()->ProbeStreams(this, QString(), step.path,
+        [this, ticket = step.ticket](MediaStreams streams) { OnProbeAnswer(ticket, streams.hasVideo); });
+}
+
+void CCW_TimeLineWnd::OnProbeAnswer(std::uint64_t ticket, bool hasVideo)
+{
+    for (auto& step : pending_) {
+        if (step.ticket == ticket && !step.answered) {
+            step.answered = true;
+            step.hasVideo = hasVideo;
+            break;
+        }
+    }
+    RunReadySteps();
+}
+
+void CCW_TimeLineWnd::RunReadySteps()
+{
+    // A step that sends messages may come back here; the outer loop goes on.
+    if (runningSteps_)
+        return;
+    runningSteps_ = true;
+    while (!pending_.empty() && pending_.front().answered) {
+        PendingStep step = std::move(pending_.front());
+        pending_.pop_front();
+        step.apply(step.hasVideo);
+    }
+    runningSteps_ = false;
+}
+
+void CCW_TimeLineWnd::OnProbeGone()
+{
+    service_ = nullptr;
+    for (auto& step : pending_) {
+        if (!step.answered)
+            Ask(step);
+    }
+}
+
+int CCW_TimeLineWnd::PlaceNewClip(CMediaFile record, bool hasVideo)
+{
     int receiver = -1;
     switch (record.kind()) {
     case ClipKind::VideoWithSound:
-        if (probe_(record.path())) {
+        if (hasVideo) {
             views_[kVideoTrack]->AddClip(record);
             views_[kAudioTrack]->AddClip(record);
             receiver = kVideoTrack;
@@ -102,7 +208,7 @@ int CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
         }
         break;
     case ClipKind::VideoOnly:
-        if (probe_(record.path())) {
+        if (hasVideo) {
             views_[kVideoTrack]->AddClip(record);
             receiver = kVideoTrack;
         } else {
@@ -126,19 +232,19 @@ int CCW_TimeLineWnd::RouteNewClip(const CMediaFile& clip)
     return receiver;
 }
 
-int CCW_TimeLineWnd::RouteEditedClip(const CMediaFile& clip)
+int CCW_TimeLineWnd::PlaceEditedClip(const CMediaFile& clip, int track)
 {
-    CCW_TimeLineView* v = view(trimTrack_);
-    if (!v || clip.IsEmpty())
+    CCW_TimeLineView* v = view(track);
+    if (!v)
         return -1;
     if (v->track().editedPos()) {
         v->ReplaceClip(clip);
         SendMessage(this, msg::TrackActivated, *v->track().selectedPos(), ToLParam(v));
     } else {
         v->AddClip(clip);
-        AnnounceNewClip(trimTrack_);
+        AnnounceNewClip(track);
     }
-    return trimTrack_;
+    return track;
 }
 
 void CCW_TimeLineWnd::ActivateTrack(int track, WPARAM /*position*/)
@@ -167,6 +273,26 @@ void CCW_TimeLineWnd::DropFile(WPARAM kind, LPARAM path)
     setFocus();
 }
 
+void CCW_TimeLineWnd::DeleteAll(WPARAM track)
+{
+    if (track == WPARAM(kWholeMovie)) {
+        for (auto* v : views_)
+            v->DeleteAll();
+    } else if (auto* v = view(int(track))) {
+        v->DeleteAll();
+    }
+}
+
+void CCW_TimeLineWnd::DeleteFromTrack(WPARAM track)
+{
+    if (auto* v = view(int(track))) {
+        if (v->track().HasSelection())
+            v->DeleteSelected();
+        else
+            v->DeleteAll();
+    }
+}
+
 void CCW_TimeLineWnd::PassToViews(std::uint32_t message, WPARAM wParam, LPARAM lParam)
 {
     if (ruler_)
@@ -182,7 +308,7 @@ LRESULT CCW_TimeLineWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM 
         const auto* clip = FromParam<const CMediaFile>(lParam);
         if (!clip)
             return 1;
-        return (wParam == 1 ? RouteEditedClip(*clip) : RouteNewClip(*clip)) >= 0 ? 0 : 1;
+        return (wParam == 1 ? RouteEditedClip(*clip) : RouteNewClip(*clip)) ? 0 : 1;
     }
     case msg::PreviewClip: {
         // A track view asks: its handle becomes the track number, and that
@@ -195,20 +321,11 @@ LRESULT CCW_TimeLineWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM 
         return SendMessage(parent(), msg::PreviewClip, wParam, lParam);
     }
     case msg::DeleteAllClips:
-        if (wParam == WPARAM(kWholeMovie)) {
-            for (auto* v : views_)
-                v->DeleteAll();
-        } else if (auto* v = view(int(wParam))) {
-            v->DeleteAll();
-        }
+        // After the adds sent before it.
+        Defer([this, wParam] { DeleteAll(wParam); });
         return 0;
     case msg::DeleteFromTrack:
-        if (auto* v = view(int(wParam))) {
-            if (v->track().HasSelection())
-                v->DeleteSelected();
-            else
-                v->DeleteAll();
-        }
+        Defer([this, wParam] { DeleteFromTrack(wParam); });
         return 0;
     case msg::SetZoom:
     case msg::SetScroll:

@@ -4,17 +4,25 @@
 // deletions, the active track, dropped files, and the zoom, scroll and
 // playback-position messages for the ruler and the views.
 //
+// A new video clip lands when the media-probe service has said, off the UI
+// thread, whether its file has a video stream. Until then the adds and
+// deletions sent after it wait behind it, so clips land in the order sent.
+//
 // The ruler (CCW_TimeLineRuler), the keyboard, zoom to fit and the scroll
 // extent come with the timeline drawing; the ruler plugs in with SetRuler().
 #pragma once
 
+#include "engine/media_probe.h"
 #include "platform/messages.h"
 #include "project/media_file.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 
 class CCW_TimeLineView;
 
@@ -31,11 +39,18 @@ public:
     void SetFrame(QObject* frame);
     // Where the ruler plugs in (placed at the top, 32 pixels high).
     void SetRuler(QWidget* ruler);
-    // Replaces the default probe (tests use this).
+    // The service that tells whether a video clip's file has a video stream
+    // (the shell's; may be null). Without one the window makes its own when
+    // first needed.
+    void SetMediaProbe(CMediaProbe* probe);
+    // Answers synchronously instead of the service (tests use this).
     void SetVideoStreamProbe(VideoStreamProbe probe) { probe_ = std::move(probe); }
-    // The default probe: whether the media detector lists a video stream
-    // (cover pictures do not count). False when it cannot open the file.
+    // Whether the media detector lists a video stream (cover pictures do not
+    // count). False when it cannot open the file.
     static bool HasVideoStream(const QString& path);
+    // True while a new clip waits for the probe's answer (and what was sent
+    // after it waits too).
+    bool HasPendingAdds() const { return !pending_.empty(); }
 
     CCW_TimeLineView* view(int track) const;
     // The track number of a view's window handle (as sent in wParam), or -1.
@@ -48,17 +63,45 @@ public:
     // CTimelineProject: the clip list of each track view.
     const CMediaFileList& track(int index) const override;
 
-    // Routing of a new clip by its kind (message 0x5017, wParam 0). Returns
-    // the receiving track, or -1 when the clip went nowhere.
-    int RouteNewClip(const CMediaFile& clip);
-    // Routing of an edited clip back to trimTrack (message 0x5017, wParam 1).
-    int RouteEditedClip(const CMediaFile& clip);
+    // A new clip by its kind (message 0x5017, wParam 0): a video clip goes
+    // to the video track, and with sound to the audio track too, when its
+    // file has a video stream, else to the audio track as sound; sound to
+    // the audio track, voice to the voice track. False when the clip goes
+    // nowhere (empty, unknown kind). A video clip lands when the probe
+    // answers; a clip sent while one waits lands after it.
+    bool RouteNewClip(const CMediaFile& clip);
+    // An edited clip back to trimTrack (message 0x5017, wParam 1). False for
+    // an empty clip.
+    bool RouteEditedClip(const CMediaFile& clip);
 
 protected:
     LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // A request waiting for its turn: the add of a video clip until the
+    // probe answers, and whatever was sent after it.
+    struct PendingStep {
+        std::uint64_t ticket = 0; // of the probe request; 0 when none
+        QString path; // the probed file
+        bool answered = false;
+        bool hasVideo = false;
+        std::function<void(bool hasVideo)> apply;
+    };
+
+    // Puts a clip on its track(s) once the answer is known; the receiving track.
+    int PlaceNewClip(CMediaFile record, bool hasVideo);
+    int PlaceEditedClip(const CMediaFile& clip, int track);
+    // Runs step now, or after the requests that wait.
+    void Defer(std::function<void()> step);
+    void Ask(PendingStep& step);
+    void OnProbeAnswer(std::uint64_t ticket, bool hasVideo);
+    void RunReadySteps();
+    // The service's answers are lost with it: its questions go to another.
+    void OnProbeGone();
+    CMediaProbe* Probe();
+    void DeleteAll(WPARAM track);
+    void DeleteFromTrack(WPARAM track);
     // Makes the clip just put on track the selected one and tells the window.
     void AnnounceNewClip(int track);
     void ActivateTrack(int track, WPARAM position);
@@ -71,6 +114,11 @@ private:
     QPointer<QWidget> ruler_;
     QPointer<QObject> frame_;
     VideoStreamProbe probe_;
+    QPointer<CMediaProbe> service_;
+    std::unique_ptr<CMediaProbe> ownService_;
+    std::deque<PendingStep> pending_;
+    std::uint64_t nextTicket_ = 1;
+    bool runningSteps_ = false;
     int activeTrack_ = kVideoTrack;
     int trimTrack_ = kVideoTrack;
     float scrollScale_ = 51.196877f;
