@@ -83,7 +83,6 @@ CEncoderFilter::CEncoderFilter(const Codec& codec)
 CEncoderFilter::~CEncoderFilter()
 {
     StopStreaming();
-    sws_freeContext(sws_);
 }
 
 HRESULT CEncoderFilter::StartStreaming()
@@ -297,9 +296,9 @@ HRESULT CEncoderFilter::process(const SamplePtr& sample)
         ParseVideoFormat(InputPin()->CurrentMediaType(), v);
         const int rowBytes = DibRowBytes(v.width, v.bitCount);
         const int h = std::abs(v.height);
-        sws_ = sws_getCachedContext(sws_, v.width, h, v.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24,
-            codec_.width, codec_.height, AVPixelFormat(codec_.pixelFormat), SWS_FAST_BILINEAR, nullptr, nullptr,
-            nullptr);
+        sws_.reset(sws_getCachedContext(sws_.release(), v.width, h,
+            v.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24, codec_.width, codec_.height,
+            AVPixelFormat(codec_.pixelFormat), SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
         if (!sws_ || av_frame_make_writable(frame_.get()) < 0)
             return E_FAIL;
         const std::uint8_t* src[4] = { data };
@@ -308,7 +307,7 @@ HRESULT CEncoderFilter::process(const SamplePtr& sample)
             src[0] = data + std::ptrdiff_t(h - 1) * rowBytes;
             srcStride[0] = -rowBytes;
         }
-        sws_scale(sws_, src, srcStride, 0, h, frame_->data, frame_->linesize);
+        sws_scale(sws_.get(), src, srcStride, 0, h, frame_->data, frame_->linesize);
         frame_->pts = timed ? av_rescale_q(start, kUnits100ns, encoder_->time_base) : nextPts_;
         if (frame_->pts < nextPts_)
             frame_->pts = nextPts_;

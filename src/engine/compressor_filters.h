@@ -3,7 +3,7 @@
 // (libavcodec encoders) found by friendly name in the compressor registry.
 #pragma once
 
-#include "engine/source_reader.h"
+#include "platform/c_handles.h"
 #include "platform/media/transform_filter.h"
 
 #include <QString>
@@ -80,7 +80,7 @@ private:
     FfPtr<AVCodecContext> encoder_;
     FfPtr<AVFrame> frame_;
     FfPtr<AVPacket> packet_;
-    SwsContext* sws_ = nullptr;
+    FfPtr<SwsContext> sws_;
     std::int64_t nextPts_ = 0;
     REFERENCE_TIME frameDuration_ = 0;
 

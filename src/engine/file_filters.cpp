@@ -1,6 +1,7 @@
 #include "engine/file_filters.h"
 
 #include "engine/source_reader.h"
+#include "platform/c_handles.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -331,14 +332,7 @@ HRESULT CAviMuxFilter::Stop()
 
 void CAviMuxFilter::closeLocked()
 {
-    if (format_) {
-        if (format_->pb) {
-            av_freep(&format_->pb->buffer);
-            avio_context_free(&format_->pb);
-        }
-        avformat_free_context(format_);
-        format_ = nullptr;
-    }
+    FreeCustomIoOutput(format_);
     pending_.clear();
     streamOf_.clear();
     ended_.clear();
@@ -393,13 +387,14 @@ HRESULT CAviMuxFilter::writeHeaderLocked()
             return S_FALSE;
     if (avformat_alloc_output_context2(&format_, nullptr, "avi", nullptr) < 0 || !format_)
         return E_FAIL;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    format_->pb = avio_alloc_context(
-        buffer, kIoBufferSize, 1, this, nullptr, &CAviMuxFilter::writeCallback, &CAviMuxFilter::seekCallback);
-    if (!format_->pb) {
-        av_free(buffer);
+    FfBuffer buffer(static_cast<unsigned char*>(av_malloc(kIoBufferSize)));
+    if (!buffer)
         return E_OUTOFMEMORY;
-    }
+    format_->pb = avio_alloc_context(
+        buffer.get(), kIoBufferSize, 1, this, nullptr, &CAviMuxFilter::writeCallback, &CAviMuxFilter::seekCallback);
+    if (!format_->pb)
+        return E_OUTOFMEMORY;
+    buffer.release(); // the AVIO context owns it now
     if (mode_ == INTERLEAVE_FULL || mode_ == INTERLEAVE_CAPTURE)
         format_->max_interleave_delta = interleave_ / kUnitsPerMicrosecond;
     av_opt_set_int(format_, "audio_preload", preroll_ / kUnitsPerMicrosecond, AV_OPT_SEARCH_CHILDREN);

@@ -44,6 +44,23 @@ void FfOutputDeleter::operator()(AVFormatContext* p) const
     avformat_free_context(p);
 }
 
+void FfMemDeleter::operator()(void* p) const
+{
+    av_free(p);
+}
+
+void FreeCustomIoOutput(AVFormatContext*& context)
+{
+    if (!context)
+        return;
+    if (context->pb) {
+        av_freep(&context->pb->buffer);
+        avio_context_free(&context->pb);
+    }
+    avformat_free_context(context);
+    context = nullptr;
+}
+
 void DlDeleter::operator()(void* handle) const
 {
     if (handle)

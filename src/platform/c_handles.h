@@ -32,6 +32,16 @@ struct FfOutputDeleter {
 };
 using FfOutputPtr = std::unique_ptr<AVFormatContext, FfOutputDeleter>;
 
+// Memory from av_malloc, freed with av_free.
+struct FfMemDeleter {
+    void operator()(void* p) const;
+};
+using FfBuffer = std::unique_ptr<unsigned char, FfMemDeleter>;
+
+// An output context writing through its own AVIO context (callbacks): the
+// AVIO context and its buffer are freed, then the context.
+void FreeCustomIoOutput(AVFormatContext*& context);
+
 // A dlopen handle, closed with dlclose.
 struct DlDeleter {
     void operator()(void* handle) const;
