@@ -197,21 +197,15 @@ int CCW_TimeLineWnd::PlaceNewClip(CMediaFile record, bool hasVideo)
     int receiver = -1;
     switch (record.kind()) {
     case ClipKind::VideoWithSound:
-        if (hasVideo) {
-            views_[kVideoTrack]->AddClip(record);
-            views_[kAudioTrack]->AddClip(record);
-            receiver = kVideoTrack;
-        } else {
-            record.SetKind(ClipKind::Sound);
-            views_[kAudioTrack]->AddClip(record);
-            receiver = kAudioTrack;
-        }
-        break;
     case ClipKind::VideoOnly:
         if (hasVideo) {
             views_[kVideoTrack]->AddClip(record);
+            // A video's own sound goes on the audio track too.
+            if (record.kind() == ClipKind::VideoWithSound)
+                views_[kAudioTrack]->AddClip(record);
             receiver = kVideoTrack;
         } else {
+            // No picture after all: the file is sound.
             record.SetKind(ClipKind::Sound);
             views_[kAudioTrack]->AddClip(record);
             receiver = kAudioTrack;
