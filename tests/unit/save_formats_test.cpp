@@ -42,10 +42,6 @@ TEST(SaveFormats, EncoderNumbersIgnoreTheFileType)
 {
     EXPECT_EQ(EncoderParamsForModel("tx-07"), (EncoderParams { 1, 2, 2, 1 }));
     EXPECT_EQ(EncoderParamsForModel("TX-17"), (EncoderParams { 1, 2, 2, 1 })); // list 2 wins over list 3
-    EXPECT_EQ(EncoderParamsForModel("TX-11"), (EncoderParams { 1, 2, 2, 0 }));
-    EXPECT_EQ(EncoderParamsForModel("TX-02"), (EncoderParams { 1, 6, 2, 5 }));
-    EXPECT_EQ(EncoderParamsForModel("TX-32"), (EncoderParams { 0, 1, 2, 2 }));
-    EXPECT_EQ(EncoderParamsForModel("TX-34"), (EncoderParams { 1, 2, 2, 5 }));
     EXPECT_EQ(EncoderParamsForModel("ZX-9"), (EncoderParams { 1, 2, 2, 0 }));
 }
 

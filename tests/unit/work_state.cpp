@@ -5,19 +5,6 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-TEST(MovieWorkState, PhaseMarksStartedAndResetClearsAll)
-{
-    CMovieWorkState::Reset();
-    CMovieWorkState::SetPhase(CMovieWorkState::Extracting);
-    EXPECT_TRUE(CMovieWorkState::IsStarted());
-    CMovieWorkState::SetTotal(300);
-    CMovieWorkState::SetCurrent(120);
-    CMovieWorkState::SetCancel(1);
-    CMovieWorkState::Reset();
-    EXPECT_FALSE(CMovieWorkState::IsCancelled() || CMovieWorkState::IsStarted());
-    EXPECT_EQ(CMovieWorkState::GetPhase() + CMovieWorkState::GetTotal() + CMovieWorkState::GetCurrent(), 0);
-}
-
 TEST(MovieWorkState, WorkerAndPollerShareItWithoutLocks)
 {
     // A worker counts up while a poller reads and finally cancels; under the
