@@ -7,13 +7,16 @@
 
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
+#include "skin/animated_picture.h"
 #include "skin/range_slider.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_button.h"
+#include "skin/skin_slider.h"
 #include "test_util.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -37,19 +40,25 @@ qreal ExpectedScale()
     return qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? 2.0 : 1.0;
 }
 
-// The slider's parent: records every range notification.
+// A slider's parent: records every notification of one number.
 class Parent : public MessageWindow<QWidget> {
 public:
+    explicit Parent(std::uint32_t message = msg::RangeChanged)
+        : message_(message)
+    { }
     Notes notes;
 
 protected:
     LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
     {
-        handled = message == msg::RangeChanged;
+        handled = message == message_;
         if (handled)
             notes.emplace_back(int(wParam), int(lParam));
         return 0;
     }
+
+private:
+    std::uint32_t message_;
 };
 
 void Mouse(QWidget* w, QEvent::Type type, int x, int y = 8)
@@ -183,6 +192,7 @@ TEST(RangeSlider, EdgeCases)
             5, 5, { { 1, 0 }, { 0, 0 } } },
     };
     for (const Row& row : rows) {
+        QCoreApplication::processEvents(); // each row is a user's action of its own
         SliderSetup s;
         row.act(s.slider);
         EXPECT_EQ(s.range(), std::make_pair(row.left, row.right)) << row.name;
@@ -329,6 +339,71 @@ TEST(SkinImages, AFileThatCannotBeLoadedWarnsOnceAndIsDrawnWithout)
     EXPECT_EQ(dialogs->records()[0].text, missing + " File not found!");
 }
 
+// The one-thumb slider in both of its forms: 100 usable pixels over [0, 100].
+TEST(SkinSlider, UserMovesAreSentWithTheControlId)
+{
+    ScriptedDialogs dialogs;
+    TempRegistry registry;
+    SetSuiteValue("IMAGEDIR", CW_SUITE_DIR "/image");
+    const ResourceLookup lookup(nullptr, [](QString section, QString key) {
+        static const QHash<QString, QString> table = {
+            { "VOLUME/BACK_IMAGE", "cw_slider_sound_back.png" },
+            { "VOLUME/UP_IMAGE", "cw_slider_sound_up.png" },
+            { "VOLUME/DOWN_IMAGE", "cw_slider_sound_down.png" },
+            { "POSITION/BACK_HEAD", "cw_slider_back_head.png" },
+            { "POSITION/BACK_BODY", "cw_slider_back_body.png" },
+            { "POSITION/BACK_TAIL", "cw_slider_back_tail.png" },
+            { "POSITION/MARK_UP", "cw_slider_mark_up.png" },
+            { "POSITION/MARK_DOWN", "cw_slider_mark_down.png" },
+        };
+        return table.value(section + "/" + key);
+    });
+    for (const auto& [section, thumb] : { std::pair { "VOLUME", 7 }, { "POSITION", 11 } }) {
+        Parent parent(msg::SliderMoved);
+        auto* slider = new CSkinSlider(&parent, 42);
+        slider->LoadBitmaps(lookup, section);
+        ASSERT_EQ(slider->thumbWidth(), thumb) << section;
+        slider->resize(thumb + 100, 17);
+        slider->SetRange(100, 0);
+        slider->SetPos(50);
+        EXPECT_EQ(slider->thumbRect(), QRect(50, 0, thumb, thumb == 7 ? 13 : 17)) << section;
+        const int half = thumb / 2;
+        Mouse(slider, QEvent::MouseButtonPress, 50 + half); // on the thumb
+        Mouse(slider, QEvent::MouseMove, 70 + half);
+        Mouse(slider, QEvent::MouseButtonRelease, 70 + half);
+        Mouse(slider, QEvent::MouseButtonPress, 10 + half); // on the track: the thumb jumps there
+        Mouse(slider, QEvent::MouseButtonRelease, 10 + half);
+        QTest::keyClick(slider, Qt::Key_End);
+        QTest::keyClick(slider, Qt::Key_Right);
+        QTest::keyClick(slider, Qt::Key_Home);
+        EXPECT_EQ(parent.notes, (Notes { { 42, 70 }, { 42, 10 }, { 42, 100 }, { 42, 0 } })) << section;
+        slider->SetRange(5, 5); // no positions: the track alone, and nothing to grab
+        EXPECT_TRUE(slider->thumbRect().isEmpty());
+        Mouse(slider, QEvent::MouseButtonPress, 50);
+        EXPECT_EQ(slider->GetPos(), 5);
+        EXPECT_EQ(parent.notes.size(), 4u);
+    }
+    EXPECT_TRUE(dialogs->records().empty());
+}
+
+TEST(AnimatedPicture, PlaysTheGifAtItsScaleOneSize)
+{
+    ScriptedDialogs dialogs;
+    CAnimatedPicture picture;
+    ASSERT_TRUE(picture.Load(kImages + "work_saving.gif"));
+    EXPECT_EQ(picture.size(), QSize(102, 102));
+    picture.show();
+    const QImage first = picture.grab().toImage();
+    EXPECT_EQ(first.size(), QSize(102, 102) * ExpectedScale());
+    picture.Start();
+    EXPECT_TRUE(WaitFor([&] { return picture.grab().toImage() != first; }, 3000)) << "the picture does not move";
+    picture.Stop();
+    EXPECT_TRUE(dialogs->records().empty());
+    EXPECT_FALSE(picture.Load(kImages + "gone.gif"));
+    EXPECT_TRUE(picture.isNull());
+    EXPECT_EQ(dialogs->records().size(), 1u);
+}
+
 // The tests above once more at scale 2, in a child process (the scale is
 // fixed when the application starts).
 TEST(SkinControls, SameValuesAndPixelsAtScaleTwo)
@@ -336,7 +411,8 @@ TEST(SkinControls, SameValuesAndPixelsAtScaleTwo)
     if (ExpectedScale() != 1.0)
         GTEST_SKIP() << "this is the scale 2 run";
     const ToolRun run = RunTool(QCoreApplication::applicationFilePath(),
-        { "--gtest_filter=RangeSlider.*:SkinButton.*:SkinImages.*" }, { "QT_SCALE_FACTOR=2" });
+        { "--gtest_filter=RangeSlider.*:SkinButton.*:SkinImages.*:SkinSlider.*:AnimatedPicture.*" },
+        { "QT_SCALE_FACTOR=2" });
     EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains("[  PASSED  ] 4 tests")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("[  PASSED  ] 6 tests")) << run.out.toStdString();
 }
