@@ -1,12 +1,10 @@
 #include "config/resources.h"
 
 #include "config/suite_settings.h"
-#include "platform/dialog_service.h"
 #include "platform/ini_file.h"
 
-#include <QFileInfo>
-#include <chrono>
-#include <thread>
+#include <algorithm>
+#include <cstdint>
 
 QString ResourceLookup::GetResourceText(const QString& section, const QString& key) const
 {
@@ -69,47 +67,4 @@ QString IniFile::GetString(const QString& section, const QString& key)
 bool IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     return path_ && ini::WritePrivateProfileString(section, key, value, *path_);
-}
-
-bool LoadSkinBitmap(SkinBitmap& holder, const QString& path, bool warn)
-{
-    if (path.isEmpty())
-        return false;
-    if (!QFileInfo::exists(path)) {
-        if (warn)
-            Dialogs().messageBox(nullptr, QStringLiteral("%1 %2").arg(path, QStringLiteral("File not found!")),
-                QStringLiteral("Warning"), MB_OK);
-        return false;
-    }
-    holder.clear();
-    QImage image(path);
-    holder.attach(image);
-    // The loader pauses briefly after each image, as the skin code expects.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return !image.isNull();
-}
-
-QFont MakeSkinFont(const ResourceLookup& lookup, const QString& section, const QString& key, SkinFontRole role)
-{
-    QFont font(lookup.GetResourceText(section, key));
-    switch (role) {
-    case SkinFontRole::Pane:
-        font.setPixelSize(11);
-        font.setWeight(QFont::Bold);
-        break;
-    case SkinFontRole::ProgressWindow:
-        font.setPixelSize(12);
-        font.setWeight(QFont::Normal);
-        break;
-    case SkinFontRole::MessageBox:
-        font.setPixelSize(12);
-        font.setWeight(QFont::Bold);
-        break;
-    case SkinFontRole::EditMenuBar:
-        // A positive height is the cell height: the character height is a little less.
-        font.setPixelSize(9);
-        font.setWeight(QFont::Bold);
-        break;
-    }
-    return font;
 }

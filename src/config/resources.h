@@ -1,11 +1,9 @@
-// Texts, images and fonts looked up by (section, key) through the host's
+// Texts and image paths looked up by (section, key) through the host's
 // callbacks, and the model INI file of the connected phone.
 #pragma once
 
 #include "host_api.h"
 
-#include <QFont>
-#include <QImage>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -61,30 +59,3 @@ private:
     std::optional<QString> path_;
     QString value_;
 };
-
-// The bitmap holder of skinned controls.
-class SkinBitmap {
-public:
-    bool isNull() const { return image_.isNull(); }
-    int width() const { return image_.width(); }
-    int height() const { return image_.height(); }
-    const QImage& image() const { return image_; }
-    void attach(const QImage& image) { image_ = image; }
-    void clear() { image_ = QImage(); }
-
-private:
-    QImage image_;
-};
-
-// Loads path into holder. An empty path fails silently; a missing file fails
-// with the "File not found!" warning when warn is set.
-bool LoadSkinBitmap(SkinBitmap& holder, const QString& path, bool warn = true);
-
-enum class SkinFontRole {
-    Pane, // editing panes: 11 px character height, bold
-    ProgressWindow, // 12 px, normal
-    MessageBox, // 12 px, bold
-    EditMenuBar, // 11 px cell height, bold
-};
-// A font whose face is the text under (section, key).
-QFont MakeSkinFont(const ResourceLookup& lookup, const QString& section, const QString& key, SkinFontRole role);

@@ -61,7 +61,14 @@ inline constexpr std::uint32_t TrackEmptied = 0x5502;
 // Window-system numbers the media engine and dialogs use.
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t WM_GRAPHNOTIFY = WM_USER + 13; // 0x40D
+// Skin controls to their parent, sent. A one-thumb slider was moved by the
+// user: wParam its control id, lParam the new position.
+inline constexpr std::uint32_t SliderMoved = 0x0414;
 inline constexpr std::uint32_t PlaybackFinished = 0x0415;
+// The range slider's selection changed: wParam 0 the left mark, 1 the right
+// mark, 2 both (the selection moved as a whole); lParam 1 when the right mark
+// was released at the end of a drag, else 0.
+inline constexpr std::uint32_t RangeChanged = 0x041E;
 inline constexpr std::uint32_t CloseProgress = 0x0464;
 } // namespace msg
 

@@ -202,6 +202,9 @@ TEST(HostSuiteData, EveryImageOfTheTableIsDrawnAndLoads)
             QImageReader reader(file);
             const QImage img = reader.read();
             ASSERT_FALSE(img.isNull()) << qPrintable(file) << ": " << qPrintable(reader.errorString());
+            // The same artwork at twice the size, for high-density screens.
+            const qsizetype dot = file.lastIndexOf('.');
+            EXPECT_EQ(QImage(file.left(dot) + "@2x" + file.mid(dot)).size(), img.size() * 2) << qPrintable(file);
             const bool button = section.contains("_BTN_") || key.startsWith("BTN_") || key.contains("_BTN_")
                 || key.endsWith("BTN") || key.contains("BTN_IMAGE");
             if (button) {

@@ -3,12 +3,10 @@
 #include "config/registry.h"
 #include "config/resources.h"
 #include "config/suite_settings.h"
-#include "platform/dialog_service.h"
 #include "test_util.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,35 +92,15 @@ TEST(Resources, ModelStringsUseTheLanguageSectionAndLineBreaks)
     EXPECT_EQ(GetModelString("STRING_COMMON", "CANNOT_BE_SUPPORT_FORMAT", "dflt"), "dflt");
 }
 
-TEST(Resources, TextsImagesAndTheMissingFileWarning)
+TEST(Resources, ImagePathsFollowTheImageFolder)
 {
     TempRegistry tmp;
-    ScriptedDialogs dialogs;
     QTemporaryDir dir;
     SetSuiteValue("IMAGEDIR", dir.path());
-    QImage img(4, 3, QImage::Format_RGB32);
-    img.fill(Qt::red);
-    ASSERT_TRUE(img.save(dir.filePath("play.png")));
 
     ResourceLookup lookup(nullptr, imageTable);
     EXPECT_EQ(lookup.GetResourceImagePath("NONE", "IMAGE"), "");
     EXPECT_EQ(lookup.GetResourceImagePath("CW_PREVIEWVIDEO_BTN_PLAY", "IMAGE"), dir.path() + "/play.png");
-
-    SkinBitmap bmp;
-    EXPECT_TRUE(LoadSkinBitmap(bmp, lookup.GetResourceImagePath("CW_PREVIEWVIDEO_BTN_PLAY", "IMAGE")));
-    EXPECT_EQ(bmp.width(), 4);
-    // An image the host does not have: silently nothing.
-    EXPECT_FALSE(LoadSkinBitmap(bmp, lookup.GetResourceImagePath("NONE", "IMAGE")));
-    EXPECT_TRUE(dialogs->records().empty());
-    // A named file that is missing: the warning, and the held bitmap stays.
-    const QString missing = lookup.GetResourceImagePath("CW_PREVIEWVIDEO_BTN_STOP", "IMAGE");
-    EXPECT_FALSE(LoadSkinBitmap(bmp, missing, true));
-    ASSERT_EQ(dialogs->records().size(), 1u);
-    EXPECT_EQ(dialogs->records()[0].title, "Warning");
-    EXPECT_EQ(dialogs->records()[0].text, missing + " File not found!");
-    EXPECT_FALSE(bmp.isNull());
-    EXPECT_FALSE(LoadSkinBitmap(bmp, missing, false));
-    EXPECT_EQ(dialogs->records().size(), 1u);
 }
 
 TEST(Resources, IniFileAndLayoutNumbers)

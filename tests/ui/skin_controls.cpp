@@ -1,0 +1,418 @@
+// The skin controls in real widgets, drawn from the default skin that
+// tools/skin-gen writes into the build's suite folder: the range slider's
+// edge cases and pixels, the button's frames and keys, and the images that
+// cannot be loaded. The same tests run again at scale 2, where the @2x files
+// are drawn and every value must come out as at scale 1.
+// test-links: cw_skin
+
+#include "platform/dialog_service.h"
+#include "platform/messages.h"
+#include "skin/animated_picture.h"
+#include "skin/range_slider.h"
+#include "skin/skin_bitmap.h"
+#include "skin/skin_button.h"
+#include "skin/skin_slider.h"
+#include "test_util.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHash>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Notes = std::vector<std::pair<int, int>>;
+
+const QString kImages = QStringLiteral(CW_SUITE_DIR "/image/");
+
+// The device pixel ratio the run is meant to have (the child run at scale 2
+// sets QT_SCALE_FACTOR).
+qreal ExpectedScale()
+{
+    return qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? 2.0 : 1.0;
+}
+
+// A slider's parent: records every notification of one number.
+class Parent : public MessageWindow<QWidget> {
+public:
+    explicit Parent(std::uint32_t message = msg::RangeChanged)
+        : message_(message)
+    { }
+    Notes notes;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
+    {
+        handled = message == message_;
+        if (handled)
+            notes.emplace_back(int(wParam), int(lParam));
+        return 0;
+    }
+
+private:
+    std::uint32_t message_;
+};
+
+void Mouse(QWidget* w, QEvent::Type type, int x, int y = 8)
+{
+    const QPointF pos(x, y);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
+        Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// A slider of 222 px: thumbs of 11, 200 usable pixels over [0, 50], so one
+// pixel is 0.25; the selection starts at [10, 40] (marks at x 40 and 171).
+struct SliderSetup {
+    Parent parent;
+    CRangeSlider* slider = new CRangeSlider(&parent, 7);
+
+    SliderSetup()
+    {
+        EXPECT_EQ(qApp->devicePixelRatio(), ExpectedScale());
+        parent.resize(260, 40);
+        parent.show();
+        slider->SetMarkBitmaps(kImages + "cw_slider_mark_up.png", kImages + "cw_slider_mark_down.png");
+        slider->SetTrackBitmaps(kImages + "cw_slider_back_head.png", kImages + "cw_slider_back_body.png",
+            kImages + "cw_slider_back_tail.png");
+        slider->SetBandBitmaps(kImages + "cw_slider_select.png", kImages + "cw_slider_visual.png");
+        slider->setGeometry(10, 10, 222, 17);
+        slider->SetMinMax(0, 50);
+        slider->SetRange(10, 40);
+        draw();
+        parent.notes.clear();
+    }
+    // Paints the slider (which also places its marks for hit testing).
+    QImage draw() { return slider->grab().toImage(); }
+    std::pair<double, double> range() const
+    {
+        double l = 0, r = 0;
+        slider->GetRange(l, r);
+        return { l, r };
+    }
+};
+
+// One pixel of an image at a point in scale-1 pixels.
+QColor At(const QImage& img, int x, int y)
+{
+    const qreal r = img.devicePixelRatio();
+    return img.pixelColor(int((x + 0.5) * r), int((y + 0.5) * r));
+}
+
+QColor At(const SkinBitmap& b, int x, int y)
+{
+    return At(b.image(), x, y);
+}
+
+SkinBitmap Load(const QString& file)
+{
+    SkinBitmap b;
+    EXPECT_TRUE(LoadSkinBitmap(b, kImages + file)) << qPrintable(file);
+    return b;
+}
+
+} // namespace
+
+TEST(RangeSlider, EdgeCases)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        const char* name;
+        std::function<void(CRangeSlider*)> act;
+        double left, right;
+        Notes notes;
+    };
+    const std::vector<Row> rows = {
+        { "a range beyond both ends is cut to the value range, left first",
+            [](CRangeSlider* s) { s->SetRange(-5, 100); }, 0, 50, { { 0, 0 }, { 1, 0 } } },
+        { "the left mark dragged past the right one stops on it",
+            [](CRangeSlider* s) {
+                Mouse(s, QEvent::MouseButtonPress, 45);
+                Mouse(s, QEvent::MouseMove, 190);
+                Mouse(s, QEvent::MouseButtonRelease, 190);
+            },
+            40, 40, { { 0, 0 } } },
+        { "the selection dragged against either end keeps its width",
+            [](CRangeSlider* s) {
+                Mouse(s, QEvent::MouseButtonPress, 110);
+                Mouse(s, QEvent::MouseMove, 0);
+                double l = 0, r = 0;
+                s->GetRange(l, r);
+                EXPECT_EQ(l, 0);
+                EXPECT_EQ(r, 30);
+                Mouse(s, QEvent::MouseMove, 300);
+                Mouse(s, QEvent::MouseButtonRelease, 300);
+            },
+            20, 50, { { 2, 0 }, { 2, 0 } } },
+        { "Shift+Right moves the right mark one pixel and reports the left",
+            [](CRangeSlider* s) { QTest::keyClick(s, Qt::Key_Right, Qt::ShiftModifier); }, 10, 40.25, { { 0, 0 } } },
+        { "Left moves both marks one pixel", [](CRangeSlider* s) { QTest::keyClick(s, Qt::Key_Left); }, 9.75, 39.75,
+            { { 2, 0 } } },
+        { "Control+Right does nothing", [](CRangeSlider* s) { QTest::keyClick(s, Qt::Key_Right, Qt::ControlModifier); },
+            10, 40, {} },
+        { "releasing the left mark sends nothing",
+            [](CRangeSlider* s) {
+                Mouse(s, QEvent::MouseButtonPress, 45);
+                Mouse(s, QEvent::MouseButtonRelease, 45);
+            },
+            10, 40, {} },
+        { "releasing the right mark sends (1, 1)",
+            [](CRangeSlider* s) {
+                Mouse(s, QEvent::MouseButtonPress, 176);
+                Mouse(s, QEvent::MouseButtonRelease, 176);
+            },
+            10, 40, { { 1, 1 } } },
+        { "values that are not finite change nothing",
+            [=](CRangeSlider* s) {
+                s->SetMinMax(nan, 5);
+                s->SetMinMax(0, inf);
+                s->SetRange(-inf, 20);
+                s->SetRange(20, nan);
+                s->SetVisualRange(nan, 1);
+            },
+            10, 40, {} },
+        { "an empty value range: keys and presses do nothing",
+            [](CRangeSlider* s) {
+                s->SetMinMax(5, 5);
+                s->grab();
+                QTest::keyClick(s, Qt::Key_Right);
+                Mouse(s, QEvent::MouseButtonPress, 45);
+                Mouse(s, QEvent::MouseMove, 100);
+                Mouse(s, QEvent::MouseButtonRelease, 100);
+            },
+            5, 5, { { 1, 0 }, { 0, 0 } } },
+    };
+    for (const Row& row : rows) {
+        QCoreApplication::processEvents(); // each row is a user's action of its own
+        SliderSetup s;
+        row.act(s.slider);
+        EXPECT_EQ(s.range(), std::make_pair(row.left, row.right)) << row.name;
+        EXPECT_EQ(s.parent.notes, row.notes) << row.name;
+        double min = 0, max = 0;
+        s.slider->GetMinMax(min, max);
+        EXPECT_LE(min, s.range().first) << row.name;
+        EXPECT_LE(s.range().second, max) << row.name;
+    }
+}
+
+TEST(RangeSlider, MarksAndBandsArePaintedWhereTheValuesSay)
+{
+    SliderSetup s;
+    s.slider->SetVisualRange(30, 20); // swapped into [20, 30]
+    s.slider->SetVisualMode(true);
+    const SkinBitmap markUp = Load("cw_slider_mark_up.png"), markDown = Load("cw_slider_mark_down.png");
+    const SkinBitmap body = Load("cw_slider_back_body.png"), select = Load("cw_slider_select.png"),
+                     played = Load("cw_slider_visual.png");
+    ASSERT_EQ(markUp.size(), QSize(11, 17));
+    ASSERT_EQ(markUp.image().devicePixelRatio(), ExpectedScale());
+    ASSERT_NE(At(select, 5, 8), At(body, 5, 8));
+    ASSERT_NE(At(played, 5, 8), At(select, 5, 8));
+    ASSERT_NE(At(markDown, 5, 8), At(markUp, 5, 8));
+
+    QImage img = s.draw();
+    EXPECT_EQ(s.slider->leftMarkRect(), QRect(40, 0, 11, 17));
+    EXPECT_EQ(s.slider->rightMarkRect(), QRect(171, 0, 11, 17));
+    EXPECT_EQ(At(img, 45, 8), At(markUp, 5, 8)) << "left mark";
+    EXPECT_EQ(At(img, 176, 8), At(markUp, 5, 8)) << "right mark";
+    EXPECT_EQ(At(img, 71, 8), At(select, 5, 8)) << "selection at 15";
+    EXPECT_EQ(At(img, 151, 8), At(select, 5, 8)) << "selection at 35";
+    EXPECT_EQ(At(img, 111, 8), At(played, 5, 8)) << "played bar at 25";
+    EXPECT_EQ(At(img, 191, 8), At(body, 5, 8)) << "track at 45";
+    EXPECT_EQ(At(img, 25, 8), At(body, 5, 8)) << "track at 3.5";
+
+    // A dragged mark is drawn pressed.
+    Mouse(s.slider, QEvent::MouseButtonPress, 45);
+    EXPECT_EQ(At(s.draw(), 45, 8), At(markDown, 5, 8));
+    Mouse(s.slider, QEvent::MouseButtonRelease, 45);
+    EXPECT_EQ(At(s.draw(), 45, 8), At(markUp, 5, 8));
+
+    // No value range: the track alone.
+    s.slider->SetMinMax(5, 5);
+    img = s.draw();
+    for (int x : { 14, 45, 71, 111, 176 })
+        EXPECT_EQ(At(img, x, 8), At(body, 5, 8)) << x;
+}
+
+TEST(SkinButton, FramesByStateAndKeys)
+{
+    EXPECT_EQ(qApp->devicePixelRatio(), ExpectedScale());
+    QWidget parent;
+    auto* button = new CSkinButton(&parent, 6303);
+    button->SetImages(kImages + "cw_preview_btn_play.png", kImages + "cw_preview_btn_pause.png");
+    ASSERT_EQ(button->size(), QSize(30, 30));
+    parent.show();
+    int clicks = 0;
+    QObject::connect(button, &QAbstractButton::clicked, [&] { ++clicks; });
+
+    // The button drawn on a transparent image is exactly one frame of a strip.
+    auto drawn = [&] {
+        const qreal r = qApp->devicePixelRatio();
+        QImage img(button->size() * r, QImage::Format_ARGB32_Premultiplied);
+        img.setDevicePixelRatio(r);
+        img.fill(Qt::transparent);
+        button->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        img.setDevicePixelRatio(1);
+        return img;
+    };
+    auto frame = [](const QString& file, int i) {
+        const QImage strip = Load(file).image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const int w = strip.width() / 4;
+        QImage f = strip.copy(i * w, 0, w, strip.height());
+        f.setDevicePixelRatio(1);
+        return f;
+    };
+    for (int i = 1; i < 4; ++i)
+        ASSERT_NE(frame("cw_preview_btn_play.png", i), frame("cw_preview_btn_play.png", 0));
+
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_play.png", CSkinButton::Normal));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(button, &enter);
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_play.png", CSkinButton::Hover));
+    Mouse(button, QEvent::MouseButtonPress, 5);
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_play.png", CSkinButton::Pressed));
+    Mouse(button, QEvent::MouseButtonRelease, 5);
+    EXPECT_EQ(clicks, 1);
+    button->SetSecondMode(true);
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_pause.png", CSkinButton::Hover));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_pause.png", CSkinButton::Normal));
+
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    EXPECT_EQ(clicks, 4);
+
+    button->setEnabled(false);
+    EXPECT_EQ(drawn(), frame("cw_preview_btn_pause.png", CSkinButton::Disabled));
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_EQ(clicks, 4);
+}
+
+TEST(SkinImages, AFileThatCannotBeLoadedWarnsOnceAndIsDrawnWithout)
+{
+    ScriptedDialogs dialogs;
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("gone.png"), broken = dir.filePath("broken.png");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not an image");
+    f.close();
+
+    SkinBitmap bmp = Load("cw_slider_mark_up.png");
+    EXPECT_EQ(bmp.size(), QSize(11, 17));
+    EXPECT_EQ(bmp.image().size(), QSize(11, 17) * ExpectedScale());
+    EXPECT_FALSE(LoadSkinBitmap(bmp, QString())); // the host has no such image: silently nothing
+    EXPECT_FALSE(LoadSkinBitmap(bmp, missing, false));
+    EXPECT_TRUE(dialogs->records().empty());
+    EXPECT_FALSE(bmp.isNull()) << "a missing file leaves the held bitmap";
+    EXPECT_FALSE(LoadSkinBitmap(bmp, broken));
+    EXPECT_TRUE(bmp.isNull());
+    ASSERT_EQ(dialogs->records().size(), 1u);
+    EXPECT_EQ(dialogs->records()[0].title, "Warning");
+    EXPECT_EQ(dialogs->records()[0].text, broken + " File not found!");
+    dialogs->clearRecords();
+
+    // A button whose strip is missing: one warning, however often it is
+    // drawn, and it still clicks.
+    QWidget parent;
+    auto* button = new CSkinButton(&parent);
+    button->SetImages(missing);
+    button->resize(30, 30);
+    parent.show();
+    int clicks = 0;
+    QObject::connect(button, &QAbstractButton::clicked, [&] { ++clicks; });
+    for (int i = 0; i < 3; ++i)
+        button->grab();
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_EQ(clicks, 1);
+    ASSERT_EQ(dialogs->records().size(), 1u);
+    EXPECT_EQ(dialogs->records()[0].text, missing + " File not found!");
+}
+
+// The one-thumb slider in both of its forms: 100 usable pixels over [0, 100].
+TEST(SkinSlider, UserMovesAreSentWithTheControlId)
+{
+    ScriptedDialogs dialogs;
+    TempRegistry registry;
+    SetSuiteValue("IMAGEDIR", CW_SUITE_DIR "/image");
+    const ResourceLookup lookup(nullptr, [](QString section, QString key) {
+        static const QHash<QString, QString> table = {
+            { "VOLUME/BACK_IMAGE", "cw_slider_sound_back.png" },
+            { "VOLUME/UP_IMAGE", "cw_slider_sound_up.png" },
+            { "VOLUME/DOWN_IMAGE", "cw_slider_sound_down.png" },
+            { "POSITION/BACK_HEAD", "cw_slider_back_head.png" },
+            { "POSITION/BACK_BODY", "cw_slider_back_body.png" },
+            { "POSITION/BACK_TAIL", "cw_slider_back_tail.png" },
+            { "POSITION/MARK_UP", "cw_slider_mark_up.png" },
+            { "POSITION/MARK_DOWN", "cw_slider_mark_down.png" },
+        };
+        return table.value(section + "/" + key);
+    });
+    for (const auto& [section, thumb] : { std::pair { "VOLUME", 7 }, { "POSITION", 11 } }) {
+        Parent parent(msg::SliderMoved);
+        auto* slider = new CSkinSlider(&parent, 42);
+        slider->LoadBitmaps(lookup, section);
+        ASSERT_EQ(slider->thumbWidth(), thumb) << section;
+        slider->resize(thumb + 100, 17);
+        slider->SetRange(100, 0);
+        slider->SetPos(50);
+        EXPECT_EQ(slider->thumbRect(), QRect(50, 0, thumb, thumb == 7 ? 13 : 17)) << section;
+        const int half = thumb / 2;
+        Mouse(slider, QEvent::MouseButtonPress, 50 + half); // on the thumb
+        Mouse(slider, QEvent::MouseMove, 70 + half);
+        Mouse(slider, QEvent::MouseButtonRelease, 70 + half);
+        Mouse(slider, QEvent::MouseButtonPress, 10 + half); // on the track: the thumb jumps there
+        Mouse(slider, QEvent::MouseButtonRelease, 10 + half);
+        QTest::keyClick(slider, Qt::Key_End);
+        QTest::keyClick(slider, Qt::Key_Right);
+        QTest::keyClick(slider, Qt::Key_Home);
+        EXPECT_EQ(parent.notes, (Notes { { 42, 70 }, { 42, 10 }, { 42, 100 }, { 42, 0 } })) << section;
+        slider->SetRange(5, 5); // no positions: the track alone, and nothing to grab
+        EXPECT_TRUE(slider->thumbRect().isEmpty());
+        Mouse(slider, QEvent::MouseButtonPress, 50);
+        EXPECT_EQ(slider->GetPos(), 5);
+        EXPECT_EQ(parent.notes.size(), 4u);
+    }
+    EXPECT_TRUE(dialogs->records().empty());
+}
+
+TEST(AnimatedPicture, PlaysTheGifAtItsScaleOneSize)
+{
+    ScriptedDialogs dialogs;
+    CAnimatedPicture picture;
+    ASSERT_TRUE(picture.Load(kImages + "work_saving.gif"));
+    EXPECT_EQ(picture.size(), QSize(102, 102));
+    picture.show();
+    const QImage first = picture.grab().toImage();
+    EXPECT_EQ(first.size(), QSize(102, 102) * ExpectedScale());
+    picture.Start();
+    EXPECT_TRUE(WaitFor([&] { return picture.grab().toImage() != first; }, 3000)) << "the picture does not move";
+    picture.Stop();
+    EXPECT_TRUE(dialogs->records().empty());
+    EXPECT_FALSE(picture.Load(kImages + "gone.gif"));
+    EXPECT_TRUE(picture.isNull());
+    EXPECT_EQ(dialogs->records().size(), 1u);
+}
+
+// The tests above once more at scale 2, in a child process (the scale is
+// fixed when the application starts).
+TEST(SkinControls, SameValuesAndPixelsAtScaleTwo)
+{
+    if (ExpectedScale() != 1.0)
+        GTEST_SKIP() << "this is the scale 2 run";
+    const ToolRun run = RunTool(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=RangeSlider.*:SkinButton.*:SkinImages.*:SkinSlider.*:AnimatedPicture.*" },
+        { "QT_SCALE_FACTOR=2" });
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("[  PASSED  ] 6 tests")) << run.out.toStdString();
+}
