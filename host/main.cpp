@@ -14,6 +14,7 @@
 #include "script.h"
 #include "skin/qt_dialog_service.h"
 #include "skin/scripted_dialog_service.h"
+#include "skin/skin_base_dialog.h"
 #include "suite_setup.h"
 
 #include <QApplication>
@@ -146,6 +147,7 @@ int main(int argc, char** argv)
         // host's service here.
         app.setProperty("cwDialogService", QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(scripted)));
     } else {
+        InstallSkinnedMessages();
         InstallQtDialogServiceIfNone();
     }
 

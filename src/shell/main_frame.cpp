@@ -1,6 +1,8 @@
 #include "shell/main_frame.h"
 
+#include "skin/cw_msg_box.h"
 #include "skin/qt_dialog_service.h"
+#include "skin/skin_base_dialog.h"
 
 #include "export/ott_encoder.h"
 
@@ -16,7 +18,7 @@
 #include "shell/thumbnail_contain.h"
 #include "shell/timeline_contain.h"
 
-#include <QThread>
+#include <QTimer>
 
 namespace {
 // Caption of the notice shown before a PC save in a Korean-language suite.
@@ -42,6 +44,7 @@ QWidget* CCW_MainFrame::Create(HostTextCallback text, HostImageCallback image, Q
     SetResourceCallbacks(text, image);
     // Real dialogs unless the host (or a test) installed its own service.
     InstallQtDialogServiceIfNone();
+    InstallSkinnedMessages();
     if (!CreateFrameWindow(parent))
         return nullptr;
     if (!CreatePanes()) {
@@ -125,6 +128,7 @@ void CCW_MainFrame::Destroy()
 void CCW_MainFrame::OnWindowDestroyed()
 {
     panesCreated_ = 0;
+    saveNoticePending_ = false;
     SetEncoderSuiteKey(nullptr);
     paneContext_ = PaneContext();
     // After the panes: answers still on their way find no receiver.
@@ -200,24 +204,40 @@ LRESULT CCW_MainFrame::SetStatus(WPARAM file, LPARAM text)
     return SendMessage(window_ ? window_->parentWidget() : nullptr, msg::HostStatus, 0, text);
 }
 
-void CCW_MainFrame::ShowKoreanSaveNotice()
+LRESULT CCW_MainFrame::RequestPcSave(WPARAM wParam, LPARAM lParam)
 {
     const QString language = GetLanguage();
     if (language.compare("KR", Qt::CaseInsensitive) != 0 && language.compare("KOR", Qt::CaseInsensitive) != 0)
-        return;
+        return Forward(preview_, msg::SaveToPc, wParam, lParam);
+    // One request at a time: a second press during the pause or the notice
+    // is the same save.
+    if (saveNoticePending_)
+        return 0;
     std::uint32_t dontShow = 0;
     if (!suiteKey_.IsOpen())
         suiteKey_.OpenKey(kSuiteKey);
-    if (!suiteKey_.ReadDword("CW_MSGBOX_MSG1", dontShow))
+    if (!suiteKey_.ReadDword(CCW_MsgBox::kDontShowValue, dontShow))
         dontShow = 0;
-    QThread::msleep(100);
-    if (dontShow == 1)
-        return;
-    SkinnedMessage notice;
-    notice.title = kKoreanSaveNoticeCaption;
-    notice.textCallback = textCallback();
-    notice.imageCallback = imageCallback();
-    Dialogs().skinnedMessage(window_, notice);
+    // The notice comes after a short pause, from a timer, so the UI thread
+    // goes on meanwhile. The request (and the project it carries, owned by
+    // the timeline pane) lives as long as the frame window, which owns the
+    // timer.
+    saveNoticePending_ = true;
+    QTimer::singleShot(kSaveNoticeDelayMs, window_, [this, wParam, lParam, show = dontShow != 1] {
+        if (show)
+            ShowKoreanSaveNotice();
+        saveNoticePending_ = false;
+        Forward(preview_, msg::SaveToPc, wParam, lParam);
+    });
+    return 0;
+}
+
+void CCW_MainFrame::ShowKoreanSaveNotice()
+{
+    CCW_MsgBox notice(window_);
+    notice.SetResourceCallbacks(textCallback(), imageCallback());
+    notice.SetTitle(kKoreanSaveNoticeCaption);
+    notice.DoModal();
 }
 
 void CCW_MainFrame::FileGone(WPARAM wParam, LPARAM lParam)
@@ -267,8 +287,7 @@ LRESULT CCW_MainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lP
             return 1;
         return Forward(preview_, message, wParam, lParam);
     case msg::SaveToPc:
-        ShowKoreanSaveNotice();
-        return Forward(preview_, message, wParam, lParam);
+        return RequestPcSave(wParam, lParam);
     case msg::OpenSource:
     case msg::PreviewClip:
     case msg::StopPlayback:

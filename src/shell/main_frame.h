@@ -55,6 +55,7 @@ class CCW_MainFrame : public ResourceLookup {
 public:
     static constexpr int kInnerSplitterId = 0xE900;
     static constexpr int kHostPollMs = 1000;
+    static constexpr int kSaveNoticeDelayMs = 100;
 
     // The one frame of the process.
     static CCW_MainFrame& instance();
@@ -120,6 +121,9 @@ private:
     void ApplyRowSizes();
     LRESULT SetStatus(WPARAM file, LPARAM text);
     LRESULT TellHostStatus(const QString& text);
+    // 0x5031: in a Korean-language suite the notice comes first, after a
+    // pause of kSaveNoticeDelayMs, unless the user turned it off.
+    LRESULT RequestPcSave(WPARAM wParam, LPARAM lParam);
     void ShowKoreanSaveNotice();
     void FileGone(WPARAM wParam, LPARAM lParam);
 
@@ -129,6 +133,7 @@ private:
     QPointer<CCW_PreviewContain> preview_;
     QPointer<CCW_TimeLineContain> timeline_;
     std::int32_t panesCreated_ = 0;
+    bool saveNoticePending_ = false;
     PaneContext paneContext_;
     std::unique_ptr<CMediaProbe> probe_;
     CRegistry suiteKey_;

@@ -7,7 +7,14 @@
 #include "platform/dialog_service.h"
 #include "platform/hresult.h"
 #include "shell_fixture.h"
-#include "ui_watchdog.h"
+#include "skin/cw_msg_box.h"
+#include "skin/dialog_button.h"
+#include "skin/msg_box.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -335,53 +342,67 @@ TEST_F(Routing, ClearStatusAlsoResetsThePreview)
 
 class KoreanNotice : public ShellTest {
 protected:
-    // The frame waits 100 ms on the UI thread before a Korean notice: the
-    // UI-thread watchdog allows that wait here until the frame waits
-    // without blocking.
-    LRESULT SaveToPc()
+    LRESULT SaveToPc() { return ToFrame(msg::SaveToPc, 3, project()); }
+    bool SaveReachedThePreview(std::size_t count)
     {
-        const UiStallAllowance noticeWait;
-        return ToFrame(msg::SaveToPc, 3, project());
+        return WaitFor([&] { return edited->sent.size() == count; }, 5000);
     }
 
     ScriptedDialogs dialogs;
 };
 
-TEST_F(KoreanNotice, ShownBeforeAPcSaveUnlessTurnedOff)
+TEST_F(KoreanNotice, TickedOnceItStaysAway)
 {
     AttachPanes();
-    SetSuiteValue("ORVT_LANG", "kor");
-    EXPECT_EQ(SaveToPc(), 0);
-    auto records = dialogs->records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].kind, DialogKind::SkinnedMessage);
-    EXPECT_EQ(records[0].title, QString::fromUtf8("작업진행"));
-    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() } }));
-
-    // Not before a phone save.
-    ToFrame(msg::SaveToPhone, 3, project());
-    EXPECT_EQ(dialogs->records().size(), 1u);
-
-    // The box's "do not show again" choice.
-    CRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kSuiteKey));
-    ASSERT_TRUE(reg.WriteDword("CW_MSGBOX_MSG1", 1));
-    SaveToPc();
-    EXPECT_EQ(dialogs->records().size(), 1u);
-    EXPECT_EQ(edited->sent.size(), 3u);
-}
-
-TEST_F(KoreanNotice, OtherLanguagesSaveWithoutNotice)
-{
-    AttachPanes();
+    // Other languages save at once, without a notice.
     for (const char* lang : { "EN", "", "KORE" }) {
         SetSuiteValue("ORVT_LANG", lang);
-        SaveToPc();
+        EXPECT_EQ(SaveToPc(), 0);
     }
-    SetSuiteValue("ORVT_LANG", "Kr");
+    EXPECT_EQ(edited->sent.size(), 3u);
+    EXPECT_TRUE(dialogs->records().empty());
+
+    // A Korean suite: the notice comes after the pause, and the save goes on
+    // when the user has ticked "do not show again" and pressed OK.
+    SetSuiteValue("ORVT_LANG", "kor");
+    edited->clear();
+    QPointer<CCW_MsgBox> notice;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<CCW_MsgBox*>(w);
+            if (!box || !box->isVisible() || !box->dontShowBox())
+                continue;
+            user.stop();
+            notice = box;
+            EXPECT_EQ(box->messageBody()->lines(), FixtureText("CW_MSGBOX", "MSG1").split('\n'));
+            EXPECT_EQ(box->dontShowBox()->text(), FixtureText("CW_MSGBOX", "DONT_SHOW"));
+            QTest::mouseClick(box->dontShowBox(), Qt::LeftButton);
+            EXPECT_TRUE(box->dontShowBox()->isChecked());
+            QTest::mouseClick(box->messageBody()->buttons().front(), Qt::LeftButton);
+        }
+    });
+    user.start(10);
+    EXPECT_EQ(SaveToPc(), 0);
+    EXPECT_TRUE(edited->sent.empty());
+    ASSERT_TRUE(SaveReachedThePreview(1));
+    EXPECT_TRUE(notice.isNull()); // gone with its call
+    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() } }));
+    auto records = dialogs->records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, DialogKind::Modal);
+    EXPECT_EQ(records[0].title, QString::fromUtf8("작업진행"));
+    CRegistry reg;
+    std::uint32_t dontShow = 0;
+    ASSERT_TRUE(reg.OpenKey(kSuiteKey));
+    ASSERT_TRUE(reg.ReadDword("CW_MSGBOX_MSG1", dontShow));
+    EXPECT_EQ(dontShow, 1u);
+
+    // The next save shows nothing; nor does a phone save.
     SaveToPc();
+    ASSERT_TRUE(SaveReachedThePreview(2));
+    ToFrame(msg::SaveToPhone, 3, project());
     EXPECT_EQ(dialogs->records().size(), 1u);
-    EXPECT_EQ(edited->sent.size(), 4u);
 }
 
 } // namespace
