@@ -11,6 +11,7 @@
 #pragma once
 
 #include "config/resources.h"
+#include "skin/skin_bitmap.h"
 #include "platform/dialog_service.h"
 
 #include <QBasicTimer>
