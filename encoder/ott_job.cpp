@@ -38,15 +38,18 @@ std::string LowerExtension(const std::string& path)
     return ext;
 }
 
-// A scratch name from the block, or the default when it is empty or is not
-// a plain file name.
-std::string ScratchName(const char* field, const char* fallback)
+// A scratch file from the block: an absolute path as it is (the caller's
+// private folder), a plain file name beside the output, else the default
+// name beside the output.
+std::string ScratchPath(const char* field, const char* fallback, const std::string& outputFolder)
 {
     std::string name = BoundedText(field, kScratchNameBytes);
+    if (name.size() < kScratchNameBytes && name.size() > 1 && name[0] == '/' && name.back() != '/')
+        return name;
     if (name.size() >= kScratchNameBytes || name.empty() || name.find('/') != std::string::npos || name == "."
         || name == "..")
-        return fallback;
-    return name;
+        name = fallback;
+    return outputFolder + name;
 }
 
 bool ReadVideo(const EncoderSettings& s, Library library, EncodeJob& job, std::string& error)
@@ -200,10 +203,10 @@ bool ReadJob(const EncoderSettings& s, Library library, EncodeJob& job, std::str
     const auto slash = job.outputPath.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : job.outputPath.substr(0, slash == 0 ? 1 : slash);
     const std::string prefix = folder == "/" ? folder : folder + "/";
-    job.videoScratch.data = prefix + ScratchName(s.videoScratch, "video.tmp");
-    job.videoScratch.info = prefix + ScratchName(s.videoInfoScratch, "video_info.tmp");
-    job.audioScratch.data = prefix + ScratchName(s.audioScratch, "audio.tmp");
-    job.audioScratch.info = prefix + ScratchName(s.audioInfoScratch, "audio_info.tmp");
+    job.videoScratch.data = ScratchPath(s.videoScratch, "video.tmp", prefix);
+    job.videoScratch.info = ScratchPath(s.videoInfoScratch, "video_info.tmp", prefix);
+    job.audioScratch.data = ScratchPath(s.audioScratch, "audio.tmp", prefix);
+    job.audioScratch.info = ScratchPath(s.audioInfoScratch, "audio_info.tmp", prefix);
     return true;
 }
 

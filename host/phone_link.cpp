@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 PhoneLink::PhoneLink(const QString& folder, bool connected, QObject* parent)
     : QObject(parent)
@@ -47,4 +48,15 @@ int PhoneLink::SendFile(QString local, QString remote)
         return 0;
     emit fileSent(local, target);
     return 1;
+}
+
+int PhoneLink::RenameFile(QString from, QString to)
+{
+    if (!connected_)
+        return 0;
+    const QString source = targetPath(QString(), from);
+    const QString target = targetPath(QString(), to);
+    if (source.isEmpty() || target.isEmpty() || !QFileInfo(source).isFile())
+        return 0;
+    return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0 ? 1 : 0;
 }

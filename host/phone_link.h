@@ -21,6 +21,9 @@ public:
     // phone is connected, the file is missing, the remote path leaves the
     // phone folder, or the copy fails.
     Q_INVOKABLE int SendFile(QString local, QString remote);
+    // Renames the phone file from over to (both phone paths), replacing it
+    // in one step. Returns 1 on success, 0 otherwise.
+    Q_INVOKABLE int RenameFile(QString from, QString to);
 
     // Where remote lands inside the phone folder; empty when it is not a
     // path inside the phone.

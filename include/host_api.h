@@ -11,7 +11,12 @@
 //    application), read by the component whenever it needs them:
 //      "cwPhoneLink"      QObject* of the phone-link object. It offers the
 //                         invokable method  int SendFile(QString local,
-//                         QString remote)  returning > 0 on success.
+//                         QString remote)  returning > 0 on success, and
+//                         may offer  int RenameFile(QString from, QString
+//                         to)  (phone paths, > 0 on success, replacing
+//                         "to"): the editor then copies to a temporary
+//                         name and renames, so a failed copy keeps the
+//                         phone's old file.
 //      "cwPhoneConnected" bool, true while a phone is connected.
 //      "cwPhoneHandle"    qulonglong, the connection handle (non-zero when
 //                         connected).

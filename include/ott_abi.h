@@ -82,6 +82,8 @@ struct EncoderSettings {
     std::uint8_t fixedZero2981[2];
     std::uint8_t pad2983;
     std::int32_t videoMode; // 2 MPEG-4 part 2, 1 H.263
+    // Scratch files: a plain name lies beside the output, an absolute path
+    // is used as it is.
     char videoScratch[kScratchNameBytes]; // "video.tmp"
     char videoInfoScratch[kScratchNameBytes]; // "video_info.tmp"
     std::uint8_t reserved3508[10140];

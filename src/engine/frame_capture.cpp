@@ -58,15 +58,9 @@ private:
 
 } // namespace
 
-CMovieGraphCapture::CMovieGraphCapture()
-{
-    const QString suite = GetSuiteFolder();
-    outputFolder_ = AddTrailingBackslash(suite) + QStringLiteral("Temp");
-    // Without a suite folder the name would be a folder at the root of the
-    // file system; nothing is created there (JPEG files then fail).
-    if (!suite.isEmpty())
-        QDir().mkpath(outputFolder_);
-}
+CMovieGraphCapture::CMovieGraphCapture(const QString& workFolder)
+    : outputFolder_(workFolder)
+{ }
 
 CMovieGraphCapture::~CMovieGraphCapture() = default;
 
@@ -92,8 +86,9 @@ HRESULT CMovieGraphCapture::ExtractFrames(std::int32_t* count, std::int32_t mode
     }
     const bool sizeOk = width_ > 0 && height_ > 0 && width_ <= kMaxSide && height_ <= kMaxSide
         && (mode != ExtractI420Frames || (width_ % 2 == 0 && height_ % 2 == 0));
-    if (!sizeOk || (mode != ExtractJpegFiles && mode != ExtractI420Frames) || !std::isfinite(step_) || step_ <= 0
-        || !std::isfinite(start_) || start_ < 0 || !std::isfinite(length_) || length_ < 0)
+    const bool folderOk = mode != ExtractJpegFiles || QDir::isAbsolutePath(outputFolder_);
+    if (!sizeOk || !folderOk || (mode != ExtractJpegFiles && mode != ExtractI420Frames) || !std::isfinite(step_)
+        || step_ <= 0 || !std::isfinite(start_) || start_ < 0 || !std::isfinite(length_) || length_ < 0)
         return E_INVALIDARG;
 
     CMediaDet detector;

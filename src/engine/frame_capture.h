@@ -1,6 +1,6 @@
 // CMovieGraphCapture: still frames of a video file at evenly spaced times,
-// either as numbered JPEG files in the work folder or as I420 frames in a
-// FrameCache for the phone-format encoder. The pictures come from the media
+// either as numbered JPEG files in the run's private work folder or as I420
+// frames in a FrameCache for the phone-format encoder. The pictures come from the media
 // detector, scaled to the target size; progress and cancellation go through
 // CMovieWorkState, failures are shown through the dialog service.
 //
@@ -25,9 +25,10 @@ enum ExtractionMode : std::int32_t {
 
 class CMovieGraphCapture {
 public:
-    // The output folder is the suite folder followed by "/Temp"; it is
-    // created when missing.
-    CMovieGraphCapture();
+    // JPEG files go to workFolder, the run's private folder
+    // (platform/private_folder.h), never to "<FOLDER>/Temp" itself where a
+    // user's files may lie; without one only I420 frames can be extracted.
+    explicit CMovieGraphCapture(const QString& workFolder = QString());
     ~CMovieGraphCapture();
     CMovieGraphCapture(const CMovieGraphCapture&) = delete;
     CMovieGraphCapture& operator=(const CMovieGraphCapture&) = delete;
@@ -42,8 +43,8 @@ public:
     // cache and appends (frame number, I420 frame) entries. Returns 0 when
     // done, 1 when cancelled (what was made stays), a negative code on
     // failure: E_INVALIDARG for a path that is not a file ("Invalid File"),
-    // for a step, size or time that cannot be used, or an odd size in mode
-    // 1; the detector's code when it cannot read the file; E_FAIL without a
+    // for a step, size or time that cannot be used, an odd size in mode 1,
+    // or mode 0 without an absolute work folder; the detector's code when it cannot read the file; E_FAIL without a
     // video stream. *count receives the number of frames made.
     HRESULT ExtractFrames(std::int32_t* count, std::int32_t mode, FrameCache& cache);
 

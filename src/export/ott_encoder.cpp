@@ -8,20 +8,27 @@
 #include "platform/dialog_service.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 std::atomic<COTTEncoder*> CurrentEncoder { nullptr };
 
 namespace {
 
-void CopyText(char* field, std::size_t capacity, const char* text)
+bool CopyText(char* field, std::size_t capacity, const char* text)
 {
     const std::size_t n = std::strlen(text);
-    if (n < capacity)
-        std::memcpy(field, text, n + 1);
+    if (n >= capacity)
+        return false;
+    std::memcpy(field, text, n + 1);
+    return true;
 }
 
 // Audio values of the block: (first, second, third) by codec.
@@ -61,8 +68,7 @@ void FillAudioValues(EncoderSettings& s, int audioCodec, int sampleRate, int cha
 void ShowInvalidSetting()
 {
     auto show = [] {
-        Dialogs().messageBox(
-            nullptr, QStringLiteral("Invalid Setting. Please reinstall"), QStringLiteral("Error"), MB_OK);
+        Dialogs().messageBox(nullptr, QString::fromLatin1(kInvalidSettingText), QStringLiteral("Error"), MB_OK);
     };
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread())
@@ -85,7 +91,7 @@ int EncoderTotalUnits(int videoMode, int frameCount, int chunkCount)
 }
 
 void FillEncoderSettings(EncoderSettings& s, const char* outputPath, int videoFlag, int width, int height,
-    int videoMode, int frameCount, int soundFlag, int sampleRate, int audioCodec)
+    int videoMode, int frameCount, int soundFlag, int sampleRate, int audioCodec, const QString& scratchFolder)
 {
     constexpr int kChannels = 1;
     std::memset(&s, 0, sizeof s);
@@ -114,13 +120,38 @@ void FillEncoderSettings(EncoderSettings& s, const char* outputPath, int videoFl
     s.fixedByte2976 = 3;
     s.fixedByte2980 = 1;
     s.videoMode = videoMode;
-    CopyText(s.videoScratch, sizeof s.videoScratch, "video.tmp");
-    CopyText(s.videoInfoScratch, sizeof s.videoInfoScratch, "video_info.tmp");
     FillAudioValues(s, audioCodec, sampleRate, kChannels);
     s.channels = kChannels;
     s.audioCodec = audioCodec;
-    CopyText(s.audioScratch, sizeof s.audioScratch, "audio.tmp");
-    CopyText(s.audioInfoScratch, sizeof s.audioInfoScratch, "audio_info.tmp");
+    const QByteArray prefix = scratchFolder.isEmpty() ? QByteArray() : QFile::encodeName(scratchFolder) + '/';
+    const std::pair<char*, const char*> scratch[]
+        = { { s.videoScratch, "video.tmp" }, { s.videoInfoScratch, "video_info.tmp" }, { s.audioScratch, "audio.tmp" },
+              { s.audioInfoScratch, "audio_info.tmp" } };
+    bool fits = true;
+    for (const auto& [field, name] : scratch)
+        fits = CopyText(field, ott::kScratchNameBytes, (prefix + name).constData()) && fits;
+    // Scratch files that cannot go where they were asked would land beside
+    // the output: no output then, and the library refuses the encode.
+    if (!fits)
+        s.outputPath[0] = 0;
+}
+
+QString EncoderLibraryProblem(const QString& folder, int selector)
+{
+    const char* name = selector == kAviEncoderSelector ? ott::kAviEncoderLibrary : ott::kEncoderLibrary;
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return QStringLiteral("the encoder folder \"%1\" is not an absolute path").arg(folder);
+    const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("the suite folder %1 holds no encoder library (%2)").arg(folder, QLatin1String(name));
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(path);
+    if (st.st_uid != 0 && st.st_uid != ::geteuid())
+        return QStringLiteral("%1 belongs to another user").arg(path);
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("%1 may be changed by other users").arg(path);
+    return QString();
 }
 
 namespace {
@@ -182,14 +213,14 @@ int COTTEncoder::Encode(const char* outputPath, int selector, int videoFlag, int
     video_ = video;
     sound_ = sound;
     status_ = status;
-    FillEncoderSettings(
-        *settings_, outputPath, videoFlag, width, height, videoMode, frameCount, soundFlag, sampleRate, audioCodec);
+    FillEncoderSettings(*settings_, outputPath, videoFlag, width, height, videoMode, frameCount, soundFlag, sampleRate,
+        audioCodec, scratchFolder_);
 
     if (status_)
         status_(ott::kStatusStart, EncoderTotalUnits(videoMode, frameCount, chunkCount));
 
     const std::optional<QString> folder = ReadEncoderFolder();
-    if (!folder) {
+    if (!folder || !EncoderLibraryProblem(*folder, selector).isEmpty()) {
         ShowInvalidSetting();
         return 0;
     }
@@ -201,7 +232,17 @@ int COTTEncoder::RunLibrary(const QString& folder, int selector)
     const bool avi = selector == kAviEncoderSelector;
     const QString path
         = folder + QLatin1Char('/') + QString::fromLatin1(avi ? ott::kAviEncoderLibrary : ott::kEncoderLibrary);
-    DlHandle library(dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL));
+    // The file checked is the file loaded: it is opened once, checked again
+    // through the open descriptor, and loaded through that descriptor.
+    const UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st { };
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_uid != 0 && st.st_uid != ::geteuid())
+        || (st.st_mode & (S_IWGRP | S_IWOTH))) {
+        ShowInvalidSetting();
+        return 0;
+    }
+    const QByteArray byFd = "/proc/self/fd/" + QByteArray::number(fd.get());
+    DlHandle library(dlopen(byFd.constData(), RTLD_NOW | RTLD_LOCAL));
     if (!library)
         return 0;
 

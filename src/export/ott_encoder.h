@@ -40,9 +40,20 @@ int EncoderTotalUnits(int videoMode, int frameCount, int chunkCount);
 
 // Writes every field of the settings block for one encode (the block is
 // cleared first). The output path is UTF-8; one that does not fit the block
-// is left empty, so the library refuses it instead of writing elsewhere.
+// is left empty, so the library refuses it instead of writing elsewhere. The
+// four scratch files are named plainly (the library puts them beside the
+// output) unless scratchFolder is given: then they are absolute paths in it,
+// and a folder too long for their fields leaves the output path empty too.
 void FillEncoderSettings(EncoderSettings& settings, const char* outputPath, int videoFlag, int width, int height,
-    int videoMode, int frameCount, int soundFlag, int sampleRate, int audioCodec);
+    int videoMode, int frameCount, int soundFlag, int sampleRate, int audioCodec, const QString& scratchFolder = {});
+
+// Why the encoder library of selector in folder must not be loaded; empty
+// when it may. It is loaded only from an absolute folder, and only a regular
+// file owned by root or the user that neither group nor others may write:
+// anyone else who could change it would run code as the user.
+QString EncoderLibraryProblem(const QString& folder, int selector);
+// The message shown when the library cannot be used.
+inline constexpr const char* kInvalidSettingText = "Invalid Setting. Please reinstall";
 
 // The "FOLDER" setting the libraries are loaded from; empty optional when it
 // cannot be read. Reads through a registry handle opened for the call.
@@ -63,11 +74,15 @@ public:
     COTTEncoder& operator=(const COTTEncoder&) = delete;
 
     // Runs one encode. Returns the export's result, or 0 when the library
-    // could not be used. A missing "FOLDER" shows "Invalid Setting. Please
+    // could not be used. A missing "FOLDER", or a library that
+    // EncoderLibraryProblem refuses, shows "Invalid Setting. Please
     // reinstall" and returns 0 without the final status (0, 0).
     int Encode(const char* outputPath, int selector, int videoFlag, int width, int height, int videoMode,
         int frameCount, int soundFlag, int sampleRate, int audioCodec, int chunkCount, EncoderVideoCallback video,
         EncoderSoundCallback sound, EncoderStatusCallback status);
+
+    // Where the library's scratch files go (see FillEncoderSettings).
+    void setScratchFolder(const QString& folder) { scratchFolder_ = folder; }
 
     // The block as the last Encode filled it.
     const EncoderSettings& Settings() const { return *settings_; }
@@ -83,6 +98,7 @@ private:
     EncoderVideoCallback video_ = nullptr;
     EncoderSoundCallback sound_ = nullptr;
     EncoderStatusCallback status_ = nullptr;
+    QString scratchFolder_;
 };
 
 // The newest encoder; set by the constructor, cleared when that encoder is

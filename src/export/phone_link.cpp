@@ -5,6 +5,7 @@
 #include "platform/c_handles.h"
 #include "platform/registry_store.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -13,6 +14,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -65,15 +67,41 @@ QString PhoneMovieFolder()
     return folder;
 }
 
+QString PhoneFileName(const QString& name)
+{
+    const qsizetype cut = std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    QString clean;
+    for (const QChar c : name.mid(cut + 1)) {
+        if (c.category() != QChar::Other_Control)
+            clean += c;
+    }
+    return clean == QLatin1String(".") || clean == QLatin1String("..") ? QString() : clean;
+}
+
+namespace {
+
+// A phone-link method taking two paths; false unless it reports > 0.
+bool CallLink(QObject* phoneLink, const char* method, const QString& a, const QString& b)
+{
+    int result = 0;
+    const bool called = QMetaObject::invokeMethod(
+        phoneLink, method, Qt::DirectConnection, Q_RETURN_ARG(int, result), Q_ARG(QString, a), Q_ARG(QString, b));
+    return called && result > 0;
+}
+
+} // namespace
+
 bool SendToPhone(QObject* phoneLink, const QString& localPath, const QString& fileName)
 {
     const QString folder = PhoneMovieFolder();
-    if (folder.isEmpty() || !phoneLink)
+    const QString name = PhoneFileName(fileName);
+    if (folder.isEmpty() || name.isEmpty() || !phoneLink)
         return false;
-    int result = 0;
-    const bool called = QMetaObject::invokeMethod(phoneLink, "SendFile", Qt::DirectConnection,
-        Q_RETURN_ARG(int, result), Q_ARG(QString, localPath), Q_ARG(QString, folder + fileName));
-    return called && result > 0;
+    const QString target = folder + name;
+    if (phoneLink->metaObject()->indexOfMethod("RenameFile(QString,QString)") < 0)
+        return CallLink(phoneLink, "SendFile", localPath, target);
+    const QString partial = folder + QStringLiteral(".%1.part%2").arg(name).arg(QCoreApplication::applicationPid());
+    return CallLink(phoneLink, "SendFile", localPath, partial) && CallLink(phoneLink, "RenameFile", partial, target);
 }
 
 std::optional<int> CallCommLibrary(const QString& libraryPath, qulonglong handle, HostTextCallback text,

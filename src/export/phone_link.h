@@ -23,9 +23,18 @@ class ResourceLookup;
 // a separator. Empty when there is no usable entry.
 QString PhoneMovieFolder();
 
-// Copies localPath into the phone's movie folder as fileName through the
-// host's phone-link object (its SendFile(local, remote) must report > 0).
-// False without a folder, without a phone-link object or when the copy fails.
+// The name a file gets on the phone: the last path component of name (after
+// "/" or "\\"), without control characters; empty when nothing usable is
+// left ("", ".", "..").
+QString PhoneFileName(const QString& name);
+
+// Copies localPath into the phone's movie folder as PhoneFileName(fileName)
+// through the host's phone-link object (its SendFile(local, remote) must
+// report > 0). When the object also offers RenameFile(from, to), the copy
+// goes to a temporary name in the movie folder and is renamed over the
+// phone's file only once complete, so a failed copy keeps the phone's old
+// file. False without a folder, a usable name or a phone-link object, or
+// when the copy or the rename fails.
 bool SendToPhone(QObject* phoneLink, const QString& localPath, const QString& fileName);
 
 // Calls the comm library's "PCEditMovieToVexlo" with the connection handle,

@@ -22,10 +22,14 @@ namespace {
 // Below this share of a step done, its time left is not estimated.
 constexpr double kEstimateFromShare = 0.02;
 
-SaveEnvironment withCache(SaveEnvironment env, FrameCache* own)
+SaveEnvironment withOwnParts(SaveEnvironment env, FrameCache* cache, std::unique_ptr<CPrivateFolder>& folder)
 {
     if (!env.frameCache)
-        env.frameCache = own;
+        env.frameCache = cache;
+    if (env.workFolder.isEmpty()) {
+        folder = std::make_unique<CPrivateFolder>(WorkFolderBase(env.suiteFolder));
+        env.workFolder = folder->path();
+    }
     return env;
 }
 
@@ -100,12 +104,14 @@ double MediaFileSeconds(const QString& path)
 
 CSaveJob::CSaveJob(SaveEnvironment env, SaveRequest request)
     : request_(std::move(request))
-    , save_(withCache(std::move(env), &ownCache_))
+    , save_(withOwnParts(std::move(env), &ownCache_, ownFolder_))
 {
     save_.setModel(request_.model);
     save_.setStepObserver([this](SaveStep step) {
         stepStartMs_[std::size_t(step)].store(sinceStartMs(), std::memory_order_relaxed);
         step_.store(int(step), std::memory_order_release);
+        if (stepObserver_)
+            stepObserver_(step);
     });
 }
 
@@ -117,15 +123,16 @@ CSaveJob::~CSaveJob()
     }
 }
 
-QString CSaveJob::CheckTarget(const SaveRequest& request, const QString& suiteFolder)
+QString CSaveJob::CheckTarget(const SaveRequest& request, const SaveEnvironment& env)
 {
+    const QString& suiteFolder = env.suiteFolder;
     if (request.effect && (*request.effect < 0 || *request.effect >= kEffectCount))
         return QStringLiteral("the effect must be a number from 0 to %1").arg(kEffectCount - 1);
-    if (!QFileInfo::exists(suiteFolder + "/libOTTEnc.so"))
-        return QStringLiteral("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(suiteFolder);
     const QString model = request.model.isEmpty() ? GetDefaultModelName() : request.model;
     if (model.isEmpty())
         return QStringLiteral("no phone model");
+    if (const QString why = EncoderLibraryProblem(suiteFolder, EncoderParamsForModel(model).selector); !why.isEmpty())
+        return QStringLiteral("%1: %2").arg(QLatin1String(kInvalidSettingText), why);
 
     // The model's file type decides the extension.
     QString iniDir = ReadSuiteString("INIDIR", kFolderValueChars).value_or(QString());
@@ -146,7 +153,12 @@ QString CSaveJob::CheckTarget(const SaveRequest& request, const QString& suiteFo
         return QStringLiteral("the output folder %1 does not exist").arg(out.absolutePath());
     if (access(QFile::encodeName(out.absolutePath()).constData(), W_OK) != 0)
         return QStringLiteral("the output folder %1 is not writable").arg(out.absolutePath());
-    return QString();
+    QStringList inputs;
+    for (int t = 0; t < kTrackCount; ++t) {
+        for (const CMediaFile& clip : request.project.track(t))
+            inputs << clip.path();
+    }
+    return OutputRefusal(out.absoluteFilePath(), inputs, env.workFolder);
 }
 
 std::optional<double> CSaveJob::EstimateSecondsLeft(double share, std::int64_t elapsedMs)
@@ -171,12 +183,13 @@ bool CSaveJob::prepare()
 {
     used_ = true;
     const QString folder = save_.environment().suiteFolder;
-    if (const QString why = CheckTarget(request_, folder); !why.isEmpty()) {
+    if (const QString why = CheckTarget(request_, save_.environment()); !why.isEmpty()) {
         early_ = ended(SaveJobResult::Status::Refused, why);
         return false;
     }
     request_.outputPath = QFileInfo(request_.outputPath).absoluteFilePath();
-    outputExisted_ = QFileInfo::exists(request_.outputPath);
+    const QFileInfo existing(request_.outputPath);
+    outputExisted_ = existing.exists() || existing.isSymLink();
     if (request_.effect)
         CurrentEffectId.store(*request_.effect, std::memory_order_relaxed);
 
@@ -267,9 +280,9 @@ SaveJobResult CSaveJob::Finish()
     save_.EndSave();
     SetEncoderFolderOverride(std::nullopt);
     if (!request_.keepWorkFiles) {
-        const QString temp = save_.environment().suiteFolder + "/Temp/";
-        QFile::remove(temp + CMovieSave::kVideoAviName);
-        QFile::remove(temp + CMovieSave::kAudioWavName);
+        const QString work = save_.environment().workFolder + '/';
+        QFile::remove(work + CMovieSave::kVideoAviName);
+        QFile::remove(work + CMovieSave::kAudioWavName);
     }
 
     const QFileInfo written(r.outputPath);

@@ -2,8 +2,9 @@
 // without printing. It checks the target (model, output file, suite folder),
 // loads the three tracks, runs the steps of CMovieSave (render, sound,
 // sampling, encoding), reports the step, the share done and the time left,
-// can be cancelled, and removes what it leaves behind: the partial output,
-// and unless told to keep them the work folder's intermediates.
+// can be cancelled, and removes what it leaves behind: the intermediates in
+// its private work folder unless told to keep them, and a new output that
+// did not come out whole. A file that was there before is never removed.
 //
 // The editor's save dialog and cw-save drive the same job:
 //   - Start() loads on the caller's thread and runs the steps on a worker
@@ -19,6 +20,7 @@
 #pragma once
 
 #include "export/save_pipeline.h"
+#include "platform/private_folder.h"
 
 #include <QString>
 #include <array>
@@ -26,6 +28,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -36,8 +39,9 @@ struct SaveRequest {
     QString model; // the phone model; empty: ORVT_DEFAULT_MODELNAME
     std::optional<int> effect; // the colour effect (0 to 18); unset: the current one
     QString outputPath; // the phone file; its extension must be the model's
-    // Keep Temp/MS_AVI_VIDEO.avi and MS_AVI_AUDIO.wav after the save (the
-    // editor hands them on); otherwise they are removed whatever the result.
+    // Keep MS_AVI_VIDEO.avi and MS_AVI_AUDIO.wav in the work folder after the
+    // save (the editor hands them on); otherwise they are removed whatever
+    // the result.
     bool keepWorkFiles = false;
 };
 
@@ -83,17 +87,21 @@ ResourceLookup SuiteTextLookup(const QString& suiteFolder);
 
 class CSaveJob {
 public:
-    // env.suiteFolder holds the encoder libraries and the Temp work folder;
-    // without env.frameCache the job uses its own.
+    // env.suiteFolder holds the encoder libraries; without env.frameCache
+    // the job uses its own, without env.workFolder a private folder of its
+    // own under the suite's work folder base (platform/private_folder.h).
     CSaveJob(SaveEnvironment env, SaveRequest request);
     // A job still running is cancelled and waited for.
     ~CSaveJob();
     CSaveJob(const CSaveJob&) = delete;
     CSaveJob& operator=(const CSaveJob&) = delete;
 
-    // Why the model, output file or suite folder cannot be saved to; empty
-    // when they can. Start and Run check this first.
-    static QString CheckTarget(const SaveRequest& request, const QString& suiteFolder);
+    // Why the model, output file, encoder library or work folder cannot be
+    // saved with; empty when they can. Start and Run check this first, before
+    // any work: an output that is one of the project's files, or too long a
+    // path, is refused here (OutputRefusal), and an encoder library that may
+    // not be loaded with "Invalid Setting. Please reinstall" and the reason.
+    static QString CheckTarget(const SaveRequest& request, const SaveEnvironment& env);
     // Time left in a step from the share done after elapsedMs; none until 2 %
     // is done.
     static std::optional<double> EstimateSecondsLeft(double share, std::int64_t elapsedMs);
@@ -123,6 +131,9 @@ public:
 
     // The save itself (a progress target, its paths).
     CMovieSave& save() { return save_; }
+    // Told, on the thread running the steps, as each step begins (after the
+    // job has noted it); set before the job runs.
+    void setStepObserver(std::function<void(SaveStep)> observer) { stepObserver_ = std::move(observer); }
 
 private:
     bool prepare();
@@ -131,6 +142,8 @@ private:
 
     SaveRequest request_;
     FrameCache ownCache_;
+    std::unique_ptr<CPrivateFolder> ownFolder_;
+    std::function<void(SaveStep)> stepObserver_;
     CMovieSave save_;
     std::optional<SaveJobResult> early_; // refused or cancelled before any step
     std::thread worker_;

@@ -12,7 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 std::atomic<CMovieSave*> SavingPane { nullptr };
 
@@ -23,7 +27,81 @@ constexpr int kPhoneFramesPerSecond = 5;
 // The WAV image is read whole; larger files are refused (an hour of 8 kHz
 // mono sound is 57.6 MB).
 constexpr qint64 kMaxWavBytes = 1LL << 31;
+
+// The encoder's scratch files, in the work folder.
+constexpr const char* kScratchNames[] = { "video.tmp", "video_info.tmp", "audio.tmp", "audio_info.tmp" };
+
+// Upper bounds of the intermediates per second of movie: the rendered AVI
+// (DV frames of at most 144000 bytes at the timeline's 15 frames per second,
+// with 16-bit stereo sound at 48 kHz), the 8 kHz mono WAV, ten sampled I420
+// frames, and the encoder's coded scratch streams.
+constexpr std::int64_t kAviBytesPerSecond = 15 * 144000 + 48000 * 4;
+constexpr std::int64_t kWavBytesPerSecond = kSoundRate * 2;
+constexpr std::int64_t kSampledBytesPerSecond = 10 * CMovieSave::kFrameWidth * CMovieSave::kFrameHeight * 3 / 2;
+constexpr std::int64_t kScratchBytesPerSecond = 64 * 1024;
+// Headers, indexes and a movie shorter than a second.
+constexpr std::int64_t kWorkBytesReserve = 4 << 20;
+
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+std::optional<FileId> IdOf(const QString& path)
+{
+    struct stat st { };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileId { st.st_dev, st.st_ino };
+}
+
+bool SameFile(const std::optional<FileId>& a, const std::optional<FileId>& b)
+{
+    return a && b && a->dev == b->dev && a->ino == b->ino;
+}
+
 } // namespace
+
+QString OutputRefusal(const QString& outputPath, const QStringList& inputs, const QString& workFolder)
+{
+    if (workFolder.isEmpty())
+        return QStringLiteral("no private work folder could be made for the save");
+    if (std::size_t(outputPath.toUtf8().size()) >= ott::kPathBytes)
+        return QStringLiteral("the output path is longer than the encoder takes (%1 bytes at most): %2")
+            .arg(ott::kPathBytes - 1)
+            .arg(outputPath);
+    if (std::size_t(QFile::encodeName(workFolder + "/video_info.tmp").size()) >= ott::kScratchNameBytes)
+        return QStringLiteral("the work folder path is longer than the encoder takes: %1").arg(workFolder);
+    const auto output = IdOf(outputPath);
+    for (const QString& input : inputs) {
+        if (SameFile(output, IdOf(input)))
+            return QStringLiteral("the output %1 is one of the project's clips (%2); choose another file")
+                .arg(outputPath, input);
+    }
+    return QString();
+}
+
+std::int64_t WorkBytesNeeded(std::int64_t durationMs)
+{
+    const std::int64_t perSecond
+        = kAviBytesPerSecond + kWavBytesPerSecond + kSampledBytesPerSecond + kScratchBytesPerSecond;
+    return std::max<std::int64_t>(durationMs, 0) * perSecond / 1000 + kWorkBytesReserve;
+}
+
+QString FreeSpaceRefusal(const QString& folder, std::int64_t bytesNeeded)
+{
+    struct statvfs fs { };
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return QString();
+    const auto available = static_cast<long double>(fs.f_bavail) * fs.f_frsize;
+    if (available >= static_cast<long double>(bytesNeeded))
+        return QString();
+    constexpr double kMB = 1024.0 * 1024.0;
+    return QStringLiteral("Not enough free disk space in %1: the save needs about %2 MB there, %3 MB are free.")
+        .arg(folder)
+        .arg(std::ceil(bytesNeeded / kMB), 0, 'f', 0)
+        .arg(std::floor(double(available) / kMB), 0, 'f', 0);
+}
 
 void CProjectLists::Layout()
 {
@@ -68,8 +146,13 @@ QString CMovieSave::model() const
 
 void CMovieSave::showMessage(const QString& key, bool selfClosing)
 {
+    showText(env_.lookup.GetResourceText("CW_MESSAGE", key), selfClosing);
+}
+
+void CMovieSave::showText(const QString& text, bool selfClosing)
+{
     SkinnedMessage m;
-    m.text = env_.lookup.GetResourceText("CW_MESSAGE", key);
+    m.text = text;
     m.title = GetAppTitle();
     m.type = 2;
     m.selfClosing = selfClosing;
@@ -99,6 +182,14 @@ bool CMovieSave::CheckSourceExists(const QString& path)
     return false;
 }
 
+bool CMovieSave::addClip(const CMediaFile& clip, int trackKind)
+{
+    if (SUCCEEDED(movieTimeline_.AddClip(clip, trackKind)))
+        return true;
+    showText(QStringLiteral("The clip %1 cannot be added to the movie.").arg(clip.path()), false);
+    return false;
+}
+
 bool CMovieSave::LoadProjectIntoPreview(const CTimelineProject& project)
 {
     if (project.IsEmpty())
@@ -109,15 +200,17 @@ bool CMovieSave::LoadProjectIntoPreview(const CTimelineProject& project)
         return false;
     }
     movieTimeline_.ResetMovieTimeline();
+    inputs_.clear();
     std::uint32_t videoEnd = 0;
     for (const CMediaFile& clip : video) {
-        if (!CheckSourceExists(clip.path()))
+        inputs_ << clip.path();
+        if (!CheckSourceExists(clip.path()) || !addClip(clip, 1))
             return false;
-        movieTimeline_.AddClip(clip, 1);
         videoEnd += clip.length();
     }
     for (int t : { int(kAudioTrack), int(kVoiceTrack) }) {
         for (const CMediaFile& clip : project.track(t)) {
+            inputs_ << clip.path();
             if (!CheckSourceExists(clip.path()))
                 return false;
             if (clip.timelineStart() > videoEnd)
@@ -125,7 +218,8 @@ bool CMovieSave::LoadProjectIntoPreview(const CTimelineProject& project)
             CMediaFile cut = clip;
             if (clip.timelineStart() + clip.length() > videoEnd)
                 cut.SetLength(videoEnd - clip.timelineStart());
-            movieTimeline_.AddClip(cut, 2);
+            if (!addClip(cut, 2))
+                return false;
         }
     }
     movieTimeline_.ValidateSources();
@@ -160,9 +254,7 @@ void CMovieSave::PrepareRun(const QString& chosenPath)
 {
     CMovieWorkState::SetCancel(0);
     CMovieWorkState::Reset();
-    tempFolder_ = env_.suiteFolder + "/Temp";
-    if (!QFileInfo::exists(tempFolder_))
-        QDir().mkpath(tempFolder_);
+    tempFolder_ = env_.workFolder;
     outputPath_ = tempFolder_ + '/' + kVideoAviName;
     chosenPath_ = chosenPath;
     const QString fileName = QFileInfo(chosenPath).fileName();
@@ -210,26 +302,40 @@ int CMovieSave::SaveWorker()
         durationMs_ = DurationMs();
         const REFERENCE_TIME duration = durationMs_ * k100nsPerMs;
         videoAviPath_ = tempFolder_ + '/' + kVideoAviName;
-        const QString yuvName = chosenPath_.left(chosenPath_.size() - 4) + ".yuv";
-        const QString pcmName = chosenPath_.left(chosenPath_.size() - 4) + ".pcm";
-
-        beginStep(SaveStep::Render);
-        if (CompressVideo(&movieTimeline_, videoAviPath_, 0, duration) == 1) {
-            ReleaseSaveBuffers();
-            removeFile(videoAviPath_);
-            return End::Failed;
-        }
         audioWavPath_ = tempFolder_ + '/' + kAudioWavName;
-        beginStep(SaveStep::Sound);
-        if (CompressSound(soundTimeline_, audioWavPath_, 0, duration, videoAviPath_) == 1) {
+        const QString base = tempFolder_ + '/' + QFileInfo(chosenPath_).completeBaseName();
+        const QString yuvName = base + ".yuv";
+        const QString pcmName = base + ".pcm";
+        // A step that fails ends the save; its message was shown by the render.
+        const auto failStep = [this](const char* text) {
             ReleaseSaveBuffers();
             removeFile(audioWavPath_);
             removeFile(videoAviPath_);
+            if (!CMovieWorkState::IsCancelled())
+                lastMessage_ = QString::fromLatin1(text);
+            return End::Failed;
+        };
+
+        if (const QString why = FreeSpaceRefusal(tempFolder_, WorkBytesNeeded(durationMs_)); !why.isEmpty()) {
+            showText(why, false);
             return End::Failed;
         }
+        // Whatever an earlier save of this work folder left is never encoded:
+        // each step writes its file anew and must succeed.
+        removeFile(videoAviPath_);
+        removeFile(audioWavPath_);
+
+        beginStep(SaveStep::Render);
+        HRESULT hr = CompressVideo(&movieTimeline_, videoAviPath_, 0, duration);
+        if (hr != S_OK || QFileInfo(videoAviPath_).size() <= 0)
+            return failStep("Video Compressing was failed! - 1");
+        beginStep(SaveStep::Sound);
+        hr = CompressSound(soundTimeline_, audioWavPath_, 0, duration, videoAviPath_);
+        if (hr != S_OK || QFileInfo(audioWavPath_).size() <= 0)
+            return failStep("Sound Compressing was failed! - 1");
 
         std::int32_t frames = 0;
-        HRESULT hr = E_FAIL;
+        hr = E_FAIL;
         beginStep(SaveStep::Sampling);
         if (env_.frameCache) {
             CMovieGraphCapture capture;
@@ -249,7 +355,10 @@ int CMovieSave::SaveWorker()
         beginStep(SaveStep::Encoding);
         CMovieWorkState::SetTotal(frames);
 
-        readWav(env_.suiteFolder + "/Temp/" + kAudioWavName);
+        if (!readWav(audioWavPath_)) {
+            ReleaseSaveBuffers();
+            return End::FailedWithMessage;
+        }
         outputPath_ = chosenPath_;
         const EncoderParams params = EncoderParamsForModel(model());
         const int r = EncodeForPhone(
@@ -260,6 +369,8 @@ int CMovieSave::SaveWorker()
             ReleaseSaveBuffers(); // cancelled before the encoder took them
             return End::Failed;
         }
+        if (r == 0)
+            ReleaseSaveBuffers();
         return r == 0 ? End::FailedWithMessage : End::Done;
     };
 
@@ -274,15 +385,14 @@ int CMovieSave::SaveWorker()
 
 CMovieSave::Outcome CMovieSave::FinishRun()
 {
-    Outcome outcome;
-    if (CMovieWorkState::IsCancelled()) {
-        CMovieWorkState::Reset();
-        outcome = Outcome::Cancelled;
-    } else if (workerResult() == 1) {
+    // A cancel that comes after the file was written does not unsay it.
+    Outcome outcome = Outcome::Failed;
+    if (workerResult() == 1)
         outcome = Outcome::Saved;
-    } else {
-        outcome = Outcome::Failed;
-    }
+    else if (CMovieWorkState::IsCancelled())
+        outcome = Outcome::Cancelled;
+    if (CMovieWorkState::IsCancelled())
+        CMovieWorkState::Reset();
     if (env_.results) {
         env_.results->lastSaveSucceeded = outcome == Outcome::Saved;
         env_.results->lastSavedPath = outputPath_;
@@ -290,8 +400,19 @@ CMovieSave::Outcome CMovieSave::FinishRun()
     return outcome;
 }
 
+QString CMovieSave::CheckOutput(const QString& chosenPath) const
+{
+    return OutputRefusal(chosenPath, inputs_, env_.workFolder);
+}
+
 CMovieSave::Outcome CMovieSave::Save(const QString& chosenPath)
 {
+    if (const QString why = CheckOutput(chosenPath); !why.isEmpty()) {
+        showText(why, false);
+        if (env_.results)
+            env_.results->lastSaveSucceeded = false;
+        return Outcome::Failed;
+    }
     PrepareRun(chosenPath);
     SaveWorker();
     return FinishRun();
@@ -318,6 +439,7 @@ int CMovieSave::EncodeForPhone(const QString& yuvName, const QString& pcmName, c
     Q_UNUSED(yuvName);
     Q_UNUSED(pcmName);
     Q_UNUSED(frameCount); // the frame count the sampling stored is used
+    lastEncoderResult_ = 0;
     if (CMovieWorkState::IsCancelled())
         return 0;
     const int samplesPerChunk = AudioChunkSamples(params.audioCodec, 1);
@@ -325,20 +447,25 @@ int CMovieSave::EncodeForPhone(const QString& yuvName, const QString& pcmName, c
     frameCount_ = CMovieWorkState::GetTotal();
     lastFrame_.store(0, std::memory_order_relaxed);
     const int chunks = AudioChunkCount(durationMs, samplesPerChunk);
+    const auto before = IdOf(outputPath);
     SavingPane.store(this);
     {
         COTTEncoder encoder;
+        encoder.setScratchFolder(tempFolder_);
         const QByteArray output = outputPath.toUtf8();
         lastEncoderResult_ = encoder.Encode(output.isEmpty() ? nullptr : output.constData(), params.selector, 1, width,
             height, params.videoMode, frameCount_, 1, kSoundRate, params.audioCodec, chunks, &ProvideVideoFrame,
             &ProvidePcmChunk, &OnEncoderStatus);
     }
-    for (const char* scratch : { "video.tmp", "video_info.tmp", "audio.tmp", "audio_info.tmp" }) {
-        const QString path = QStringLiteral("%1/%2").arg(chosenFolder_, QLatin1String(scratch));
-        if (QFileInfo::exists(path))
-            QFile::remove(path);
+    for (const char* scratch : kScratchNames) {
+        if (!tempFolder_.isEmpty())
+            removeFile(tempFolder_ + '/' + QLatin1String(scratch));
     }
-    return 1;
+    // The library writes a new file and renames it over the output: success
+    // is its word and a new, non-empty file there.
+    const auto after = IdOf(outputPath);
+    const bool written = after && !SameFile(before, after) && QFileInfo(outputPath).size() > 0;
+    return lastEncoderResult_ != 0 && written ? 1 : 0;
 }
 
 void CMovieSave::ReleaseSaveBuffers()

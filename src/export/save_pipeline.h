@@ -1,6 +1,6 @@
 // CMovieSave: the PC save of the edited movie, without windows. It loads the
 // three tracks into the preview's timeline, renders the movie to an AVI and
-// its sound to an 8 kHz mono WAV in the work folder, samples 176 x 144 I420
+// its sound to an 8 kHz mono WAV in the run's private work folder, samples 176 x 144 I420
 // frames every 0.1 s into the frame cache, reads the sound into memory, and
 // drives the phone-format encoder through pull callbacks with the encoder
 // numbers of the phone model.
@@ -19,6 +19,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -34,7 +35,12 @@ struct SaveResults {
 
 // What a save uses of the editor around it.
 struct SaveEnvironment {
-    QString suiteFolder; // "FOLDER": holds Temp and the encoder libraries
+    QString suiteFolder; // "FOLDER": holds the encoder libraries
+    // The run's private folder (platform/private_folder.h: the editor
+    // instance's or the cw-save run's): every intermediate of the save lives
+    // here, never in "<FOLDER>/Temp" itself nor beside the output, so two
+    // saves at once share no file.
+    QString workFolder;
     FrameCache* frameCache = nullptr; // the main frame's frame cache
     SaveResults* results = nullptr; // the main frame's save results
     QObject* mainFrame = nullptr; // told 0x5501 when a clip's file is missing
@@ -55,6 +61,19 @@ public:
 // tag and its 32-bit little-endian length, which becomes *length. Without
 // one, *length is 0 and the image start is returned.
 const std::uint8_t* FindWavData(const std::uint8_t* image, std::uint32_t* length);
+
+// Why outputPath cannot be written by a save that reads inputs and works in
+// workFolder; empty when it can. Refused: no work folder; an output path
+// that does not fit the encoder block (520 bytes of UTF-8 with its end) or a
+// work folder too long for the block's scratch names; an output that is one
+// of the inputs (same device and inode), which a failed save would cost.
+QString OutputRefusal(const QString& outputPath, const QStringList& inputs, const QString& workFolder);
+
+// Bytes the intermediates of a movie of durationMs need in the work folder
+// (the AVI, the WAV, the sampled frames and the encoder's scratch files), and
+// why folder lacks them (empty when it has room or cannot be asked).
+std::int64_t WorkBytesNeeded(std::int64_t durationMs);
+QString FreeSpaceRefusal(const QString& folder, std::int64_t bytesNeeded);
 
 // The steps of a save, in the order they run.
 enum class SaveStep { Render, Sound, Sampling, Encoding };
@@ -77,8 +96,9 @@ public:
     SaveEnvironment& environment() { return env_; }
 
     // Builds the preview timeline from the project: refuses an empty project
-    // (no message) and one without video ("NOT_SELCT_VIDEO"); sound clips
-    // are cut at the end of the video track or dropped after it.
+    // (no message), one without video ("NOT_SELCT_VIDEO") and one with a
+    // clip the timeline does not take (a message names it); sound clips are
+    // cut at the end of the video track or dropped after it.
     bool LoadProjectIntoPreview(const CTimelineProject& project);
     // False, after "NO_FILE" and message 0x5501 to the main frame, when no
     // file of that name exists.
@@ -92,10 +112,14 @@ public:
     void EndSave();
 
     // The part of a PC save after the file dialog: chosenPath is the file the
-    // user picked. Prepares the paths (creating the work folder), runs the
-    // worker steps on this thread, then sets the save results. A progress
-    // target, when set, is posted 0x464 when the worker ends.
+    // user picked. An output OutputRefusal refuses is shown and gives Failed
+    // before any work (the editor then asks again). Otherwise prepares the
+    // paths, runs the worker steps on this thread, then sets the save
+    // results. A progress target, when set, is posted 0x464 when the worker
+    // ends.
     Outcome Save(const QString& chosenPath);
+    // OutputRefusal for chosenPath and the loaded project's files.
+    QString CheckOutput(const QString& chosenPath) const;
     // Steps of Save, for a caller that runs the worker on its own thread.
     void PrepareRun(const QString& chosenPath);
     int SaveWorker();
@@ -106,10 +130,12 @@ public:
     void setStepObserver(std::function<void(SaveStep)> observer) { stepObserver_ = std::move(observer); }
     int workerResult() const { return workerResult_.load(std::memory_order_relaxed); }
     // What the encoder library's export returned in the last encode (0 when
-    // it could not be used); the save flow itself does not look at it.
+    // it could not be used).
     int lastEncoderResult() const { return lastEncoderResult_; }
 
-    // Encoding (the save's last step).
+    // Encoding (the save's last step): 1 only when the library reported
+    // success and left a new, non-empty file at outputPath; its scratch
+    // files go to the work folder and are removed afterwards.
     int EncodeForPhone(const QString& yuvName, const QString& pcmName, const QString& outputPath, int width, int height,
         std::int64_t durationMs, int frameCount, const EncoderParams& params);
     void SetPhoneFrameFormat(int width, int height, int samplesPerChunk, int framesPerSecond);
@@ -143,6 +169,10 @@ public:
 
 private:
     void showMessage(const QString& key, bool selfClosing);
+    void showText(const QString& text, bool selfClosing);
+    // Adds a clip to the movie; false, after a message naming it, when the
+    // timeline does not take it.
+    bool addClip(const CMediaFile& clip, int trackKind);
     void beginStep(SaveStep step);
     void postProgressEnd();
     void removeFile(const QString& path) const;
@@ -157,6 +187,7 @@ private:
     std::atomic<int> workerResult_ { 0 };
     std::int64_t durationMs_ = 0;
     QString model_;
+    QStringList inputs_; // the loaded project's files
 
     QString outputPath_;
     QString videoAviPath_;

@@ -284,6 +284,14 @@ TEST(HostPhone, SendFileCopiesIntoThePhoneFolder)
     EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "Movies/movie.3gp"), 1); // replaces
     EXPECT_EQ(readFile(dir.filePath("phone/Movies/movie.3gp")), "second");
 
+    // Renaming inside the phone replaces the file in one step.
+    EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "/Movies/.movie.part"), 1);
+    EXPECT_EQ(phone.RenameFile("/Movies/.movie.part", "/Movies/movie.3gp"), 1);
+    EXPECT_EQ(readFile(dir.filePath("phone/Movies/movie.3gp")), "second");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("phone/Movies/.movie.part")));
+    EXPECT_EQ(phone.RenameFile("/Movies/.movie.part", "/Movies/movie.3gp"), 0);
+    EXPECT_EQ(phone.RenameFile("/Movies/movie.3gp", "/../outside.3gp"), 0);
+
     EXPECT_EQ(phone.SendFile(dir.filePath("absent.3gp"), "/Movies/absent.3gp"), 0);
     EXPECT_EQ(phone.SendFile(dir.filePath("movie.3gp"), "/../outside.3gp"), 0);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("outside.3gp")));

@@ -64,7 +64,7 @@ protected:
 
     QString Jpeg(int n) const
     {
-        return QDir(suite_.filePath("Temp")).filePath(QString("MS_TMP_%1.JPG").arg(n, 4, 10, QChar('0')));
+        return QDir(work_.path()).filePath(QString("MS_TMP_%1.JPG").arg(n, 4, 10, QChar('0')));
     }
     QStringList Messages()
     {
@@ -84,13 +84,12 @@ protected:
     TempRegistry registry_;
     ScriptedDialogs dialogs_;
     QTemporaryDir suite_;
+    QTemporaryDir work_; // the run's private folder
 };
 
 TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
 {
-    CMovieGraphCapture capture;
-    EXPECT_EQ(capture.OutputFolder(), suite_.filePath("Temp"));
-    EXPECT_TRUE(QFileInfo(capture.OutputFolder()).isDir());
+    CMovieGraphCapture capture(work_.path());
     FrameCache cache;
     cache.Add(9, std::make_unique<std::uint8_t[]>(4), 4);
     capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
@@ -224,7 +223,8 @@ TEST_F(ExtractFrames, UnusableParametersAreRefused)
         double step, start, length;
         int w, h, mode;
     } cases[] = { { 0.0, 0, 1, kW, kH, 1 }, { -0.5, 0, 1, kW, kH, 0 }, { 0.5, -1, 1, kW, kH, 1 },
-        { 0.5, 0, 1, 175, kH, 1 }, { 0.5, 0, 1, 0, kH, 0 }, { 0.5, 0, 1, kW, kH, 2 } };
+        { 0.5, 0, 1, 175, kH, 1 }, { 0.5, 0, 1, 0, kH, 0 }, { 0.5, 0, 1, kW, kH, 2 },
+        { 0.5, 0, 1, kW, kH, 0 } }; // JPEG files without a work folder
     for (const auto& c : cases) {
         CMovieGraphCapture capture;
         FrameCache cache;
@@ -241,7 +241,7 @@ TEST_F(ExtractFrames, CancelledOrUnwritableMakesNoFiles)
 {
     for (bool cancel : { true, false }) {
         SCOPED_TRACE(cancel ? "cancelled" : "unwritable");
-        CMovieGraphCapture capture;
+        CMovieGraphCapture capture(work_.path());
         FrameCache cache;
         if (cancel)
             CMovieWorkState::SetCancel(1);

@@ -5,7 +5,7 @@
 #include "export/save_job.h"
 #include "config/suite_settings.h"
 #include "engine/work_state.h"
-#include "test_util.h"
+#include "save_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,53 +15,16 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
-QString textTable(QString section, QString key)
-{
-    return section + "/" + key;
-}
-
-// A 3 s 320 x 240 H.264 + AAC clip and a 4 s MP3 tone, made once.
-class SaveJob : public ::testing::Test {
+class SaveJob : public SaveFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        media_ = new QTemporaryDir;
-        const QString d = media_->path();
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
-            "sine=frequency=1000:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
-            "-shortest", d + "/clip.mp4" }));
-        ASSERT_TRUE(
-            RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "4", d + "/tone.mp3" }));
-    }
-    static void TearDownTestSuite()
-    {
-        delete media_;
-        media_ = nullptr;
-    }
-
     void SetUp() override
     {
-        for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" })
-            QFile::link(QStringLiteral(CW_SUITE_DIR "/") + lib, suite_.filePath(lib));
-        SetSuiteValue("FOLDER", suite_.path());
-        SetSuiteValue("INIDIR", QStringLiteral(CW_SUITE_DIR "/ini"));
-        env_.suiteFolder = suite_.path();
-        env_.frameCache = &cache_;
-        env_.results = &results_;
-        env_.lookup = ResourceLookup(&textTable, nullptr);
+        SaveFixture::SetUp();
         CMovieWorkState::Reset();
-    }
-
-    static QString media(const char* name) { return media_->filePath(name); }
-
-    static CMediaFile clip(const QString& path, std::int32_t kind, std::uint32_t length)
-    {
-        CMediaFile c(path, 0, 0, 0, kind);
-        c.SetTimes(0, length, length);
-        return c;
     }
 
     // The clip with its sound, and a second of the tone as voice.
@@ -71,30 +34,12 @@ protected:
         s.model = "TX-07";
         s.effect = 2;
         s.outputPath = out_.filePath(file);
-        s.project.tracks[kVideoTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 3000) };
-        s.project.tracks[kAudioTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 3000) };
-        s.project.tracks[kVoiceTrack] = { clip(media("tone.mp3"), ClipKind::Voice, 1000) };
+        s.project.tracks[kVideoTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 0, 3000) };
+        s.project.tracks[kAudioTrack] = { clip(media("clip.mp4"), ClipKind::VideoWithSound, 0, 3000) };
+        s.project.tracks[kVoiceTrack] = { clip(media("tone.mp3"), ClipKind::Voice, 0, 1000) };
         s.project.Layout();
         return s;
     }
-
-    // Every file in the output folder and the work folder.
-    QStringList files() const
-    {
-        QStringList all = QDir(out_.path()).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& f : QDir(suite_.filePath("Temp")).entryList(QDir::Files | QDir::Hidden))
-            all << "Temp/" + f;
-        return all;
-    }
-
-    static inline QTemporaryDir* media_ = nullptr;
-    TempRegistry registry_;
-    ScriptedDialogs dialogs_;
-    QTemporaryDir suite_;
-    QTemporaryDir out_;
-    FrameCache cache_;
-    SaveResults results_;
-    SaveEnvironment env_;
 };
 
 const std::vector<SaveStep> kAllSteps { SaveStep::Render, SaveStep::Sound, SaveStep::Sampling, SaveStep::Encoding };
@@ -111,43 +56,56 @@ std::vector<SaveStep> stepsOf(const SaveJobResult& r)
 
 TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
 {
-    QTemporaryDir noEncoder;
+    QTemporaryDir noEncoder, openEncoder;
+    // A library others may change is not loaded.
+    const QString shared = openEncoder.filePath("libOTTEnc.so");
+    ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTEnc.so", shared));
+    ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::Permissions(0x6666)));
+    const QString invalid = "Invalid Setting. Please reinstall: ";
+    const QString longName = out_.filePath(QString(520 - out_.path().size() - 5, 'm') + ".3gp");
     struct Case {
         const char* name;
-        std::function<void(SaveRequest&, QString& folder)> change;
+        std::function<void(SaveRequest&, SaveEnvironment&)> change;
         QString reason; // empty: the target is fine
     };
     const Case cases[] = {
-        { "fine", [](SaveRequest&, QString&) {}, "" },
+        { "fine", [](SaveRequest&, SaveEnvironment&) {}, "" },
         { "another model's container",
-            [&](SaveRequest& s, QString&) {
+            [&](SaveRequest& s, SaveEnvironment&) {
                 s.model = "ZT-500";
                 s.outputPath = out_.filePath("m.mp4");
             },
             "" },
-        { "effect out of range", [](SaveRequest& s, QString&) { s.effect = 19; },
+        { "effect out of range", [](SaveRequest& s, SaveEnvironment&) { s.effect = 19; },
             "the effect must be a number from 0 to 18" },
-        { "no encoder library", [&](SaveRequest&, QString& folder) { folder = noEncoder.path(); },
-            QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
-        { "no model at all", [](SaveRequest& s, QString&) { s.model.clear(); }, "no phone model" },
-        { "unknown model", [](SaveRequest& s, QString&) { s.model = "QQ-1"; },
+        { "no encoder library", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = noEncoder.path(); },
+            invalid + QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
+        { "encoder library others may write",
+            [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = openEncoder.path(); },
+            invalid + shared + " may be changed by other users" },
+        { "relative suite folder", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = "suite"; },
+            invalid + "the encoder folder \"suite\" is not an absolute path" },
+        { "no model at all", [](SaveRequest& s, SaveEnvironment&) { s.model.clear(); }, "no phone model" },
+        { "unknown model", [](SaveRequest& s, SaveEnvironment&) { s.model = "QQ-1"; },
             QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
-        { "wrong extension", [&](SaveRequest& s, QString&) { s.outputPath = out_.filePath("m.mp4"); },
+        { "wrong extension", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("m.mp4"); },
             QString("model TX-07 saves .3gp files; %1 has another extension").arg(out_.filePath("m.mp4")) },
-        { "missing output folder", [&](SaveRequest& s, QString&) { s.outputPath = out_.filePath("no/m.3gp"); },
+        { "missing output folder", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("no/m.3gp"); },
             QString("the output folder %1 does not exist").arg(out_.filePath("no")) },
+        { "output path longer than the encoder block",
+            [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = longName; },
+            "the output path is longer than the encoder takes (519 bytes at most): " + longName },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SaveRequest s = request();
-        QString folder = suite_.path();
-        c.change(s, folder);
-        EXPECT_EQ(CSaveJob::CheckTarget(s, folder), c.reason);
+        SaveEnvironment e = env_;
+        c.change(s, e);
+        EXPECT_EQ(CSaveJob::CheckTarget(s, e), c.reason);
         if (c.reason.isEmpty())
             continue;
         // Start refuses with the same reason, before anything is written.
-        env_.suiteFolder = folder;
-        CSaveJob job(env_, s);
+        CSaveJob job(e, s);
         EXPECT_FALSE(job.Start());
         EXPECT_TRUE(job.IsDone());
         const SaveJobResult r = job.Finish();
@@ -166,9 +124,6 @@ TEST_F(SaveJob, ProjectsThatCannotBeLoadedAreRefusedWithTheirMessage)
         const char* message;
     };
     const Case cases[] = {
-        { "missing clip",
-            [](CProjectLists& p) { p.tracks[kVoiceTrack][0] = clip("/no/such.mp3", ClipKind::Voice, 1000); },
-            "CW_MESSAGE/NO_FILE" },
         { "no video", [](CProjectLists& p) { p.tracks[kVideoTrack].clear(); }, "CW_MESSAGE/NOT_SELCT_VIDEO" },
         { "empty", [](CProjectLists& p) { p = CProjectLists {}; }, "the project could not be loaded" },
     };
@@ -224,8 +179,8 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(suite_.filePath("Temp/MS_AVI_VIDEO.avi"));
-        QFile::remove(suite_.filePath("Temp/MS_AVI_AUDIO.wav"));
+        QFile::remove(work_->path() + "/MS_AVI_VIDEO.avi");
+        QFile::remove(work_->path() + "/MS_AVI_AUDIO.wav");
         SaveRequest s = request();
         s.keepWorkFiles = c.keepWorkFiles;
         CSaveJob job(env_, s);
@@ -271,8 +226,8 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         // Only the phone file, and the work files when kept.
         QStringList expected { "movie.3gp" };
         if (c.keepWorkFiles)
-            expected << "Temp/MS_AVI_AUDIO.wav"
-                     << "Temp/MS_AVI_VIDEO.avi";
+            expected << "work/MS_AVI_AUDIO.wav"
+                     << "work/MS_AVI_VIDEO.avi";
         EXPECT_EQ(files(), expected);
         EXPECT_TRUE(cache_.IsEmpty());
         EXPECT_EQ(CMovieWorkState::GetTotal(), 0);
@@ -281,36 +236,79 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
     EXPECT_TRUE(dialogs_->records().empty());
 }
 
-TEST_F(SaveJob, CancellingInAnyStepLeavesNoFileAndKeepsAnExistingOutput)
+// Yesterday's movie of the output's name, and files named like the save's
+// work files beside it, stay byte for byte through a missing clip, an output
+// that is one of the clips (a hard link: another name, the same file), and a
+// cancel in each step; a save that succeeds replaces only the movie.
+TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
 {
-    // Yesterday's movie of the same name stays as it was, whatever step is cancelled.
-    const QByteArray yesterday = "an earlier movie";
+    const QStringList users { "old.3gp", "old.yuv", "old.pcm", "video.tmp", "video_info.tmp", "audio.tmp",
+        "audio_info.tmp", "MS_AVI_VIDEO.avi", "MS_AVI_AUDIO.wav" };
+    for (const QString& name : users) {
+        QFile f(out_.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the user's " + name.toUtf8());
+    }
+    const auto untouched = [&](const QStringList& names) {
+        for (const QString& name : names) {
+            QFile f(out_.filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(name);
+            EXPECT_EQ(f.readAll(), "the user's " + name.toUtf8()) << qPrintable(name);
+        }
+    };
+    const QString input = out_.filePath("same.3gp");
+    ASSERT_EQ(::link(QFile::encodeName(media("clip.mp4")).constData(), QFile::encodeName(input).constData()), 0);
+
     {
-        QFile old(out_.filePath("old.3gp"));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write(yesterday);
+        SCOPED_TRACE("missing clip");
+        SaveRequest s = request("old.3gp");
+        s.project.tracks[kVoiceTrack][0] = clip("/no/such.mp3", ClipKind::Voice, 0, 1000);
+        const SaveJobResult r = CSaveJob(env_, s).Run();
+        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
+        EXPECT_EQ(r.message, "CW_MESSAGE/NO_FILE");
+        untouched(users);
+    }
+    {
+        SCOPED_TRACE("output is one of the clips");
+        SaveRequest s = request("same.3gp");
+        s.project.tracks[kVideoTrack][0] = clip(media("clip.mp4"), ClipKind::VideoWithSound, 0, 3000);
+        const SaveJobResult r = CSaveJob(env_, s).Run();
+        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
+        EXPECT_EQ(r.message,
+            QString("the output %1 is one of the project's clips (%2); choose another file")
+                .arg(input, media("clip.mp4")));
+        EXPECT_TRUE(r.steps.empty());
+        EXPECT_EQ(QFileInfo(input).size(), QFileInfo(media("clip.mp4")).size());
     }
     for (const SaveStep step : kAllSteps) {
         SCOPED_TRACE(int(step));
+        // Cancelled on the worker as the step begins: the job must stop in
+        // that very step, so a save that ran to its end cannot pass.
         CSaveJob job(env_, request("old.3gp"));
-        ASSERT_TRUE(job.Start());
-        while (!job.IsDone() && int(job.Progress().step) < int(step))
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        CSaveJob::Cancel();
-        const SaveJobResult r = job.Finish();
+        job.setStepObserver([step](SaveStep now) {
+            if (now == step)
+                CSaveJob::Cancel();
+        });
+        const SaveJobResult r = job.Run();
         EXPECT_EQ(r.status, SaveJobResult::Status::Cancelled);
         EXPECT_TRUE(r.message.isEmpty());
         ASSERT_FALSE(r.steps.empty());
-        EXPECT_GE(int(r.steps.back().step), int(step)); // a later one when it ran past
+        EXPECT_EQ(r.steps.back().step, step);
         EXPECT_FALSE(results_.lastSaveSucceeded);
-        EXPECT_EQ(files(), QStringList { "old.3gp" });
-        QFile old(out_.filePath("old.3gp"));
-        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-        EXPECT_EQ(old.readAll(), yesterday);
+        untouched(users);
+        QStringList expected = users + QStringList { "same.3gp" }, seen = files();
+        expected.sort();
+        seen.sort();
+        EXPECT_EQ(seen, expected);
         EXPECT_TRUE(cache_.IsEmpty());
         EXPECT_FALSE(CMovieWorkState::IsCancelled());
     }
-    EXPECT_TRUE(dialogs_->records().empty()); // a cancel is no failure
+    EXPECT_EQ(dialogs_->records().size(), 1u); // the missing clip's; a cancel is no failure
+
+    const SaveJobResult r = CSaveJob(env_, request("old.3gp")).Run();
+    ASSERT_EQ(r.status, SaveJobResult::Status::Saved) << qPrintable(r.message);
+    EXPECT_GT(QFileInfo(out_.filePath("old.3gp")).size(), 1000);
+    untouched(users.mid(1));
 }
 
 TEST_F(SaveJob, DestroyingARunningJobCancelsIt)

@@ -10,65 +10,30 @@
 #include "export/save_formats.h"
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
-#include "test_util.h"
+#include "save_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
 
-QString textTable(QString section, QString key)
-{
-    return section + "/" + key;
-}
-
-// Generated once for the whole program: a 3 s 640 x 480 H.264 + AAC clip,
-// a 2 s 320 x 240 clip without sound, a 10 s MP3 tone.
-class SaveMedia : public ::testing::Test {
+class SaveMedia : public SaveFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        media_ = new QTemporaryDir;
-        const QString d = media_->path();
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
-            "sine=frequency=1000:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
-            "-shortest", d + "/clip.mp4" }));
-        ASSERT_TRUE(RunFfmpeg(
-            { "-f", "lavfi", "-i", "color=c=red:size=320x240:rate=15", "-t", "2", "-c:v", "mpeg4", d + "/red.avi" }));
-        ASSERT_TRUE(
-            RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "10", d + "/tone.mp3" }));
-    }
-    static void TearDownTestSuite()
-    {
-        delete media_;
-        media_ = nullptr;
-    }
-
     void SetUp() override
     {
-        // A suite folder with the built encoder libraries, and the bundled model files.
-        for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" })
-            QFile::link(QStringLiteral(CW_SUITE_DIR "/") + lib, suite_.filePath(lib));
-        SetSuiteValue("FOLDER", suite_.path());
-        SetSuiteValue("INIDIR", QStringLiteral(CW_SUITE_DIR "/ini"));
+        SaveFixture::SetUp();
         CurrentEffectId.store(0);
-        env_.suiteFolder = suite_.path();
-        env_.frameCache = &cache_;
-        env_.results = &results_;
-        env_.lookup = ResourceLookup(&textTable, nullptr);
     }
-
-    static QString media(const char* name) { return media_->filePath(name); }
 
     CMediaFile clip(const char* name, std::int32_t kind, std::uint32_t start, std::uint32_t length)
     {
-        CMediaFile c(media(name), 0, 0, 0, kind);
-        c.SetTimes(start, length, start + length);
-        return c;
+        return SaveFixture::clip(media(name), kind, start, length);
     }
 
     // The video clip on the video track and, as the editor does, on the audio track.
@@ -81,15 +46,6 @@ protected:
         p.Layout();
         return p;
     }
-
-    static inline QTemporaryDir* media_ = nullptr;
-    TempRegistry registry_;
-    ScriptedDialogs dialogs_;
-    QTemporaryDir suite_;
-    QTemporaryDir out_;
-    FrameCache cache_;
-    SaveResults results_;
-    SaveEnvironment env_;
 };
 
 QString probe(const QString& file, const QString& entries, const QString& stream = QString())
@@ -129,15 +85,13 @@ TEST_F(SaveMedia, SavesTwoClipsCountingEveryUnitAndKeepsTheIntermediates)
     // The sampled frames spread over the movie's 5 s, shown at 5 frames per second.
     EXPECT_EQ(probe(out, "stream=nb_frames", "v:0"), "25");
     EXPECT_EQ(probe(out, "stream=codec_name,sample_rate,channels", "a:0"), "amr_nb\n8000\n1");
-    // The intermediates stay in the work folder; the scratch files are gone.
-    EXPECT_TRUE(QFile::exists(suite_.filePath("Temp/MS_AVI_VIDEO.avi")));
-    EXPECT_TRUE(QFile::exists(suite_.filePath("Temp/MS_AVI_AUDIO.wav")));
-    EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files), QStringList { "a.3gp" });
+    // The intermediates stay in the run's work folder; the scratch files are gone.
+    EXPECT_EQ(files(), (QStringList { "a.3gp", "work/MS_AVI_AUDIO.wav", "work/MS_AVI_VIDEO.avi" }));
     EXPECT_TRUE(cache_.IsEmpty());
     EXPECT_TRUE(dialogs_->records().empty());
 }
 
-TEST_F(SaveMedia, SoundIsCutAtTheVideoEndAndScratchFilesGo)
+TEST_F(SaveMedia, SoundIsCutAtTheVideoEnd)
 {
     CProjectLists p;
     p.tracks[kVideoTrack] = { clip("red.avi", ClipKind::VideoWithSound, 0, 2000) };
@@ -146,10 +100,6 @@ TEST_F(SaveMedia, SoundIsCutAtTheVideoEndAndScratchFilesGo)
         clip("tone.mp3", ClipKind::Voice, 0, 1000) }; // starts 0, 1000, 2000 (= video end)
     p.Layout();
     const QString out = out_.filePath("m.3gp");
-    for (const char* leftover : { "m.yuv", "m.pcm", "video.tmp", "audio_info.tmp" }) {
-        QFile f(out_.filePath(leftover));
-        f.open(QIODevice::WriteOnly);
-    }
     CMovieSave save(env_);
     save.setModel("TX-11"); // AAC
     ASSERT_TRUE(save.LoadProjectIntoPreview(p));
@@ -157,9 +107,70 @@ TEST_F(SaveMedia, SoundIsCutAtTheVideoEndAndScratchFilesGo)
     ASSERT_EQ(save.Save(out), CMovieSave::Outcome::Saved);
     const double soundSeconds = probe(out, "stream=duration", "a:0").toDouble();
     EXPECT_NEAR(soundSeconds, 2.0, 0.3);
-    for (const char* leftover : { "m.yuv", "m.pcm", "video.tmp", "audio_info.tmp" })
-        EXPECT_FALSE(QFile::exists(out_.filePath(leftover))) << leftover;
-    EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files), QStringList { "m.3gp" });
+}
+
+// A save reports success only for a file that was written: a library that
+// is missing or may not be loaded, a render that fails (while an earlier
+// save's intermediate is still in the work folder), and paths or disk space
+// that cannot serve end in failure with a message, and leave no output.
+TEST_F(SaveMedia, FalseSuccess)
+{
+    QTemporaryDir writable;
+    const QString shared = writable.filePath("libOTTEnc.so");
+    ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTEnc.so", shared));
+    ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::Permissions(0x6666)));
+    QTemporaryDir empty;
+    struct Case {
+        const char* name;
+        QString folder; // FOLDER, holding the encoder library
+        bool soundBlocked; // a folder where the sound must be written
+        QStringList shown;
+    };
+    const Case cases[] = {
+        { "library missing", empty.path(), false, { "Invalid Setting. Please reinstall", "CW_MESSAGE/SAVE_FAIL" } },
+        { "library others may write", writable.path(), false,
+            { "Invalid Setting. Please reinstall", "CW_MESSAGE/SAVE_FAIL" } },
+        { "sound render fails", suite_.path(), true,
+            { "Could not run compression graph!!", "Sound Compressing was failed! - 1" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs_->clearRecords();
+        SetSuiteValue("FOLDER", c.folder);
+        // What an earlier save left is never encoded.
+        ASSERT_TRUE(QFile::copy(media("red.avi"), work_->path() + "/MS_AVI_VIDEO.avi"));
+        if (c.soundBlocked) {
+            ASSERT_TRUE(QDir().mkdir(work_->path() + "/MS_AVI_AUDIO.wav"));
+        }
+        CProjectLists p;
+        p.tracks[kVideoTrack] = { clip("clip.mp4", ClipKind::VideoWithSound, 0, 1000) };
+        p.tracks[kAudioTrack] = p.tracks[kVideoTrack];
+        CMovieSave save(env_);
+        ASSERT_TRUE(save.LoadProjectIntoPreview(p));
+        EXPECT_EQ(save.Save(out_.filePath("f.3gp")), CMovieSave::Outcome::Failed);
+        EXPECT_FALSE(results_.lastSaveSucceeded);
+        EXPECT_FALSE(QFile::exists(out_.filePath("f.3gp")));
+        QStringList shown;
+        for (const auto& record : dialogs_->records())
+            shown << record.text;
+        EXPECT_EQ(shown, c.shown);
+        QFile::remove(work_->path() + "/MS_AVI_VIDEO.avi");
+        QFile::remove(work_->path() + "/MS_AVI_AUDIO.wav");
+        QDir().rmdir(work_->path() + "/MS_AVI_AUDIO.wav");
+    }
+
+    // Refused before any work: a path the encoder block cannot hold, and a
+    // work folder without room for the intermediates.
+    CMovieSave save(env_);
+    ASSERT_TRUE(save.LoadProjectIntoPreview(twoClipProject()));
+    const QString longName = out_.filePath(QString(520, 'x') + ".3gp");
+    EXPECT_EQ(save.Save(longName), CMovieSave::Outcome::Failed);
+    EXPECT_EQ(save.lastMessage(),
+        QString("the output path is longer than the encoder takes (519 bytes at most): %1").arg(longName));
+    EXPECT_EQ(FreeSpaceRefusal(work_->path(), WorkBytesNeeded(5000)), QString());
+    EXPECT_TRUE(FreeSpaceRefusal(work_->path(), std::int64_t(1) << 62).startsWith("Not enough free disk space in "));
+    EXPECT_GT(WorkBytesNeeded(600000), WorkBytesNeeded(60000) * 9);
+    EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
 }
 
 TEST_F(SaveMedia, RefusalsBeforeAnythingIsRendered)
@@ -214,7 +225,7 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     }
     CMovieWorkState::Reset();
     CMovieWorkState::SetTotal(3);
-    ASSERT_EQ(save.EncodeForPhone({}, {}, {}, 176, 144, 0, 3, {}), 1); // encoder missing: still 1
+    ASSERT_EQ(save.EncodeForPhone({}, {}, {}, 176, 144, 0, 3, {}), 0); // encoder missing: no success
     std::vector<unsigned char> out(bytes, 0xEE);
     int ms = -1;
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 0, &ms), 1);
@@ -284,6 +295,15 @@ protected:
         return "{\"path\": \"" + media(name).toUtf8() + "\"" + extra + "}";
     }
     static inline const QString kProgram = QStringLiteral(CW_BUILD_DIR "/bin/cw-save");
+
+    // The folders under the suite's Temp: only the test's own work folder
+    // once every run has ended.
+    QStringList runFolders() const
+    {
+        QStringList left = QDir(suite_.filePath("Temp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        left.removeAll(QFileInfo(work_->path()).fileName());
+        return left;
+    }
 };
 
 TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
@@ -297,17 +317,14 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
         const char* says;
     };
     const Case cases[] = {
-        { tx07 + "\"video\": [" + clipJson("clip.mp4") + "], \"audio\": [" + clipJson("tone.mp3", ", \"length\": 2000")
-                + "]}",
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"sound\": false") + "], \"audio\": ["
+                + clipJson("tone.mp3", ", \"length\": 2000") + "]}",
             {}, 0, "(movie 3.0 s)" },
         { "not json", {}, 2, "not a JSON object" },
         { "{\"video\": [{\"start\": 0}]}", { "--model", "TX-07" }, 2, "needs a \"path\"" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": -1") + "]}", {}, 2, "must be a number" },
         { tx07 + "\"video\": [" + clipJson("clip.mp4") + "]}", { "--folder", empty.path() }, 2, "no encoder library" },
-        { tx07 + "\"video\": [{\"path\": \"/no/such.mp4\"}]}", {}, 2, "" },
+        { tx07 + "\"video\": [{\"path\": \"/no/such.mp4\"}]}", {}, 2, "video clip 1: /no/such.mp4 is not a file" },
         { tx07 + "\"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2, "no video clip" },
-        { tx07 + "\"video\": [" + clipJson("red.avi", ", \"start\": 1000, \"length\": 5000") + "]}", {}, 2,
-            "shorter than its trim" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.says);
@@ -322,9 +339,106 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
         EXPECT_EQ(left, c.code == 0 ? QStringList { "a.3gp" } : QStringList {});
         QFile::remove(out_.filePath("a.3gp"));
     }
-    EXPECT_TRUE(QDir(suite_.filePath("Temp")).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(runFolders().isEmpty()) << qPrintable(runFolders().join(' '));
 }
 
+// Times are whole milliseconds from 0 to 2^31 - 1 within the file, and a
+// clip that cannot be placed is an error naming it, never dropped.
+TEST_F(CwSave, Numbers)
+{
+    const struct {
+        QByteArray video;
+        QByteArray audio;
+        const char* says;
+    } cases[] = {
+        { ", \"start\": 1e12", "",
+            "video clip 1: \"start\" must be a whole number of milliseconds from 0 to 2147483647" },
+        { ", \"start\": -1", "", "video clip 1: \"start\" must be a whole number" },
+        { ", \"length\": 4294967296", "", "video clip 1: \"length\" must be a whole number" },
+        { ", \"length\": 1500.5", "", "video clip 1: \"length\" must be a whole number" },
+        { ", \"start\": \"10\"", "", "video clip 1: \"start\" must be a whole number" },
+        { ", \"start\": 1000, \"length\": 5000", "", "video clip 1: " }, // beyond the file's end
+        { ", \"start\": 3000", "", "video clip 1: nothing of " },
+        { "", clipJson("tone.mp3"), "audio clip 1 (" }, // starts where the video (with its sound) ends
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        const QByteArray project = "{\"model\": \"TX-07\", \"video\": [" + clipJson("clip.mp4", c.video)
+            + "], \"audio\": [" + c.audio + "]}";
+        const ToolRun r
+            = RunTool(kProgram, { writeProject(project), "-o", out_.filePath("a.3gp"), "--folder", suite_.path() });
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.constData();
+        EXPECT_FALSE(QFile::exists(out_.filePath("a.3gp")));
+    }
+}
+
+// Two cw-save runs and a save in this process (the editor's) at once, with
+// the same suite folder: each works in its own folder, so each output has its
+// own pictures and sound.
+TEST_F(CwSave, TwoSavesAtOnce)
+{
+    const auto start = [&](QProcess& p, const char* name, const QByteArray& video) {
+        const QString json = out_.filePath(QString(name) + ".json");
+        QFile f(json);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\"model\": \"TX-07\", \"video\": [" + video + "]}");
+        f.close();
+        p.start(kProgram, { json, "-o", out_.filePath(QString(name) + ".3gp"), "--folder", suite_.path() });
+        ASSERT_TRUE(p.waitForStarted());
+    };
+    QProcess silentRed, loud;
+    start(silentRed, "red", clipJson("red.avi", ", \"sound\": false"));
+    start(loud, "clip", clipJson("clip.mp4"));
+    CProjectLists p;
+    p.tracks[kVideoTrack] = { clip("red.avi", ClipKind::VideoWithSound, 0, 2000) };
+    p.tracks[kAudioTrack] = { clip("tone.mp3", ClipKind::Sound, 0, 2000) };
+    p.Layout();
+    CMovieSave save(env_);
+    ASSERT_TRUE(save.LoadProjectIntoPreview(p));
+    EXPECT_EQ(save.Save(out_.filePath("editor.3gp")), CMovieSave::Outcome::Saved);
+    for (QProcess* run : { &silentRed, &loud }) {
+        ASSERT_TRUE(run->waitForFinished(300000));
+        EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().constData();
+    }
+
+    // The first picture's mean colour and the sound's peak of each output.
+    const auto look = [&](const char* name) {
+        const QString out = out_.filePath(QString(name) + ".3gp"), rgb = out_.filePath(QString(name) + ".rgb");
+        EXPECT_TRUE(
+            RunFfmpeg({ "-i", out, "-frames:v", "1", "-vf", "scale=1:1", "-f", "rawvideo", "-pix_fmt", "rgb24", rgb }));
+        QFile f(rgb);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    };
+    const auto loudness = [&](const char* name) {
+        const QString out = out_.filePath(QString(name) + ".3gp"), pcm = out_.filePath(QString(name) + ".pcm");
+        EXPECT_TRUE(RunFfmpeg({ "-i", out, "-vn", "-f", "s16le", "-ac", "1", pcm }));
+        QFile f(pcm);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray data = f.readAll();
+        const auto* s = reinterpret_cast<const std::int16_t*>(data.constData());
+        double peak = 0;
+        for (qsizetype i = 0; i < data.size() / 2; ++i)
+            peak = std::max(peak, std::abs(double(s[i])));
+        return peak;
+    };
+    for (const char* red : { "red", "editor" }) {
+        SCOPED_TRACE(red);
+        const QByteArray pixel = look(red);
+        ASSERT_EQ(pixel.size(), 3);
+        EXPECT_GT(quint8(pixel[0]), 200);
+        EXPECT_LT(quint8(pixel[1]), 60);
+    }
+    EXPECT_GT(quint8(look("clip").append(3, 0)[1]), 100); // the test picture, not red
+    EXPECT_LT(loudness("red"), 300); // silence
+    EXPECT_GT(loudness("clip"), 3000);
+    EXPECT_GT(loudness("editor"), 3000);
+    EXPECT_TRUE(runFolders().isEmpty()) << qPrintable(runFolders().join(' '));
+}
+
+// Ctrl-C while rendering: yesterday's file of the output's name stays as it
+// was, and the run's work folder goes.
 TEST_F(CwSave, InterruptCancelsAndLeavesNoFiles)
 {
     // Ten copies of the clip, interrupted once rendering has begun.
@@ -332,16 +446,29 @@ TEST_F(CwSave, InterruptCancelsAndLeavesNoFiles)
     for (int i = 0; i < 10; ++i)
         clips += (i ? "," : "") + clipJson("clip.mp4");
     const QString out = out_.filePath("long.3gp");
+    {
+        QFile old(out);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("yesterday");
+    }
     QProcess p;
     p.start(kProgram,
         { writeProject("{\"model\": \"TX-07\", \"video\": [" + clips + "]}"), "-o", out, "--folder", suite_.path() });
     ASSERT_TRUE(p.waitForStarted());
-    ASSERT_TRUE(WaitFor(
-        [&] { return QFile::exists(suite_.filePath("Temp/MS_AVI_VIDEO.avi")) || p.state() != QProcess::Running; },
-        30000));
+    const auto rendering = [&] {
+        for (const QString& run : runFolders()) {
+            if (QFile::exists(suite_.filePath("Temp/" + run + "/MS_AVI_VIDEO.avi")))
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(WaitFor([&] { return rendering() || p.state() != QProcess::Running; }, 30000));
     ::kill(p.processId(), SIGINT);
     p.waitForFinished(120000);
     EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().constData();
-    EXPECT_FALSE(QFile::exists(out));
-    EXPECT_TRUE(QDir(suite_.filePath("Temp")).entryList(QDir::Files).isEmpty());
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "yesterday");
+    EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files), (QStringList { "long.3gp", "project.json" }));
+    EXPECT_TRUE(runFolders().isEmpty()) << qPrintable(runFolders().join(' '));
 }

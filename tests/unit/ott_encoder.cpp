@@ -5,6 +5,7 @@
 #include "test_util.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -163,6 +164,16 @@ TEST(EncoderSettingsBlock, PathThatDoesNotFitIsLeftEmpty)
     EXPECT_EQ(TextAt(s, 276), "");
     FillEncoderSettings(s, nullptr, 1, 176, 144, 2, 1, 1, 8000, 0);
     EXPECT_EQ(TextAt(s, 276), "");
+
+    // Scratch files in a work folder are absolute paths there; a folder too
+    // long for their fields leaves no output path, so nothing is written
+    // beside the output instead.
+    FillEncoderSettings(s, "/out/a.3gp", 1, 176, 144, 2, 1, 1, 8000, 0, "/work/cw-1");
+    EXPECT_EQ(TextAt(s, 276), "/out/a.3gp");
+    EXPECT_EQ(TextAt(s, 2988), "/work/cw-1/video.tmp");
+    EXPECT_EQ(TextAt(s, 13924), "/work/cw-1/audio_info.tmp");
+    FillEncoderSettings(s, "/out/a.3gp", 1, 176, 144, 2, 1, 1, 8000, 0, "/" + QString(250, 'w'));
+    EXPECT_EQ(TextAt(s, 276), "");
 }
 
 TEST(EncoderTables, ChunkSizesAndUnits)
@@ -210,23 +221,36 @@ TEST_F(EncoderAdapter, MessageFromTheSaveWorkerIsShownByTheInterfaceThread)
     EXPECT_EQ(shown[0].text, "Invalid Setting. Please reinstall");
 }
 
-TEST_F(EncoderAdapter, MissingLibraryOrExportFailsSilently)
+// The library is loaded only from an absolute folder, as a regular file that
+// neither group nor others may write; otherwise the message. A library that
+// loads but lacks the export fails silently.
+TEST_F(EncoderAdapter, LibraryIsLoadedOnlyFromATrustedPlace)
 {
-    // An empty folder; then each library standing in for the other, which
-    // loads but lacks the export.
-    QTemporaryDir empty, swapped;
+    QTemporaryDir empty, swapped, open;
     ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTAVIEncoder.so", swapped.filePath("libOTTEnc.so")));
     ASSERT_TRUE(QFile::copy(CW_SUITE_DIR "/libOTTEnc.so", swapped.filePath("libOTTAVIEncoder.so")));
-    for (const QTemporaryDir* folder : { &empty, &swapped }) {
-        SetSuiteValue("FOLDER", folder->path());
+    for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" }) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(CW_SUITE_DIR "/") + lib, open.filePath(lib)));
+        ASSERT_TRUE(QFile::setPermissions(open.filePath(lib), QFileDevice::Permissions(0x6666)));
+    }
+    const QString relative = QDir::current().relativeFilePath(CW_SUITE_DIR);
+    const struct {
+        QString folder;
+        bool message;
+    } cases[] = { { empty.path(), true }, { open.path(), true }, { relative, true }, { swapped.path(), false } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        SetSuiteValue("FOLDER", c.folder);
         for (int selector : { 2, kAviEncoderSelector }) {
             g_status.clear();
+            dialogs_->clearRecords();
             COTTEncoder enc;
             EXPECT_EQ(EncodeSmall(enc, selector), 0);
             EXPECT_EQ(g_status, (std::vector<std::pair<int, int>> { { 2, 40 } }));
+            EXPECT_EQ(dialogs_->records().size(), c.message ? 1u : 0u);
+            EXPECT_EQ(EncoderLibraryProblem(c.folder, selector).isEmpty(), !c.message);
         }
     }
-    EXPECT_TRUE(dialogs_->records().empty());
 }
 
 TEST_F(EncoderAdapter, ForwardersNeedACurrentEncoder)

@@ -11,6 +11,7 @@
 #include "test_util.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <dlfcn.h>
@@ -93,6 +94,56 @@ TEST_F(PhoneFolder, SendFailsWithoutLinkOrOnHostFailure)
     QObject noMethod;
     EXPECT_FALSE(SendToPhone(&noMethod, "/tmp/a.3gp", "a.3gp"));
     EXPECT_EQ(link.calls.size(), 2);
+}
+
+// A phone-link object that renames too: the phone's files as a map.
+class RenamingLink : public QObject {
+    Q_OBJECT
+public:
+    bool copyFails = false;
+    QMap<QString, QString> phone; // path -> content
+    Q_INVOKABLE int SendFile(QString local, QString remote)
+    {
+        if (copyFails)
+            return 0;
+        phone[remote] = local;
+        return 1;
+    }
+    Q_INVOKABLE int RenameFile(QString from, QString to)
+    {
+        if (!phone.contains(from))
+            return 0;
+        phone[to] = phone.take(from);
+        return 1;
+    }
+};
+
+TEST_F(PhoneFolder, CopyGoesToATemporaryNameAndAFailedOneKeepsThePhonesFile)
+{
+    Write(dir.filePath("string.ini"), "", "");
+    Write(dir.filePath("TX-07.ini"), "ORVT_DEVICE_FOLDER_INFO", "/Video");
+    RenamingLink phone;
+    phone.phone["/Video/a.3gp"] = "old";
+    phone.copyFails = true;
+    EXPECT_FALSE(SendToPhone(&phone, "new", "a.3gp"));
+    EXPECT_EQ(phone.phone, (QMap<QString, QString> { { "/Video/a.3gp", "old" } }));
+    phone.copyFails = false;
+    EXPECT_TRUE(SendToPhone(&phone, "new", "a.3gp"));
+    EXPECT_EQ(phone.phone, (QMap<QString, QString> { { "/Video/a.3gp", "new" } }));
+
+    // Names are one path component without control characters.
+    const struct {
+        const char* given;
+        const char* sent; // "": refused
+    } names[] = { { "../../etc/x.3gp", "x.3gp" }, { "a\\..\\b.3gp", "b.3gp" }, { "c\x01\n\x7f.3gp", "c.3gp" },
+        { "dir/", "" }, { "..", "" }, { "\t", "" } };
+    for (const auto& n : names) {
+        SCOPED_TRACE(n.given);
+        EXPECT_EQ(PhoneFileName(n.given), n.sent);
+        phone.phone.clear();
+        EXPECT_EQ(SendToPhone(&phone, "new", n.given), *n.sent != 0);
+        EXPECT_EQ(phone.phone.keys(), *n.sent ? QStringList { QString("/Video/") + n.sent } : QStringList());
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 // Exit status: 0 saved, 1 cancelled (Ctrl-C), 2 failed (reason on stderr).
 #include "config/suite_settings.h"
 #include "export/save_job.h"
+#include "platform/private_folder.h"
 #include "skin/scripted_dialog_service.h"
 #include "work_folder.h"
 
@@ -19,11 +20,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <optional>
 #include <tuple>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -60,6 +63,21 @@ public:
     std::exit(kExitFailed);
 }
 
+// A time of the project file in ms: a whole number from 0 to 2^31 - 1.
+std::optional<std::uint32_t> timeField(const QJsonObject& o, const char* field, const QString& where)
+{
+    if (!o.contains(field))
+        return std::nullopt;
+    constexpr double kMaxMs = 2147483647.0;
+    const QJsonValue v = o.value(field);
+    const double ms = v.toDouble(-1);
+    if (!v.isDouble() || !(ms >= 0 && ms <= kMaxMs) || ms != std::floor(ms))
+        fail(QStringLiteral("%1: \"%2\" must be a whole number of milliseconds from 0 to %3")
+                 .arg(where, field)
+                 .arg(qint64(kMaxMs)));
+    return static_cast<std::uint32_t>(ms);
+}
+
 CMediaFile clipFromJson(const QJsonValue& v, std::int32_t kind, const QString& baseDir, const QString& where)
 {
     if (!v.isObject() || !v.toObject().value("path").isString())
@@ -68,23 +86,25 @@ CMediaFile clipFromJson(const QJsonValue& v, std::int32_t kind, const QString& b
     QString path = o.value("path").toString();
     if (QFileInfo(path).isRelative())
         path = QDir(baseDir).absoluteFilePath(path);
-    for (const char* field : { "start", "length" })
-        if (o.contains(field) && (!o.value(field).isDouble() || o.value(field).toDouble() < 0))
-            fail(QStringLiteral("%1: \"%2\" must be a number of milliseconds").arg(where, field));
-    const std::optional<std::uint32_t> length
-        = o.contains("length") ? std::optional(static_cast<std::uint32_t>(o.value("length").toDouble())) : std::nullopt;
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("%1: %2 is not a file").arg(where, path));
+    const std::uint32_t start = timeField(o, "start", where).value_or(0);
+    const std::optional<std::uint32_t> length = timeField(o, "length", where);
     QString why;
-    const auto clip = FileClip(path, kind, static_cast<std::uint32_t>(o.value("start").toDouble(0)), length, &why);
+    const auto clip = FileClip(path, kind, start, length, &why);
     if (!clip)
         fail(where + ": " + why);
+    if (clip->length() == 0)
+        fail(QStringLiteral("%1: nothing of %2 is left from %3 ms on").arg(where, path).arg(start));
     return *clip;
 }
 
 // Both renders show as "rendering".
 const char* const kStepNames[kSaveStepCount] = { "rendering", "rendering", "sampling", "encoding" };
 
-// Lives until exit, so that fail() removes it too.
+// Live until exit, so that fail() removes them too.
 std::optional<PrivateSuiteFolder> g_privateFolder;
+std::optional<CPrivateFolder> g_workFolder;
 
 constexpr const char* kUsage
     = "usage: cw-save PROJECT.json -o OUT [--model NAME] [--effect N] [--folder DIR] [--times]\n";
@@ -169,14 +189,27 @@ int main(int argc, char** argv)
     if (request.model.isEmpty() && GetDefaultModelName().isEmpty()) // the job takes the default
         fail("no phone model: give --model NAME, \"model\" in the project, or set ORVT_DEFAULT_MODELNAME");
 
-    // The job's target: model, effect, output file and suite folder.
+    // The run's private work folder under the suite's work folder base; the
+    // folders of runs that are gone are removed first.
     const QString folder = suiteFolderFor(cli.value("folder"));
-    if (const QString why = CSaveJob::CheckTarget(request, folder); !why.isEmpty())
+    QString refusal;
+    const QString workBase = WorkFolderBase(folder, &refusal);
+    if (!refusal.isEmpty())
+        std::fprintf(stderr, "cw-save: %s; working in %s\n", qPrintable(refusal), qPrintable(workBase));
+    CPrivateFolder::RemoveAbandoned(workBase);
+    g_workFolder.emplace(workBase);
+    SaveEnvironment env;
+    env.suiteFolder = folder;
+    env.workFolder = g_workFolder->path();
+
+    // The job's target: model, effect, output file, encoder and work folder.
+    if (const QString why = CSaveJob::CheckTarget(request, env); !why.isEmpty())
         fail(why);
 
     // The three tracks.
     const QString baseDir = QFileInfo(projectPath).absolutePath();
     CProjectLists& lists = request.project;
+    int soundsOfVideo = 0;
     for (const auto& [name, kind, track] : { std::tuple("video", ClipKind::VideoWithSound, kVideoTrack),
              std::tuple("audio", ClipKind::Sound, kAudioTrack), std::tuple("voice", ClipKind::Voice, kVoiceTrack) }) {
         const QJsonArray clips = project.value(name).toArray();
@@ -185,19 +218,37 @@ int main(int argc, char** argv)
                 = clipFromJson(clips[i], kind, baseDir, QStringLiteral("%1 clip %2").arg(name).arg(i + 1));
             lists.tracks[track].push_back(clip);
             // As in the editor, a video's own sound goes on the audio track too.
-            if (track == kVideoTrack && clips[i].toObject().value("sound").toBool(true))
+            if (track == kVideoTrack && clips[i].toObject().value("sound").toBool(true)) {
                 lists.tracks[kAudioTrack].push_back(clip);
+                ++soundsOfVideo;
+            }
         }
     }
     lists.Layout();
     if (lists.track(kVideoTrack).empty())
         fail("the project has no video clip");
+    // Sound is cut at the video's end; a clip that would start there or later
+    // would be dropped, so it is an error.
+    std::uint32_t videoEnd = 0;
+    for (const CMediaFile& clip : lists.track(kVideoTrack))
+        videoEnd += clip.length();
+    for (const auto& [name, track] : { std::pair("audio", kAudioTrack), std::pair("voice", kVoiceTrack) }) {
+        const int own = track == kAudioTrack ? soundsOfVideo : 0; // the videos' own sound comes first
+        const CMediaFileList& clips = lists.track(track);
+        for (std::size_t i = std::size_t(own); i < clips.size(); ++i) {
+            if (clips[i].timelineStart() >= videoEnd)
+                fail(QStringLiteral("%1 clip %2 (%3) starts at %4 ms, where the video (%5 ms) has ended")
+                         .arg(name)
+                         .arg(i - std::size_t(own) + 1)
+                         .arg(clips[i].path())
+                         .arg(clips[i].timelineStart())
+                         .arg(videoEnd));
+        }
+    }
 
     // The save, its progress on one line of a terminal.
     auto* console = new ConsoleDialogs;
     SetDialogService(std::unique_ptr<DialogService>(console));
-    SaveEnvironment env;
-    env.suiteFolder = folder;
     env.lookup = SuiteTextLookup(folder);
     CSaveJob job(env, std::move(request));
     const auto interrupt = [](int) { CSaveJob::Cancel(); };
