@@ -16,6 +16,7 @@
 #include <id3/tag.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
 namespace {
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
     tag.Link(path, TagKindsToRead(path));
     const Mp3_Headerinfo* header = tag.GetMp3HeaderInfo();
     if (!header)
-        return 1;
+        std::_Exit(1);
     Mp3Answer answer;
     answer.hasLyrics = tag.HasLyrics();
     answer.hasV1Tag = tag.HasV1Tag();
@@ -94,5 +95,9 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < kMp3TextFrames.size(); ++i)
         answer.texts[i] = ReadText(tag, kTextFrameIds[i]);
     const std::string text = WriteMp3Answer(answer);
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0 ? 0 : 1;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    // Out without destroying the tag or running exit handlers: after a
+    // damaged tag id3lib's state is not to be trusted, and what the process
+    // leaves behind goes with it.
+    std::_Exit(written ? 0 : 1);
 }
