@@ -122,6 +122,10 @@ HRESULT CMovieGraphCapture::ExtractFrames(std::int32_t* count, std::int32_t mode
     const double total = std::trunc((length + start_) / step_ + 1);
     CMovieWorkState::SetTotal(total < 2147483647.0 ? std::int32_t(total) : 2147483647);
     cache.FreeAll();
+    // A cache without a folder of its own spills its frames beyond the
+    // memory limit into this extraction's work folder.
+    if (mode == ExtractI420Frames && cache.SpillFolder().isEmpty() && QFileInfo(outputFolder_).isDir())
+        cache.SetSpillFolder(outputFolder_);
 
     const QDir folder(outputFolder_);
     const double end = start_ + length + kEndTolerance;
@@ -158,6 +162,10 @@ HRESULT CMovieGraphCapture::ExtractFrames(std::int32_t* count, std::int32_t mode
             if (!frame)
                 return E_OUTOFMEMORY;
             cache.Add(made, std::move(frame), std::size_t(width_) * std::size_t(height_) * 3 / 2);
+            if (cache.WriteFailed()) {
+                ShowFailure("Failed writing the frame work file");
+                return E_FAIL;
+            }
             ++made;
             if (count)
                 *count = made;

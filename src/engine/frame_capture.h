@@ -40,12 +40,14 @@ public:
 
     // Pictures at start, start + step, ... up to and including start +
     // length. Mode 0 writes <output folder>/MS_TMP_nnnn.JPG; mode 1 empties
-    // cache and appends (frame number, I420 frame) entries. Returns 0 when
+    // cache and appends (frame number, I420 frame) entries; a cache without
+    // a spill folder spills into the output folder. Returns 0 when
     // done, 1 when cancelled (what was made stays), a negative code on
     // failure: E_INVALIDARG for a path that is not a file ("Invalid File"),
     // for a step, size or time that cannot be used, an odd size in mode 1,
-    // or mode 0 without an absolute work folder; the detector's code when it cannot read the file; E_FAIL without a
-    // video stream. *count receives the number of frames made.
+    // or mode 0 without an absolute work folder; the detector's code when it
+    // cannot read the file; E_FAIL without a video stream or when the cache
+    // cannot write its work file. *count receives the number of frames made.
     HRESULT ExtractFrames(std::int32_t* count, std::int32_t mode, FrameCache& cache);
 
     // Writes a bitmap (BITMAPINFOHEADER and 24-bit pixels, bottom-up or

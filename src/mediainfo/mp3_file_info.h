@@ -4,18 +4,15 @@
 // eleven text frames of the ID3 tags (version 1 or 2).
 //
 // The source preview takes the playing time of files whose path contains
-// ".MP3" from here. All parsing is id3lib's; this class picks the facts and
-// turns them into text.
+// ".MP3" from here. All parsing is id3lib's, and id3lib runs in the helper
+// program cw-mp3-facts, never in this process: Open starts it, waits for its
+// answer (so Open belongs on a worker thread) and turns the facts into text.
+// A helper that crashes or hangs on a file gives no facts.
 #pragma once
 
 #include <cstdint>
-#include <id3/globals.h>
-#include <memory>
 #include <optional>
 #include <string>
-
-class ID3_Tag;
-struct Mp3_Headerinfo;
 
 class MP3FileInfo {
 public:
@@ -27,7 +24,7 @@ public:
 
     // Reads the file at the 8-bit path. False, with the object cleared, when
     // the path is not a readable regular file, holds no MPEG audio frame, or
-    // makes id3lib fail even without its version 2 tags.
+    // makes the helper crash, hang past its time limit or fail to start.
     bool Open(const char* fileName);
     // Drops the tag, every text and number; only a valid object is cleared.
     void Clear();
@@ -74,15 +71,8 @@ public:
     const std::optional<std::string>& UserUrl() const { return userUrl_; } // WXXX
 
 private:
-    bool Read(const char* fileName, flags_t kinds);
-    void ReadHeader(const Mp3_Headerinfo& header);
-    void ReadTexts();
-    std::optional<std::string> ReadText(int frameId) const;
-
     bool valid_ = true;
     std::string fileName_;
-    std::unique_ptr<ID3_Tag> tag_;
-    const Mp3_Headerinfo* header_ = nullptr; // owned by tag_
     bool hasLyrics_ = false;
     bool hasV1Tag_ = false;
     bool hasV2Tag_ = false;

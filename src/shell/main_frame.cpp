@@ -134,6 +134,9 @@ void CCW_MainFrame::OnWindowDestroyed()
     // After the panes: answers still on their way find no receiver.
     probe_.reset();
     pollTimer_.stop();
+    // The frames' work file lives in the work folder.
+    FreeFrameCache();
+    frameCache_.SetSpillFolder(QString());
     workFolder_.reset();
 }
 
@@ -149,6 +152,7 @@ void CCW_MainFrame::OpenWorkFolder()
         qWarning("work folder: %s; using %s", qPrintable(refusal), qPrintable(base));
     CPrivateFolder::RemoveAbandoned(base);
     workFolder_ = std::make_unique<CPrivateFolder>(base);
+    frameCache_.SetSpillFolder(workFolder());
 }
 
 QString CCW_MainFrame::workFolder() const

@@ -1,7 +1,8 @@
 // CMovieGraphCapture::ExtractFrames on a 320 x 240 file whose colour changes
 // every second (red, green, blue; white band at the top), sampled at
 // 176 x 144: numbered JPEG files, I420 frames in the cache, the progress
-// state, cancellation, and the failures with their messages.
+// state, cancellation, frames beyond the memory limit in the work file, and
+// the failures with their messages.
 // test-links: cw_engine cw_export cw_config cw_media cw_platform
 #include "engine/frame_capture.h"
 
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -149,6 +151,52 @@ TEST_F(ExtractFrames, I420FramesOfTheWholeStream)
         Sample(*cache.At(std::size_t(w.frame)), kW / 2, 4, &Y, &cb, &cr);
         EXPECT_GT(Y, 230); // first rows of the frame are the top of the picture
     }
+}
+
+// A cache with room for two frames: the other five go to the work file and
+// come back as an extraction into memory gives them, whether the cache has a
+// spill folder of its own or takes the capture's output folder. A folder
+// that cannot be written stops the extraction with a message.
+TEST_F(ExtractFrames, FramesBeyondTheMemoryLimitSpillToTheWorkFile)
+{
+    constexpr std::size_t kFrameBytes = std::size_t(kW * kH * 3 / 2);
+    const auto folderOf = [](const QString& file) { return QFileInfo(file).canonicalPath(); };
+    CMovieGraphCapture capture;
+    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
+    std::int32_t count = 0;
+    FrameCache inMemory;
+    ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, inMemory), S_OK);
+    ASSERT_EQ(inMemory.Count(), 7u);
+    EXPECT_EQ(inMemory.SpilledCount(), 0u);
+
+    QTemporaryDir work;
+    FrameCache own(2 * kFrameBytes);
+    own.SetSpillFolder(work.path());
+    FrameCache byDefault(2 * kFrameBytes);
+    for (FrameCache* cache : { &own, &byDefault }) {
+        ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, *cache), S_OK);
+        EXPECT_EQ(count, 7);
+        EXPECT_EQ(cache->SpilledCount(), 5u);
+        EXPECT_EQ(cache->MemoryBytes(), 2 * kFrameBytes);
+        for (std::size_t i = 0; i < 7; ++i) {
+            const VideoBuf* f = cache->At(i);
+            ASSERT_TRUE(f);
+            EXPECT_EQ(f->frameNumber, int(i));
+            EXPECT_TRUE(std::equal(f->data.get(), f->data.get() + kFrameBytes, inMemory.At(i)->data.get())) << i;
+        }
+    }
+    EXPECT_EQ(folderOf(own.SpillFile()), QFileInfo(work.path()).canonicalFilePath());
+    EXPECT_EQ(folderOf(byDefault.SpillFile()), QFileInfo(capture.OutputFolder()).canonicalFilePath());
+    const QString spilled = own.SpillFile();
+    own.FreeAll();
+    EXPECT_FALSE(QFile::exists(spilled));
+    EXPECT_TRUE(Messages().isEmpty());
+
+    FrameCache lost(2 * kFrameBytes);
+    lost.SetSpillFolder(work.filePath("gone"));
+    EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, lost), E_FAIL);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(Messages(), QStringList { "Failed writing the frame work file" });
 }
 
 // The progress total counts from time 0 even when sampling starts later.
