@@ -25,7 +25,7 @@ public:
     static std::int32_t GetPhase() { return phase_.load(std::memory_order_relaxed); }
 
     static void SetStarted(std::int32_t v) { started_.store(v, std::memory_order_relaxed); }
-    static bool IsStarted() { return started_.load(std::memory_order_relaxed) != 0; }
+    static bool IsStarted() { return started_.load(std::memory_order_acquire) != 0; }
 
     static void SetTotal(std::int32_t n) { total_.store(n, std::memory_order_relaxed); }
     static std::int32_t GetTotal() { return total_.load(std::memory_order_relaxed); }

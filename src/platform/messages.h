@@ -70,6 +70,11 @@ inline constexpr std::uint32_t PlaybackFinished = 0x0415;
 // was released at the end of a drag, else 0.
 inline constexpr std::uint32_t RangeChanged = 0x041E;
 inline constexpr std::uint32_t CloseProgress = 0x0464;
+// The movie work window's tick, passed on by its dialog to the dialog's
+// owner: wParam the tick count (1 to 101), lParam 0.
+inline constexpr std::uint32_t MovieWorkTick = 0x1319;
+// Ends the movie work dialog's modal run, as 0x464 ends the save's.
+inline constexpr std::uint32_t CloseMovieWork = 0x6314;
 } // namespace msg
 
 // One numbered message. A receiver handles it in event() (or through
