@@ -9,6 +9,7 @@
 #include "skin/scripted_dialog_service.h"
 
 #include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -381,6 +382,9 @@ void ScriptRunner::finish(int status)
 
 bool ScriptRunner::eventFilter(QObject* watched, QEvent* event)
 {
+    // Single-shot timers come and go as children of the event dispatcher.
+    if (watched == QAbstractEventDispatcher::instance())
+        return false;
     switch (event->type()) {
     case QEvent::Timer:
     case QEvent::ZeroTimerEvent:
