@@ -319,7 +319,10 @@ bool SendDrop(QWidget* target, const QStringList& paths)
         return false;
     bool accepted = enter.isAccepted();
     if (accepted) {
+        // As Qt's own drag does: the move starts out as the enter ended.
         QDragMoveEvent move(local, actions, &data, Qt::NoButton, Qt::NoModifier);
+        move.setDropAction(enter.dropAction());
+        move.setAccepted(true);
         QApplication::sendEvent(w, &move);
         accepted = alive && move.isAccepted();
     }

@@ -17,6 +17,8 @@
 #include "skin/scripted_dialog_service.h"
 #include "suite_setup.h"
 
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -26,11 +28,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
+#include <QUrl>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -492,6 +499,98 @@ TEST(HostScript, ClicksThroughADialogInsideAModalLoopAndWritesState)
     EXPECT_LT(state["uiStallMaxMs"].toInt(), 10000);
     EXPECT_EQ(state["probe"], true);
     SetDialogService(std::move(previous));
+}
+
+namespace {
+
+// Takes drops, records the mouse and offers a context menu.
+class Pad : public QWidget {
+public:
+    Pad()
+    {
+        setObjectName("Pad");
+        setAcceptDrops(true);
+        setMinimumSize(200, 100);
+    }
+    QStringList dropped;
+    QList<QPoint> presses, releases;
+    QList<Qt::KeyboardModifiers> modifiers;
+    QString picked;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        presses << e->position().toPoint();
+        modifiers << e->modifiers();
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override { releases << e->position().toPoint(); }
+    void dragEnterEvent(QDragEnterEvent* e) override { e->setAccepted(e->mimeData()->hasUrls()); }
+    void dropEvent(QDropEvent* e) override
+    {
+        for (const QUrl& u : e->mimeData()->urls())
+            dropped << u.toLocalFile();
+        e->acceptProposedAction();
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override
+    {
+        QMenu menu;
+        menu.addAction("Cut")->setObjectName("cut");
+        menu.addAction("&Paste")->setData(0x8002);
+        if (QAction* a = menu.exec(e->globalPos()))
+            picked = a->text();
+    }
+};
+
+} // namespace
+
+TEST(HostScript, DrivesListsKeysDragsDropsAndMenusAsAUserWould)
+{
+    QTemporaryDir dir;
+    PhoneLink phone(dir.path(), false);
+    HostWindow window(&phone, QString());
+    auto* pad = new Pad;
+    auto* combo = new QComboBox;
+    combo->setObjectName("Combo");
+    combo->addItems({ "one", "two words" });
+    auto* list = new QListWidget;
+    list->setObjectName("List");
+    list->addItems({ "a", "b", "c" });
+    for (QWidget* w : std::initializer_list<QWidget*> { pad, combo, list })
+        window.editorParent()->layout()->addWidget(w);
+    int shortcuts = 0;
+    auto* action = new QAction(&window);
+    action->setShortcut(QKeySequence("Ctrl+K"));
+    window.addAction(action);
+    QObject::connect(action, &QAction::triggered, [&] { ++shortcuts; });
+    window.resize(400, 500);
+    window.show();
+
+    Component component;
+    ScriptedDialogService dialogs;
+    QString log;
+    QTextStream logStream(&log);
+    ScriptRunner runner(component, window, dialogs, logStream);
+    QString error;
+    // The right click opens the menu in a modal loop of its own; the next
+    // lines pick from it.
+    const auto script = ParseScript(QString("select Combo \"two words\"\nselect List c\nkey List Up\n"
+                                            "drag Pad 10 10 60 30 shift\ndrop Pad a.avi b.wav\nrclick Pad 20 20\n"
+                                            "wait-for dialog 5000\nmenu 0x8002\nwait-for closed QMenu 5000\n"
+                                            "key host Ctrl+K\nmenu cut\n"),
+        &error);
+    ASSERT_TRUE(script) << qPrintable(error);
+    EXPECT_EQ(runner.run(*script), 1);
+    logStream.flush();
+    EXPECT_TRUE(log.contains("script line 11: no menu is open")) << qPrintable(log);
+    EXPECT_EQ(combo->currentText(), "two words");
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(pad->presses, (QList<QPoint> { QPoint(10, 10), QPoint(20, 20) }));
+    EXPECT_EQ(pad->releases.value(0), QPoint(60, 30));
+    EXPECT_EQ(pad->modifiers, (QList<Qt::KeyboardModifiers> { Qt::ShiftModifier, Qt::NoModifier }));
+    EXPECT_EQ(
+        pad->dropped, (QStringList { QFileInfo("a.avi").absoluteFilePath(), QFileInfo("b.wav").absoluteFilePath() }));
+    EXPECT_EQ(pad->picked, "&Paste");
+    EXPECT_EQ(shortcuts, 1);
 }
 
 TEST(HostCommandLine, ParsesOptionsAndFiles)
