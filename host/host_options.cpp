@@ -4,7 +4,8 @@ QString HostUsage()
 {
     return QStringLiteral("usage: orvanta-host [options] [FILE...]\n"
                           "Starts the movie editor in the reference host; each FILE goes to the editor's media list.\n"
-                          "  --script FILE      run the commands of FILE (dialogs are answered from the script)\n"
+                          "  --script FILE      run the commands of FILE (dialogs are answered or driven from the\n"
+                          "                     script; the commands are listed in orvanta-host(1))\n"
                           "  --screenshot PNG   save the window to PNG after start-up (and quit, when offscreen\n"
                           "                     without a script)\n"
                           "  --phone DIR        folder of the simulated phone (default: <suite folder>/phone)\n"

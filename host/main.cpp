@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <dlfcn.h>
+#include <memory>
 
 namespace {
 
@@ -184,6 +185,7 @@ int main(int argc, char** argv)
         component.addMovieList(QFileInfo(f).absoluteFilePath());
 
     int status = 0;
+    std::unique_ptr<ScriptRunner> runner;
     QTimer::singleShot(0, [&] {
         ScriptRunner::wait(300);
         if (!options->screenshot.isEmpty()) {
@@ -193,14 +195,14 @@ int main(int argc, char** argv)
                 status = fail(1, error);
         }
         if (script) {
-            ScriptRunner runner(component, window, *scripted, out());
-            const int r = runner.run(*script);
-            QApplication::exit(status ? status : r);
+            runner = std::make_unique<ScriptRunner>(component, window, *scripted, out());
+            runner->start(*script, [&](int r) { QApplication::exit(status ? status : r); });
         } else if (!options->screenshot.isEmpty() && QGuiApplication::platformName() == "offscreen") {
             QApplication::exit(status);
         }
     });
     const int r = QApplication::exec();
+    runner.reset();
     component.destroy();
     return r;
 }

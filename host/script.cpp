@@ -4,19 +4,25 @@
 #include "host_window.h"
 #include "platform/messages.h"
 #include "resource_tables.h"
+#include "script_input.h"
+#include "script_state.h"
 #include "skin/scripted_dialog_service.h"
 
 #include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonObject>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTextStream>
 #include <QTimer>
 
@@ -32,12 +38,23 @@ const QHash<QString, Arity>& commandTable()
     static const QHash<QString, Arity> table = {
         { "add", { 1, 1 } },
         { "message", { 4, 4 } },
+        { "click", { 1, 3 } },
+        { "dblclick", { 1, 3 } },
+        { "rclick", { 1, 3 } },
+        { "hover", { 1, 3 } },
+        { "key", { 2, -1 } },
+        { "drag", { 5, 6 } },
+        { "select", { 2, 2 } },
+        { "menu", { 1, 1 } },
+        { "drop", { 2, -1 } },
         { "answer", { 1, 1 } },
-        { "answer-path", { 1, 1 } },
+        { "answer-path", { 1, -1 } },
         { "answer-cancel", { 0, 0 } },
         { "modal-timeout", { 1, 1 } },
         { "wait", { 1, 1 } },
-        { "screenshot", { 1, 1 } },
+        { "wait-for", { 1, 3 } },
+        { "screenshot", { 1, 2 } },
+        { "state", { 1, 1 } },
         { "create", { 0, 0 } },
         { "destroy", { 0, 0 } },
         { "expect-status", { 0, -1 } },
@@ -63,6 +80,52 @@ QString kindName(DialogKind k)
         return "modal";
     }
     return "dialog";
+}
+
+const QSet<QString> kMouseCommands = { "click", "dblclick", "rclick", "hover" };
+constexpr int kPollMs = 10;
+constexpr int kWaitForMs = 10000;
+constexpr int kIdleQuietMs = 100;
+
+// The arguments that must be numbers, from the first on.
+QStringList numbersOf(const ScriptCommand& c)
+{
+    if (c.name == "wait" || c.name == "modal-timeout")
+        return c.args.mid(0, 1);
+    if (kMouseCommands.contains(c.name))
+        return c.args.mid(1, 2);
+    if (c.name == "drag")
+        return c.args.mid(1, 4);
+    if (c.name == "wait-for")
+        return c.args.mid(c.args[0].toLower() == "closed" ? 2 : 1, 1);
+    return {};
+}
+
+// Checks of one command beyond its number of arguments; empty when fine.
+QString checkCommand(const ScriptCommand& c)
+{
+    for (const QString& n : numbersOf(c)) {
+        if (!ParseScriptNumber(n))
+            return QStringLiteral("\"%1\" is not a number").arg(n);
+    }
+    if (kMouseCommands.contains(c.name) && c.args.size() == 2)
+        return QStringLiteral("\"%1\" needs both X and Y").arg(c.name);
+    if (c.name == "answer" && !ParseDialogResult(c.args[0]))
+        return QStringLiteral("\"%1\" is not a dialog result").arg(c.args[0]);
+    if (c.name == "message" && !ParseScriptNumber(c.args[1]))
+        return QStringLiteral("\"%1\" is not a message number").arg(c.args[1]);
+    if (c.name == "key" && !ParseKeys(c.args.mid(1).join(' ')))
+        return QStringLiteral("\"%1\" names no key").arg(c.args.mid(1).join(' '));
+    if (c.name == "drag" && c.args.size() == 6 && !ParseModifiers(c.args[5]))
+        return QStringLiteral("\"%1\" is not a set of modifiers").arg(c.args[5]);
+    if (c.name == "wait-for") {
+        const QString what = c.args[0].toLower();
+        const int most = what == "closed" ? 3 : 2;
+        if ((what != "dialog" && what != "closed" && what != "idle") || c.args.size() > most
+            || (what == "closed" && c.args.size() < 2))
+            return QStringLiteral("wait-for takes dialog [MS], closed TARGET [MS] or idle [MS]");
+    }
+    return QString();
 }
 
 } // namespace
@@ -125,12 +188,8 @@ std::optional<QList<ScriptCommand>> ParseScript(const QString& text, QString* er
             return fail(QStringLiteral("unknown command \"%1\"").arg(c.name));
         if (c.args.size() < it->min || (it->max >= 0 && c.args.size() > it->max))
             return fail(QStringLiteral("wrong number of arguments for \"%1\"").arg(c.name));
-        if ((c.name == "wait" || c.name == "modal-timeout") && !ParseScriptNumber(c.args[0]))
-            return fail(QStringLiteral("\"%1\" is not a number").arg(c.args[0]));
-        if (c.name == "answer" && !ParseDialogResult(c.args[0]))
-            return fail(QStringLiteral("\"%1\" is not a dialog result").arg(c.args[0]));
-        if (c.name == "message" && !ParseScriptNumber(c.args[1]))
-            return fail(QStringLiteral("\"%1\" is not a message number").arg(c.args[1]));
+        if (const QString why = checkCommand(c); !why.isEmpty())
+            return fail(why);
         out << c;
     }
     return out;
@@ -181,7 +240,15 @@ ScriptRunner::ScriptRunner(Component& component, HostWindow& window, ScriptedDia
     , dialogs_(dialogs)
     , log_(log)
     , guard_(log)
-{ }
+{
+    lastBusy_.start();
+    qApp->installEventFilter(this);
+}
+
+ScriptRunner::~ScriptRunner()
+{
+    qApp->removeEventFilter(this);
+}
 
 void ScriptRunner::wait(int ms)
 {
@@ -203,22 +270,163 @@ bool ScriptRunner::saveScreenshot(QWidget& window, const QString& path, QString*
     return true;
 }
 
+void ScriptRunner::start(const QList<ScriptCommand>& commands, std::function<void(int)> done)
+{
+    commands_ = commands;
+    next_ = 0;
+    done_ = std::move(done);
+    finished_ = false;
+    hold_ = Hold();
+    meter_.reset();
+    schedule(0);
+}
+
 int ScriptRunner::run(const QList<ScriptCommand>& commands)
 {
-    for (const ScriptCommand& c : commands) {
-        log_ << "> " << c.name << (c.args.isEmpty() ? "" : " ") << c.args.join(' ') << Qt::endl;
-        bool quit = false;
-        QString error;
-        const bool ok = execute(c, quit, &error);
-        logNewDialogs();
-        if (!ok) {
-            log_ << "script line " << c.line << ": " << error << Qt::endl;
-            return 1;
-        }
-        if (quit)
-            break;
+    int status = -1;
+    QEventLoop loop;
+    start(commands, [&](int s) {
+        status = s;
+        loop.quit();
+    });
+    loop.exec();
+    return status;
+}
+
+void ScriptRunner::schedule(int ms)
+{
+    if (scheduled_ || finished_)
+        return;
+    scheduled_ = true;
+    // A timer of its own each time: a timer does not fire again while its
+    // handler runs, and a command's handler may sit in a modal loop.
+    QTimer::singleShot(ms, this, [this] {
+        scheduled_ = false;
+        step();
+    });
+}
+
+void ScriptRunner::step()
+{
+    if (finished_ || holding())
+        return;
+    if (next_ >= commands_.size()) {
+        finish(0);
+        return;
     }
-    return 0;
+    const ScriptCommand c = commands_[next_++];
+    log_ << "> " << c.name << (c.args.isEmpty() ? "" : " ") << c.args.join(' ') << Qt::endl;
+    // Scheduled before the command runs, so that the script goes on when the
+    // command opens a modal loop.
+    schedule(0);
+    bool quit = false;
+    QString error;
+    const bool ok = execute(c, quit, &error);
+    logNewDialogs();
+    if (!ok) {
+        log_ << "script line " << c.line << ": " << error << Qt::endl;
+        finish(1);
+    } else if (quit) {
+        finish(0);
+    }
+}
+
+bool ScriptRunner::holding()
+{
+    if (hold_.kind == Hold::None)
+        return false;
+    const TargetScope scope { component_.editor(), &window_ };
+    bool met = false;
+    switch (hold_.kind) {
+    case Hold::None:
+        break;
+    case Hold::Time:
+        met = hold_.since.elapsed() >= hold_.ms;
+        break;
+    case Hold::Dialog: {
+        met = QApplication::activePopupWidget() != nullptr;
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget* w : windows)
+            met = met || (w->isVisible() && qobject_cast<QDialog*>(w));
+        break;
+    }
+    case Hold::Closed:
+        met = !FindTarget(scope, hold_.target, true);
+        break;
+    case Hold::Idle:
+        met = lastBusy_.elapsed() >= kIdleQuietMs;
+        break;
+    }
+    if (met) {
+        hold_ = Hold();
+        return false;
+    }
+    if (hold_.kind != Hold::Time && hold_.since.elapsed() >= hold_.ms) {
+        log_ << "script line " << hold_.line << ": "
+             << "still waiting after " << hold_.ms << " ms" << Qt::endl;
+        finish(1);
+        return true;
+    }
+    schedule(kPollMs);
+    return true;
+}
+
+void ScriptRunner::finish(int status)
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (done_)
+        done_(status);
+}
+
+bool ScriptRunner::eventFilter(QObject* watched, QEvent* event)
+{
+    // Single-shot timers come and go as children of the event dispatcher.
+    if (watched == QAbstractEventDispatcher::instance())
+        return false;
+    switch (event->type()) {
+    case QEvent::Timer:
+    case QEvent::ZeroTimerEvent:
+    case QEvent::DeferredDelete: // of the script's own single-shot timers
+        break;
+    case QEvent::Show:
+        if (auto* dialog = qobject_cast<QDialog*>(watched); dialog && dialog->isWindow())
+            watchDialog(dialog);
+        lastBusy_.start();
+        break;
+    default:
+        lastBusy_.start();
+        break;
+    }
+    return false;
+}
+
+void ScriptRunner::watchDialog(QDialog* dialog)
+{
+    for (const DialogWindow& w : windows_) {
+        if (w.window == dialog && !w.result)
+            return;
+    }
+    DialogWindow w;
+    w.window = dialog;
+    w.className = QLatin1String(dialog->metaObject()->className());
+    w.name = dialog->objectName();
+    w.title = dialog->windowTitle();
+    QStringList texts;
+    const auto labels = dialog->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        if (!label->text().isEmpty())
+            texts << label->text();
+    }
+    w.text = texts.join('\n');
+    windows_.push_back(w);
+    log_ << "dialog window: " << w.className << " \"" << w.title << "\"" << Qt::endl;
+    const std::size_t index = windows_.size() - 1;
+    connect(dialog, &QDialog::finished, this, [this, index](int result) {
+        if (!windows_[index].result)
+            windows_[index].result = result;
+    });
 }
 
 void ScriptRunner::logNewDialogs()
@@ -241,36 +449,127 @@ std::intptr_t ScriptRunner::param(const QString& text)
     return ToLParam(&texts_.back());
 }
 
+QObject* ScriptRunner::target(const QString& name, QString* error)
+{
+    QObject* o = FindTarget({ component_.editor(), &window_ }, name);
+    if (!o)
+        *error = QStringLiteral("no target \"%1\"").arg(name);
+    return o;
+}
+
+QWidget* ScriptRunner::widgetTarget(const QString& name, QString* error)
+{
+    QObject* o = target(name, error);
+    auto* w = qobject_cast<QWidget*>(o);
+    if (o && !w)
+        *error = QStringLiteral("the target \"%1\" is no window").arg(name);
+    return w;
+}
+
+QString ScriptRunner::lookup(const QString& sectionKey) const
+{
+    const QString path = sectionKey.mid(1);
+    const int slash = int(path.indexOf('/'));
+    return slash < 0 ? QString() : HostTextLookup(path.left(slash), path.mid(slash + 1));
+}
+
 bool ScriptRunner::sendMessage(const ScriptCommand& c, QString* error)
 {
-    const QString& name = c.args[0];
-    QObject* target = nullptr;
-    if (name == "frame") {
-        target = component_.editor();
-    } else if (name == "host") {
-        target = &window_;
-    } else if (QWidget* editor = component_.editor()) {
-        const auto children = editor->findChildren<QObject*>();
-        for (QObject* o : children) {
-            if (o->objectName() == name || QLatin1String(o->metaObject()->className()) == name) {
-                target = o;
-                break;
-            }
-        }
-    }
-    if (!target) {
-        *error = QStringLiteral("no message target \"%1\"").arg(name);
+    QObject* to = target(c.args[0], error);
+    if (!to)
         return false;
-    }
     const auto number = std::uint32_t(*ParseScriptNumber(c.args[1]));
     const auto w = WPARAM(param(c.args[2]));
     const auto l = LPARAM(param(c.args[3]));
     // Sent as SendMessage does (the target lives on this thread), keeping the
     // event to tell whether anybody handled it.
     MessageEvent event(number, w, l);
-    QCoreApplication::sendEvent(target, &event);
+    QCoreApplication::sendEvent(to, &event);
     log_ << "result: " << qlonglong(event.result()) << (event.handled() ? "" : " (not handled)") << Qt::endl;
+    results_.append(QJsonObject { { "line", c.line }, { "target", c.args[0] }, { "message", c.args[1] },
+        { "result", qint64(event.result()) }, { "handled", event.handled() } });
     return true;
+}
+
+bool ScriptRunner::input(const ScriptCommand& c, QString* error)
+{
+    if (c.name == "menu")
+        return PickMenuItem(
+            c.args[0], [this](const QString& key) { return lookup(key); }, error);
+    QPointer<QWidget> w = widgetTarget(c.args[0], error);
+    if (!w)
+        return false;
+    if (!w->isEnabled())
+        log_ << "note: " << c.args[0] << " is disabled" << Qt::endl;
+    auto number = [&](int i) { return int(*ParseScriptNumber(c.args[i])); };
+    if (kMouseCommands.contains(c.name)) {
+        static const QHash<QString, MouseAction> actions
+            = { { "click", MouseAction::Click }, { "dblclick", MouseAction::DoubleClick },
+                  { "rclick", MouseAction::RightClick }, { "hover", MouseAction::Hover } };
+        std::optional<QPoint> at;
+        if (c.args.size() == 3)
+            at = QPoint(number(1), number(2));
+        SendMouse(w, actions.value(c.name), at);
+    } else if (c.name == "key") {
+        SendKeys(w, *ParseKeys(c.args.mid(1).join(' ')));
+    } else if (c.name == "drag") {
+        const auto modifiers = c.args.size() == 6 ? *ParseModifiers(c.args[5]) : Qt::KeyboardModifiers();
+        SendDrag(w, QPoint(number(1), number(2)), QPoint(number(3), number(4)), modifiers);
+    } else if (c.name == "select") {
+        return SelectItem(w, c.args[1], error);
+    } else if (c.name == "drop") {
+        QStringList paths;
+        for (const QString& p : c.args.mid(1))
+            paths << QFileInfo(p).absoluteFilePath();
+        log_ << (SendDrop(w, paths) ? "drop accepted" : "drop refused") << Qt::endl;
+    }
+    return true;
+}
+
+bool ScriptRunner::expectDialog(const QString& expected, QString* error)
+{
+    QString text = expected;
+    if (expected.startsWith('@')) {
+        text = lookup(expected);
+        if (text.isEmpty()) {
+            *error = QStringLiteral("no text for %1").arg(expected);
+            return false;
+        }
+    }
+    for (const auto& r : dialogs_.records()) {
+        if (r.text.contains(text) || r.title.contains(text))
+            return true;
+    }
+    for (const QString& entry : guard_.closed()) {
+        if (entry.contains(text))
+            return true;
+    }
+    for (const DialogWindow& w : windows_) {
+        if (w.title.contains(text) || w.text.contains(text))
+            return true;
+    }
+    *error = QStringLiteral("no dialog showed \"%1\"").arg(text);
+    return false;
+}
+
+bool ScriptRunner::writeState(const QString& path, QString* error)
+{
+    QJsonArray requests;
+    for (const auto& r : dialogs_.records()) {
+        requests.append(QJsonObject { { "kind", kindName(r.kind) }, { "title", r.title }, { "text", r.text },
+            { "type", int(r.type) }, { "selfClosing", r.selfClosing } });
+    }
+    QJsonArray windows;
+    for (const DialogWindow& w : windows_) {
+        windows.append(QJsonObject { { "class", w.className }, { "name", w.name }, { "title", w.title },
+            { "text", w.text }, { "open", !w.result && w.window && w.window->isVisible() },
+            { "result", w.result ? QJsonValue(*w.result) : QJsonValue() } });
+    }
+    QJsonObject state { { "dialogs", requests }, { "dialogWindows", windows },
+        { "unanswered", QJsonArray::fromStringList(guard_.closed()) }, { "results", results_ },
+        { "uiStallMaxMs", meter_.longestMs() } };
+    AddRegisteredStateSections({ component_.editor(), &window_ }, state);
+    return WriteStateFile(path, state, error);
 }
 
 bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
@@ -284,19 +583,47 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
         component_.addMovieList(QFileInfo(a0).absoluteFilePath());
     } else if (c.name == "message") {
         return sendMessage(c, error);
+    } else if (kMouseCommands.contains(c.name) || c.name == "key" || c.name == "drag" || c.name == "select"
+        || c.name == "menu" || c.name == "drop") {
+        return input(c, error);
     } else if (c.name == "answer") {
         dialogs_.pushResult(*ParseDialogResult(a0));
     } else if (c.name == "answer-path") {
-        dialogs_.pushPath(QFileInfo(a0).absoluteFilePath());
+        QStringList paths;
+        for (const QString& p : c.args)
+            paths << QFileInfo(p).absoluteFilePath();
+        dialogs_.pushPaths(paths);
     } else if (c.name == "answer-cancel") {
         dialogs_.pushCancel();
     } else if (c.name == "modal-timeout") {
         dialogs_.setModalTimeout(int(*ParseScriptNumber(a0)));
         guard_.setTimeout(int(*ParseScriptNumber(a0)));
-    } else if (c.name == "wait") {
-        wait(int(*ParseScriptNumber(a0)));
+    } else if (c.name == "wait" || c.name == "wait-for") {
+        const QString what = a0.toLower();
+        hold_ = Hold();
+        hold_.line = c.line;
+        hold_.since.start();
+        hold_.ms = kWaitForMs;
+        if (c.name == "wait") {
+            hold_.kind = Hold::Time;
+            hold_.ms = *ParseScriptNumber(a0);
+        } else if (what == "closed") {
+            hold_.kind = Hold::Closed;
+            hold_.target = c.args[1];
+            if (c.args.size() > 2)
+                hold_.ms = *ParseScriptNumber(c.args[2]);
+        } else {
+            hold_.kind = what == "idle" ? Hold::Idle : Hold::Dialog;
+            if (c.args.size() > 1)
+                hold_.ms = *ParseScriptNumber(c.args[1]);
+        }
     } else if (c.name == "screenshot") {
-        return saveScreenshot(window_, a0, error);
+        QWidget* shown = &window_;
+        if (c.args.size() > 1 && !(shown = widgetTarget(c.args[1], error)))
+            return false;
+        return saveScreenshot(*shown, a0, error);
+    } else if (c.name == "state") {
+        return writeState(a0, error);
     } else if (c.name == "create") {
         QWidget* editor = component_.create(HostTextLookup, HostImageLookup, window_.editorParent());
         if (!editor) {
@@ -313,17 +640,7 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
             return false;
         }
     } else if (c.name == "expect-dialog") {
-        const QString expected = c.args.join(' ');
-        for (const auto& r : dialogs_.records()) {
-            if (r.text.contains(expected) || r.title.contains(expected))
-                return true;
-        }
-        for (const QString& entry : guard_.closed()) {
-            if (entry.contains(expected))
-                return true;
-        }
-        *error = QStringLiteral("no dialog showed \"%1\"").arg(expected);
-        return false;
+        return expectDialog(c.args.join(' '), error);
     } else if (c.name == "expect-file") {
         if (!QFileInfo::exists(a0)) {
             *error = QStringLiteral("%1 does not exist").arg(a0);

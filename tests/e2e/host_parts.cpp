@@ -4,6 +4,7 @@
 // window's message handling.
 // test-links: cw_host cw_config cw_platform
 #include "comm/comm_library.h"
+#include "component.h"
 #include "host_options.h"
 #include "host_window.h"
 #include "phone_link.h"
@@ -12,15 +13,32 @@
 #include "platform/ini_file.h"
 #include "resource_tables.h"
 #include "script.h"
+#include "script_state.h"
+#include "skin/scripted_dialog_service.h"
 #include "suite_setup.h"
 
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QUrl>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -382,6 +400,19 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
         EXPECT_TRUE(error.startsWith("line 2:")) << qPrintable(error);
     }
 
+    const auto driving = ParseScript("click Dlg/6\nrclick x 3 4\nkey x Ctrl+A, Return\ndrag x 1 2 3 4 shift+ctrl\n"
+                                     "select x \"two words\"\nmenu 0x8001\ndrop x a.avi b.wav\nwait-for dialog\n"
+                                     "wait-for closed Dlg 500\nwait-for idle\nstate s.json\nanswer-path a b\n",
+        &error);
+    ASSERT_TRUE(driving) << qPrintable(error);
+    EXPECT_EQ(driving->size(), 12);
+    for (const char* bad : { "click x 1", "hover", "key x NoSuchKey", "drag x 1 2 3 4 hyper", "drag x 1 2 3",
+             "wait-for later", "wait-for closed", "wait-for idle soon", "state", "drop x" }) {
+        error.clear();
+        EXPECT_FALSE(ParseScript(QString("wait 1\n%1\n").arg(bad), &error)) << bad;
+        EXPECT_TRUE(error.startsWith("line 2:")) << qPrintable(error);
+    }
+
     EXPECT_EQ(ParseScriptNumber("0x5017"), 0x5017);
     EXPECT_EQ(ParseScriptNumber("-1"), -1);
     EXPECT_EQ(ParseScriptNumber("12"), 12);
@@ -389,6 +420,189 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
     EXPECT_EQ(ParseDialogResult("ok"), IDOK);
     EXPECT_EQ(ParseDialogResult("NO"), IDNO);
     EXPECT_EQ(ParseDialogResult("2"), IDCANCEL);
+}
+
+namespace {
+
+// Runs a dialog through the dialog service when told, as the editor's own
+// dialogs do, and stalls the UI thread when told.
+class DialogOpener : public MessageWindow<QWidget> {
+public:
+    static constexpr std::uint32_t kOpen = 0x7001;
+    static constexpr std::uint32_t kStall = 0x7002;
+    using MessageWindow<QWidget>::MessageWindow;
+
+protected:
+    LRESULT onMessage(std::uint32_t message, WPARAM, LPARAM, bool& handled) override
+    {
+        if (message == kStall) {
+            QThread::msleep(150);
+            return 0;
+        }
+        if (message != kOpen) {
+            handled = false;
+            return 0;
+        }
+        QDialog dialog(this);
+        dialog.setObjectName("AskDialog");
+        dialog.setWindowTitle("Ask");
+        for (int id : { IDYES, IDNO }) {
+            auto* button = new QPushButton(id == IDYES ? "Yes" : "No", &dialog);
+            button->setProperty("controlId", id);
+            button->setGeometry(10 + (id - IDYES) * 90, 10, 80, 24);
+            QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, id] { dialog.done(id); });
+        }
+        dialog.resize(200, 60);
+        return Dialogs().runModal(&dialog);
+    }
+};
+
+} // namespace
+
+TEST(HostScript, ClicksThroughADialogInsideAModalLoopAndWritesState)
+{
+    QTemporaryDir dir;
+    auto owned = std::make_unique<ScriptedDialogService>();
+    ScriptedDialogService& dialogs = *owned;
+    auto previous = SetDialogService(std::move(owned));
+    PhoneLink phone(dir.path(), false);
+    HostWindow window(&phone, QString());
+    auto* opener = new DialogOpener(window.editorParent());
+    opener->setObjectName("Opener");
+    window.show();
+    RegisterScriptStateSection("probe", [](const ScriptStateContext& c) { return QJsonValue(c.host != nullptr); });
+
+    Component component; // none loaded: the targets are the host's
+    QString log;
+    QTextStream logStream(&log);
+    ScriptRunner runner(component, window, dialogs, logStream);
+    const QString statePath = dir.filePath("out/state.json");
+    QString error;
+    // The message blocks in the dialog's modal run; the lines after it
+    // click the dialog's Yes button meanwhile.
+    const auto script = ParseScript(QString("message Opener 0x7002 0 0\nmessage Opener 0x7001 0 0\n"
+                                            "wait-for dialog 5000\nhover AskDialog/6\nclick AskDialog/6\n"
+                                            "wait-for closed AskDialog 5000\nwait 50\nstate \"%1\"\n"
+                                            "expect-dialog Ask\nclick AskDialog/NoSuchButton\nstate \"%1.2\"\n")
+                                        .arg(statePath),
+        &error);
+    ASSERT_TRUE(script) << qPrintable(error);
+    EXPECT_EQ(runner.run(*script), 1) << qPrintable(log);
+    logStream.flush();
+    EXPECT_TRUE(log.contains("script line 10: no target \"AskDialog/NoSuchButton\"")) << qPrintable(log);
+    EXPECT_FALSE(QFileInfo::exists(statePath + ".2")); // nothing after the failing line
+
+    QFile file(statePath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(log);
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonArray requests = state["dialogs"].toArray();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0]["kind"], "modal");
+    EXPECT_EQ(requests[0]["title"], "Ask");
+    const QJsonArray windows = state["dialogWindows"].toArray();
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_EQ(windows[0]["name"], "AskDialog");
+    EXPECT_EQ(windows[0]["result"], IDYES);
+    const QJsonArray results = state["results"].toArray();
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(results[1]["result"], IDYES); // what the modal run returned
+    EXPECT_EQ(results[1]["line"], 2);
+    EXPECT_GE(state["uiStallMaxMs"].toInt(), 140); // the stall of the first message
+    EXPECT_LT(state["uiStallMaxMs"].toInt(), 10000);
+    EXPECT_EQ(state["probe"], true);
+    SetDialogService(std::move(previous));
+}
+
+namespace {
+
+// Takes drops, records the mouse and offers a context menu.
+class Pad : public QWidget {
+public:
+    Pad()
+    {
+        setObjectName("Pad");
+        setAcceptDrops(true);
+        setMinimumSize(200, 100);
+    }
+    QStringList dropped;
+    QList<QPoint> presses, releases;
+    QList<Qt::KeyboardModifiers> modifiers;
+    QString picked;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        presses << e->position().toPoint();
+        modifiers << e->modifiers();
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override { releases << e->position().toPoint(); }
+    void dragEnterEvent(QDragEnterEvent* e) override { e->setAccepted(e->mimeData()->hasUrls()); }
+    void dropEvent(QDropEvent* e) override
+    {
+        for (const QUrl& u : e->mimeData()->urls())
+            dropped << u.toLocalFile();
+        e->acceptProposedAction();
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override
+    {
+        QMenu menu;
+        menu.addAction("Cut")->setObjectName("cut");
+        menu.addAction("&Paste")->setData(0x8002);
+        if (QAction* a = menu.exec(e->globalPos()))
+            picked = a->text();
+    }
+};
+
+} // namespace
+
+TEST(HostScript, DrivesListsKeysDragsDropsAndMenusAsAUserWould)
+{
+    QTemporaryDir dir;
+    PhoneLink phone(dir.path(), false);
+    HostWindow window(&phone, QString());
+    auto* pad = new Pad;
+    auto* combo = new QComboBox;
+    combo->setObjectName("Combo");
+    combo->addItems({ "one", "two words" });
+    auto* list = new QListWidget;
+    list->setObjectName("List");
+    list->addItems({ "a", "b", "c" });
+    for (QWidget* w : std::initializer_list<QWidget*> { pad, combo, list })
+        window.editorParent()->layout()->addWidget(w);
+    int shortcuts = 0;
+    auto* action = new QAction(&window);
+    action->setShortcut(QKeySequence("Ctrl+K"));
+    window.addAction(action);
+    QObject::connect(action, &QAction::triggered, [&] { ++shortcuts; });
+    window.resize(400, 500);
+    window.show();
+
+    Component component;
+    ScriptedDialogService dialogs;
+    QString log;
+    QTextStream logStream(&log);
+    ScriptRunner runner(component, window, dialogs, logStream);
+    QString error;
+    // The right click opens the menu in a modal loop of its own; the next
+    // lines pick from it.
+    const auto script = ParseScript(QString("select Combo \"two words\"\nselect List c\nkey List Up\n"
+                                            "drag Pad 10 10 60 30 shift\ndrop Pad a.avi b.wav\nrclick Pad 20 20\n"
+                                            "wait-for dialog 5000\nmenu 0x8002\nwait-for closed QMenu 5000\n"
+                                            "key host Ctrl+K\nmenu cut\n"),
+        &error);
+    ASSERT_TRUE(script) << qPrintable(error);
+    EXPECT_EQ(runner.run(*script), 1);
+    logStream.flush();
+    EXPECT_TRUE(log.contains("script line 11: no menu is open")) << qPrintable(log);
+    EXPECT_EQ(combo->currentText(), "two words");
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(pad->presses, (QList<QPoint> { QPoint(10, 10), QPoint(20, 20) }));
+    EXPECT_EQ(pad->releases.value(0), QPoint(60, 30));
+    EXPECT_EQ(pad->modifiers, (QList<Qt::KeyboardModifiers> { Qt::ShiftModifier, Qt::NoModifier }));
+    EXPECT_EQ(
+        pad->dropped, (QStringList { QFileInfo("a.avi").absoluteFilePath(), QFileInfo("b.wav").absoluteFilePath() }));
+    EXPECT_EQ(pad->picked, "&Paste");
+    EXPECT_EQ(shortcuts, 1);
 }
 
 TEST(HostCommandLine, ParsesOptionsAndFiles)

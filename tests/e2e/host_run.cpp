@@ -200,3 +200,17 @@ TEST_F(HostRun, ScreenshotOptionSavesTheWindowAfterStartUp)
     ASSERT_FALSE(img.isNull());
     EXPECT_GT(colourCount(img), 3);
 }
+
+TEST_F(HostRun, ScriptTargetThatMatchesNothingFailsAtThatLine)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    const QString state = home_.filePath("state.json");
+    HostResult r = host({ "--no-phone", "--script",
+        script(QString("wait-for idle 30000\nstate \"%1\"\nhover frame\nclick NoSuchPane 5 5\nstate \"%1.after\"\n")
+                   .arg(state)) });
+    EXPECT_EQ(r.status, 1) << qPrintable(r.out) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains("script line 4: no target \"NoSuchPane\"")) << qPrintable(r.out);
+    EXPECT_TRUE(QFileInfo::exists(state));
+    EXPECT_FALSE(QFileInfo::exists(state + ".after"));
+}

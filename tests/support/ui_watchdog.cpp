@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,12 +17,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = UiStallMeter::Clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kPingEvery { 5 };
 // A UI thread silent this long is reported at once (the test may never end).
 constexpr milliseconds kHangReport { 10000 };
+constexpr milliseconds kHangCheckEvery { 500 };
 
 // How much slower the build's sanitizers make the code under test.
 int SanitizerFactor()
@@ -53,71 +52,6 @@ long long Ms(Clock::duration d)
     return std::chrono::duration_cast<milliseconds>(d).count();
 }
 
-// What the watchdog thread and the UI thread share (under mutex).
-struct Shared {
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool stop = false;
-    bool measuring = false; // between the start and the end of a test
-    std::string test;
-    Clock::time_point testStart;
-    bool pingOut = false;
-    Clock::time_point pingPosted;
-    Clock::duration longest {};
-    Clock::time_point longestFrom;
-    bool hangReported = false;
-
-    // How long the UI thread has kept the ping waiting at now: not before
-    // the test began, not while or before an allowed piece of work.
-    Clock::duration Stall(Clock::time_point now, Clock::time_point* from = nullptr) const
-    {
-        if (!measuring || !pingOut || UiStallAllowance::Active())
-            return {};
-        const Clock::time_point begin = std::max({ pingPosted, testStart, UiStallAllowance::LastEnd() });
-        if (from)
-            *from = begin;
-        return now > begin ? now - begin : Clock::duration {};
-    }
-    void Record(Clock::time_point now)
-    {
-        Clock::time_point from;
-        const Clock::duration stall = Stall(now, &from);
-        if (stall > longest) {
-            longest = stall;
-            longestFrom = from;
-        }
-    }
-};
-
-// On the UI thread: the ping's answer.
-void Answer(const std::shared_ptr<Shared>& shared)
-{
-    std::lock_guard lock(shared->mutex);
-    shared->Record(Clock::now());
-    shared->pingOut = false;
-}
-
-void Watch(const std::shared_ptr<Shared>& shared)
-{
-    std::unique_lock lock(shared->mutex);
-    while (!shared->stop) {
-        const Clock::time_point now = Clock::now();
-        if (shared->measuring && !shared->pingOut) {
-            shared->pingOut = true;
-            shared->pingPosted = now;
-            lock.unlock();
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [shared] { Answer(shared); }, Qt::QueuedConnection);
-            lock.lock();
-        } else if (!shared->hangReported && shared->Stall(now) > kHangReport) {
-            shared->hangReported = true;
-            std::fprintf(stderr, "[ui watchdog] %s: the UI thread has not answered for %lld ms\n", shared->test.c_str(),
-                Ms(shared->Stall(now)));
-        }
-        shared->wake.wait_for(lock, kPingEvery);
-    }
-}
-
 class UiWatchdog : public ::testing::EmptyTestEventListener {
 public:
     UiWatchdog()
@@ -127,54 +61,81 @@ public:
 
     void OnTestProgramStart(const ::testing::UnitTest&) override
     {
-        if (limitMs_ > 0 && QCoreApplication::instance() && !thread_.joinable())
-            thread_ = std::thread([shared = shared_] { Watch(shared); });
+        if (limitMs_ > 0 && QCoreApplication::instance() && !meter_) {
+            meter_ = std::make_unique<UiStallMeter>();
+            thread_ = std::thread([this] { WatchForHangs(); });
+        }
     }
     void OnTestStart(const ::testing::TestInfo& info) override
     {
-        std::lock_guard lock(shared_->mutex);
-        shared_->measuring = thread_.joinable();
-        shared_->test = std::string(info.test_suite_name()) + "." + info.name();
-        shared_->testStart = Clock::now();
-        shared_->longest = {};
-        shared_->hangReported = false;
+        if (!meter_)
+            return;
+        meter_->reset();
+        std::lock_guard lock(mutex_);
+        test_ = std::string(info.test_suite_name()) + "." + info.name();
+        testStart_ = Clock::now();
+        measuring_ = true;
+        hangReported_ = false;
     }
     void OnTestEnd(const ::testing::TestInfo&) override
     {
-        Clock::duration longest;
-        Clock::duration into;
+        if (!meter_)
+            return;
+        Clock::time_point start;
         {
-            std::lock_guard lock(shared_->mutex);
-            // A ping still waiting counts up to now.
-            shared_->Record(Clock::now());
-            shared_->measuring = false;
-            longest = shared_->longest;
-            into = shared_->longestFrom - shared_->testStart;
+            std::lock_guard lock(mutex_);
+            measuring_ = false;
+            start = testStart_;
         }
-        if (limitMs_ > 0 && longest > milliseconds(limitMs_)) {
-            ADD_FAILURE() << "The UI thread stalled for " << Ms(longest) << " ms (longest stall, from " << Ms(into)
-                          << " ms into the test; the limit is " << limitMs_
+        // A firing still due counts up to now.
+        const Clock::duration longest = meter_->longest();
+        if (longest > milliseconds(limitMs_)) {
+            ADD_FAILURE() << "The UI thread stalled for " << Ms(longest) << " ms (longest stall, from "
+                          << Ms(meter_->longestFrom() - start) << " ms into the test; the limit is " << limitMs_
                           << " ms, CW_UI_STALL_MS sets it). Slow work belongs off the UI thread.";
         }
     }
     void OnTestProgramEnd(const ::testing::UnitTest&) override { Stop(); }
 
 private:
+    // On its own thread: reports a UI thread that has not come back for
+    // long, while the test is still running.
+    void WatchForHangs()
+    {
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            wake_.wait_for(lock, kHangCheckEvery);
+            const Clock::duration silent = Clock::now() - std::max(meter_->lastTick(), testStart_);
+            if (measuring_ && !hangReported_ && !UiStallAllowance::Active() && silent > kHangReport) {
+                hangReported_ = true;
+                std::fprintf(stderr, "[ui watchdog] %s: the UI thread has not answered for %lld ms\n", test_.c_str(),
+                    Ms(silent));
+            }
+        }
+    }
     void Stop()
     {
-        if (!thread_.joinable())
-            return;
-        {
-            std::lock_guard lock(shared_->mutex);
-            shared_->stop = true;
+        if (thread_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                stop_ = true;
+            }
+            wake_.notify_all();
+            thread_.join();
         }
-        shared_->wake.notify_all();
-        thread_.join();
+        meter_.reset();
     }
 
     const int limitMs_;
-    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    std::unique_ptr<UiStallMeter> meter_;
     std::thread thread_;
+    std::mutex mutex_; // guards what follows, shared with the hang thread
+    std::condition_variable wake_;
+    bool stop_ = false;
+    bool measuring_ = false;
+    bool hangReported_ = false;
+    std::string test_;
+    Clock::time_point testStart_;
 };
 
 // GoogleTest owns the listener from here on.
