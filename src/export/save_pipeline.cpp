@@ -338,7 +338,9 @@ int CMovieSave::SaveWorker()
         hr = E_FAIL;
         beginStep(SaveStep::Sampling);
         if (env_.frameCache) {
-            CMovieGraphCapture capture;
+            // Frames beyond the cache's memory limit spill into this run's
+            // own folder.
+            CMovieGraphCapture capture(tempFolder_);
             capture.SetExtractionParams(outputPath_, 0.1, kFrameWidth, kFrameHeight, 0.0, 0.0);
             hr = capture.ExtractFrames(&frames, ExtractI420Frames, *env_.frameCache);
         }

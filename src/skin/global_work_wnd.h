@@ -7,6 +7,7 @@
 #pragma once
 
 #include "config/resources.h"
+#include "skin/skin_bitmap.h"
 
 #include <QTimer>
 #include <QWidget>

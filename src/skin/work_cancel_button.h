@@ -6,6 +6,7 @@
 #pragma once
 
 #include "config/resources.h"
+#include "skin/skin_bitmap.h"
 
 #include <QAbstractButton>
 
