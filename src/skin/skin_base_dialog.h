@@ -11,8 +11,8 @@
 #pragma once
 
 #include "config/resources.h"
-#include "skin/skin_bitmap.h"
 #include "platform/dialog_service.h"
+#include "skin/skin_bitmap.h"
 
 #include <QBasicTimer>
 #include <QDialog>

@@ -161,7 +161,8 @@ TEST_F(ExtractFrames, FramesBeyondTheMemoryLimitSpillToTheWorkFile)
 {
     constexpr std::size_t kFrameBytes = std::size_t(kW * kH * 3 / 2);
     const auto folderOf = [](const QString& file) { return QFileInfo(file).canonicalPath(); };
-    CMovieGraphCapture capture;
+    QTemporaryDir run;
+    CMovieGraphCapture capture(run.path());
     capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     FrameCache inMemory;
