@@ -1,13 +1,24 @@
-// CWorkCancelButton: the Cancel button of the progress windows, a skinned
-// dialog button (four-frame strip, or a plain face with its text). Clicking
-// it only sets the cancel flag of CMovieWorkState: the work notices the flag
-// and ends, and its end closes the dialog. It takes no focus and is never
-// the default button, so Enter cannot cancel a save.
+// CWorkCancelButton: the Cancel button of the progress windows, drawn from a
+// horizontal strip of four equal frames (normal, hover, pressed, disabled);
+// without an image it draws its text on a plain face. Clicking it only sets
+// the cancel flag of CMovieWorkState: the work notices the flag and ends,
+// and its end closes the dialog.
 #pragma once
 
-#include "skin/dialog_button.h"
+#include "config/resources.h"
+#include "skin/skin_bitmap.h"
 
-class CWorkCancelButton : public CDialogButton {
+#include <QAbstractButton>
+
+class CWorkCancelButton : public QAbstractButton {
 public:
     CWorkCancelButton(int controlId, const QString& imagePath, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+
+private:
+    SkinBitmap strip_;
 };
