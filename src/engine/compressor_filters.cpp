@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <cstring>
+#include <new>
 
 namespace {
 constexpr AVRational kUnits100ns { 1, 10000000 };
@@ -123,7 +124,12 @@ void CEncoderFilter::work()
             sample = std::move(queue_.front());
             queue_.pop_front();
         }
-        const HRESULT hr = sample ? process(sample) : finish();
+        HRESULT hr = E_OUTOFMEMORY;
+        try {
+            hr = sample ? process(sample) : finish();
+        } catch (const std::bad_alloc&) {
+            // Reported below like any other failure to encode.
+        }
         sample.reset(); // the buffer goes back upstream before the next wait
         if (FAILED(hr)) {
             {

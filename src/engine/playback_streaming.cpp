@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include <new>
 #include <pthread.h>
 #include <time.h>
 
@@ -135,13 +136,22 @@ void CPlaybackStreaming::start(REFERENCE_TIME from)
     if (video)
         videoThread_ = std::thread([this, first = video->indexAt(from)] {
             NameThread("playback video");
-            videoLoop(first);
+            try {
+                videoLoop(first);
+            } catch (const std::bad_alloc&) {
+                partDone(); // the pictures end here; playback finishes
+            }
         });
     if (sound) {
         const std::int64_t first = from * audio->rate / 10000000;
         audioThread_ = std::thread([this, first] {
             NameThread("playback sound");
-            audioLoop(first);
+            try {
+                audioLoop(first);
+            } catch (const std::bad_alloc&) {
+                audioFinished_.store(true, std::memory_order_release);
+                partDone();
+            }
         });
     }
     if (!video && !sound) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 namespace {
 // How far sound may run ahead of the pictures.
@@ -62,7 +63,12 @@ HRESULT CRenderGroupPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PR
 
 void CRenderGroupPin::stream()
 {
-    HRESULT hr = renderer_.isVideo() ? streamVideo() : streamAudio();
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = renderer_.isVideo() ? streamVideo() : streamAudio();
+    } catch (const std::bad_alloc&) {
+        // Running out of memory aborts the graph's run like any other error.
+    }
     done_.store(true, std::memory_order_release);
     if (FAILED(hr) && !frontEnd_->stopping())
         frontEnd_->graph_->NotifyEvent(EC_ERRORABORT, hr);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -376,7 +377,17 @@ int CMovieSave::SaveWorker()
         return r == 0 ? End::FailedWithMessage : End::Done;
     };
 
-    const End end = steps();
+    End end = End::Failed;
+    try {
+        end = steps();
+    } catch (const std::bad_alloc&) {
+        // Running out of memory ends this save, not the host.
+        ReleaseSaveBuffers();
+        removeFile(audioWavPath_);
+        removeFile(videoAviPath_);
+        lastMessage_ = QStringLiteral("There is not enough memory to save this movie.");
+        showText(lastMessage_, false);
+    }
     const int result = end == End::Done ? 1 : 0;
     workerResult_.store(result, std::memory_order_relaxed);
     postProgressEnd();

@@ -1,6 +1,10 @@
 #include "platform/background_worker.h"
 
 #include <QMetaObject>
+#include <QtGlobal>
+
+#include <exception>
+#include <new>
 
 #include <pthread.h>
 
@@ -28,14 +32,20 @@ CBackgroundWorker::~CBackgroundWorker()
     thread_.join();
 }
 
-void CBackgroundWorker::enqueue(
-    QObject* receiver, const QString& lane, std::function<void(const CancelFlag&)> work, std::function<void()> done)
+QString CBackgroundWorker::OutOfMemoryMessage()
+{
+    return QStringLiteral("There is not enough memory to finish this work.");
+}
+
+void CBackgroundWorker::enqueue(QObject* receiver, const QString& lane, std::function<void(const CancelFlag&)> work,
+    std::function<void()> done, FailedFn failed)
 {
     auto task = std::make_shared<Task>();
     task->lane = lane;
     task->receiver = receiver;
     task->work = std::move(work);
     task->done = std::move(done);
+    task->failed = std::move(failed);
     task->cancel = std::make_shared<std::atomic<bool>>(false);
     {
         std::lock_guard lock(mutex_);
@@ -90,16 +100,31 @@ void CBackgroundWorker::run()
             running_ = task;
         }
         const CancelFlag cancel = task->cancel;
-        if (!cancel->load(std::memory_order_relaxed))
-            task->work(cancel);
+        QString failure;
+        if (!cancel->load(std::memory_order_relaxed)) {
+            try {
+                task->work(cancel);
+            } catch (const std::bad_alloc&) {
+                failure = OutOfMemoryMessage();
+            } catch (const std::exception& e) {
+                failure = QString::fromLocal8Bit(e.what());
+            }
+        }
+        if (!failure.isEmpty() && !task->failed)
+            qWarning("background work failed: %s", qUtf8Printable(failure));
         // This object lives on the UI thread and outlives the worker thread,
         // so the delivery is queued to it; the receiver is checked there.
-        if (!cancel->load(std::memory_order_relaxed)) {
+        const bool deliver = failure.isEmpty() || task->failed;
+        if (deliver && !cancel->load(std::memory_order_relaxed)) {
             QMetaObject::invokeMethod(
                 this,
-                [task] {
-                    if (task->receiver && !task->cancel->load(std::memory_order_relaxed))
+                [task, failure] {
+                    if (!task->receiver || task->cancel->load(std::memory_order_relaxed))
+                        return;
+                    if (failure.isEmpty())
                         task->done();
+                    else
+                        task->failed(failure);
                 },
                 Qt::QueuedConnection);
         }

@@ -10,6 +10,10 @@
 //
 // Create, post and destroy on the UI thread. The destructor cancels what is
 // left and joins the thread; work should poll its cancel flag.
+//
+// Work that throws (an allocation failure above all) ends there: failed, if
+// given, gets a message on the UI thread instead of done, and the thread goes
+// on with the next request; the host never ends because of it.
 #pragma once
 
 #include <QObject>
@@ -34,18 +38,23 @@ public:
     CBackgroundWorker(const CBackgroundWorker&) = delete;
     CBackgroundWorker& operator=(const CBackgroundWorker&) = delete;
 
+    using FailedFn = std::function<void(const QString& message)>;
+
     // Runs work(cancel) on the worker thread, then done(result) on the UI
     // thread while receiver lives and the work was not cancelled. lane empty:
     // never superseded.
     template <typename Result>
     void Post(QObject* receiver, const QString& lane, std::function<Result(const CancelFlag&)> work,
-        std::function<void(Result)> done)
+        std::function<void(Result)> done, FailedFn failed = {})
     {
         auto result = std::make_shared<Result>();
         enqueue(
             receiver, lane, [work = std::move(work), result](const CancelFlag& cancel) { *result = work(cancel); },
-            [done = std::move(done), result] { done(std::move(*result)); });
+            [done = std::move(done), result] { done(std::move(*result)); }, std::move(failed));
     }
+
+    // The message a failed handler gets when the work ran out of memory.
+    static QString OutOfMemoryMessage();
 
     // Cancels the work of lane (waiting and running); its result is dropped.
     void Cancel(const QString& lane);
@@ -60,11 +69,12 @@ private:
         QPointer<QObject> receiver;
         std::function<void(const CancelFlag&)> work;
         std::function<void()> done;
+        FailedFn failed;
         std::shared_ptr<std::atomic<bool>> cancel;
     };
 
     void enqueue(QObject* receiver, const QString& lane, std::function<void(const CancelFlag&)> work,
-        std::function<void()> done);
+        std::function<void()> done, FailedFn failed);
     void run();
 
     mutable std::mutex mutex_;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -90,6 +91,30 @@ TEST(BackgroundWorker, DestroyedWhileWorkRuns)
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(delivered, 0);
+}
+
+TEST(BackgroundWorker, WorkThatRunsOutOfMemoryEndsWithAMessage)
+{
+    CBackgroundWorker worker("cw-test-worker");
+    QObject receiver;
+    std::vector<int> delivered;
+    QStringList failures;
+    const auto onFailed = [&](const QString& m) { failures << m; };
+    // (A real failing allocation would stop the address sanitizer first.)
+    worker.Post<int>(
+        &receiver, {}, [](const Flag&) -> int { throw std::bad_alloc(); }, [&](int v) { delivered.push_back(v); },
+        onFailed);
+    // Without a handler the failure is only logged.
+    worker.Post<int>(
+        &receiver, {}, [](const Flag&) -> int { throw std::runtime_error("broken"); },
+        [&](int v) { delivered.push_back(v); });
+    // The thread goes on with the next request.
+    worker.Post<int>(
+        &receiver, {}, [](const Flag&) { return 7; }, [&](int v) { delivered.push_back(v); }, onFailed);
+    ASSERT_TRUE(WaitFor([&] { return delivered.size() == 1; }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, std::vector<int> { 7 });
+    EXPECT_EQ(failures, QStringList { CBackgroundWorker::OutOfMemoryMessage() });
 }
 
 } // namespace
