@@ -96,8 +96,8 @@ TEST_F(Routing, ShowSourcePreviewBringsItToTheFront)
 TEST_F(Routing, ThumbnailPaneListMessages)
 {
     AttachPanes();
-    for (std::uint32_t m : { msg::ListCommandFirst, msg::ListCommand2, msg::ListCommand3, msg::ListCommand4,
-             msg::ListCommand7, msg::ListCommand8 }) {
+    for (std::uint32_t m : { msg::ListCommandFirst, msg::ListCommand2, msg::ListDeleteSelected, msg::ListSetViewMode,
+             msg::ListAddHostFile, msg::ListAddPicked }) {
         mediaList->clear();
         SendMessage(frame.thumbnailPane(), m, 1, 2);
         EXPECT_EQ(mediaList->sent, (std::vector<Sent> { { m, 1, 2 } })) << std::hex << m;
