@@ -9,8 +9,8 @@
 
 #include <QDir>
 #include <QMimeData>
-#include <QUrl>
 #include <QPainter>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
