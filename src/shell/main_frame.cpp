@@ -112,7 +112,8 @@ bool CCW_MainFrame::CreatePanes()
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
-    paneContext_.workFolder = workFolder();
+    // Without a FOLDER setting nothing is imported into a stand-in folder.
+    paneContext_.workFolder = suiteFolder_.isEmpty() ? QString() : workFolder();
     paneContext_.isDeviceName = [this](const QString& name) { return IsConnectedDeviceName(name); };
     thumbnail_->AttachToolBar(new CCW_ToolBarWnd(paneContext_));
     thumbnail_->AttachMediaList(new CCW_ThumbnailWnd(paneContext_));

@@ -137,6 +137,7 @@ void CMS_ListCtrl::InsertItem(std::unique_ptr<MediaListItem> item)
         // Dropped tickets never get here, so raw is still a row.
         model_.cells[std::size_t(slot)] = cell;
         raw->thumbnailReady = true;
+        ++ready_;
         if (!repaint_.isActive())
             repaint_.start();
         Changed();
@@ -153,6 +154,7 @@ void CMS_ListCtrl::RemoveRows(std::vector<int> rows)
             continue;
         MediaListItem& gone = *model_.rows[std::size_t(row)];
         CThumbnailMaker::Drop(gone.ticket);
+        ready_ -= gone.thumbnailReady ? 1 : 0;
         Forget(exact_, gone.workPath);
         Forget(folded_, gone.workPath.toCaseFolded());
         model_.cells[std::size_t(gone.imageIndex)] = QImage(); // the slot stays, its picture goes
@@ -181,12 +183,6 @@ std::vector<int> CMS_ListCtrl::selectedRows() const
     for (const QModelIndex& index : selectionModel()->selectedIndexes())
         rows.push_back(index.row());
     return rows;
-}
-
-int CMS_ListCtrl::readyCount() const
-{
-    return int(
-        std::count_if(model_.rows.begin(), model_.rows.end(), [](const auto& row) { return row->thumbnailReady; }));
 }
 
 QImage CMS_ListCtrl::cell(int row) const

@@ -68,7 +68,7 @@ public:
     void SetViewMode(int mode);
     int viewModeValue() const { return viewMode_; }
     int count() const { return int(model_.rows.size()); }
-    int readyCount() const;
+    int readyCount() const { return ready_; }
     const MediaListItem& item(int row) const { return *model_.rows[std::size_t(row)]; }
     QImage cell(int row) const;
     std::vector<int> selectedRows() const;
@@ -96,4 +96,5 @@ private:
     // Rows per work path, as given and case-folded (for the duplicate tests).
     QHash<QString, int> exact_, folded_;
     int viewMode_ = Thumbnails;
+    int ready_ = 0;
 };
