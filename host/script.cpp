@@ -243,6 +243,7 @@ ScriptRunner::ScriptRunner(Component& component, HostWindow& window, ScriptedDia
 {
     lastBusy_.start();
     qApp->installEventFilter(this);
+    RegisterMediaStateSections();
 }
 
 ScriptRunner::~ScriptRunner()

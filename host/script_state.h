@@ -25,5 +25,7 @@ using ScriptStateSection = std::function<QJsonValue(const ScriptStateContext&)>;
 void RegisterScriptStateSection(const QString& name, ScriptStateSection provider);
 // The registered sections, each under its name, added to state.
 void AddRegisteredStateSections(const ScriptStateContext& context, QJsonObject& state);
+// Registers the media list's and the media browser's sections.
+void RegisterMediaStateSections();
 // Writes state indented to path (through a temporary file).
 bool WriteStateFile(const QString& path, const QJsonObject& state, QString* error);

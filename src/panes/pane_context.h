@@ -7,6 +7,9 @@
 
 #include "config/resources.h"
 
+#include <QString>
+#include <functional>
+
 class CMediaProbe;
 class DialogService;
 class QObject;
@@ -18,4 +21,8 @@ struct PaneContext {
     RegistryStore* registry = nullptr;
     CMediaProbe* probe = nullptr;
     QObject* mainFrame = nullptr;
+    // The editor's private work folder (import folders go inside it).
+    QString workFolder;
+    // True for a folder name that is a connected handheld device.
+    std::function<bool(const QString&)> isDeviceName;
 };

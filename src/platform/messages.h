@@ -23,14 +23,23 @@ inline constexpr std::uint32_t HostClearStatus = 0x3075;
 inline constexpr std::uint32_t HostNoop = 0x040B;
 
 // Editor panes.
-inline constexpr std::uint32_t ListCommandFirst = 0x5001; // 0x5001-0x5004, 0x5007, 0x5008
+// Media-list commands (toolbar -> container -> media list). 0x5001 and
+// 0x5002 carry nothing and answer 0.
+inline constexpr std::uint32_t ListCommandFirst = 0x5001;
 inline constexpr std::uint32_t ListCommand2 = 0x5002;
-inline constexpr std::uint32_t ListCommand3 = 0x5003;
-inline constexpr std::uint32_t ListCommand4 = 0x5004;
+// Deletes the selected rows (the files stay on disk).
+inline constexpr std::uint32_t ListDeleteSelected = 0x5003;
+// lParam the new view mode (3 simple, 4 details, 5 thumbnails, 6 large icons).
+inline constexpr std::uint32_t ListSetViewMode = 0x5004;
+// wParam path address, lParam owner: adds through the import rule.
 inline constexpr std::uint32_t ListAddFile = 0x5005;
+// wParam 0: the row count into the 32-bit value at lParam; 1: answers the
+// view mode.
 inline constexpr std::uint32_t ListCount = 0x5006;
-inline constexpr std::uint32_t ListCommand7 = 0x5007;
-inline constexpr std::uint32_t ListCommand8 = 0x5008;
+// wParam path address, lParam display path address (or 0): a host file.
+inline constexpr std::uint32_t ListAddHostFile = 0x5007;
+// lParam a QStringList of files that passed the import rule.
+inline constexpr std::uint32_t ListAddPicked = 0x5008;
 inline constexpr std::uint32_t OpenSource = 0x5011;
 inline constexpr std::uint32_t PreviewEnded = 0x5015;
 inline constexpr std::uint32_t PreviewClip = 0x5016;

@@ -8,6 +8,8 @@
 
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
+#include "panes/media_list/thumbnail_wnd.h"
+#include "panes/media_list/toolbar_wnd.h"
 #include "panes/timeline/timeline_window.h"
 #include "platform/dialog_service.h"
 #include "platform/private_folder.h"
@@ -110,6 +112,11 @@ bool CCW_MainFrame::CreatePanes()
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
+    // Without a FOLDER setting nothing is imported into a stand-in folder.
+    paneContext_.workFolder = suiteFolder_.isEmpty() ? QString() : workFolder();
+    paneContext_.isDeviceName = [this](const QString& name) { return IsConnectedDeviceName(name); };
+    thumbnail_->AttachToolBar(new CCW_ToolBarWnd(paneContext_));
+    thumbnail_->AttachMediaList(new CCW_ThumbnailWnd(paneContext_));
     ApplyRowSizes();
     return true;
 }

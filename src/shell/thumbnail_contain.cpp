@@ -35,10 +35,10 @@ LRESULT CCW_ThumbnailContain::onMessage(std::uint32_t message, WPARAM wParam, LP
     case msg::HostAddFiles:
     case msg::ListCommandFirst:
     case msg::ListCommand2:
-    case msg::ListCommand3:
-    case msg::ListCommand4:
-    case msg::ListCommand7:
-    case msg::ListCommand8:
+    case msg::ListDeleteSelected:
+    case msg::ListSetViewMode:
+    case msg::ListAddHostFile:
+    case msg::ListAddPicked:
     case msg::ListCount:
         return Forward(mediaList_, message, wParam, lParam);
     case msg::HostAddBrowserFile:

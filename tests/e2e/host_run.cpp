@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
@@ -45,6 +48,7 @@ protected:
         env.insert("ORVANTA_REGISTRY", registry_);
         env.insert("XDG_DATA_HOME", home_.filePath("data"));
         env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+        env.insert("XDG_CACHE_HOME", home_.filePath("cache"));
         env.remove("ORVANTA_COMPONENT");
         p.setProcessEnvironment(env);
         p.start(kBuild + "/bin/orvanta-host", args);
@@ -213,4 +217,45 @@ TEST_F(HostRun, ScriptTargetThatMatchesNothingFailsAtThatLine)
     EXPECT_TRUE(r.out.contains("script line 4: no target \"NoSuchPane\"")) << qPrintable(r.out);
     EXPECT_TRUE(QFileInfo::exists(state));
     EXPECT_FALSE(QFileInfo::exists(state + ".after"));
+}
+
+TEST_F(HostRun, ScriptPicksFilesThroughOpenFileAndTheBrowser)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    const QString media = home_.filePath("media");
+    QDir().mkpath(media);
+    ASSERT_EQ(QProcess::execute("ffmpeg",
+                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-t", "2", "-c:v",
+                      "mjpeg", media + "/clip.avi" }),
+        0);
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    ASSERT_TRUE(photo.save(media + "/photo.jpg"));
+    {
+        CRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kSuiteKey));
+        ASSERT_TRUE(reg.WriteString("Mini Browser Path", media));
+    }
+    const QString shot = home_.filePath("shots/browser.png");
+    const QString state = home_.filePath("state.json");
+    // A new user: open the browser from the toolbar, pick the movie, add it.
+    HostResult r = host({ "--no-phone", "--script",
+        script(QString("wait-for idle 30000\nclick OpenFile\nwait-for dialog 10000\nwait 1000\n"
+                       "select CMS_BrowserListCtrl clip.avi\nscreenshot \"%1\" CMS_Browser\nstate \"%2.browser\"\n"
+                       "click CMS_Browser/Gain\nwait-for closed CMS_Browser 10000\nwait 1000\nwait-for idle 30000\n"
+                       "state \"%2\"\nquit\n")
+                   .arg(shot, state)) });
+    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
+    const auto read = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    };
+    const QJsonObject browser = read(state + ".browser")["browser"].toObject();
+    EXPECT_EQ(browser["folder"].toString(), media);
+    EXPECT_EQ(browser["selection"].toArray(), QJsonArray { media + "/clip.avi" });
+    const QJsonObject list = read(state)["medialist"].toObject();
+    EXPECT_EQ(list["rows"].toInt(), 1);
+    EXPECT_EQ(list["thumbnailsReady"].toInt(), 1);
+    EXPECT_GT(colourCount(QImage(shot)), 3);
 }
