@@ -235,13 +235,14 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
         const QString shot = home_.filePath(QString("timeline%1.png").arg(scale));
         // Two sound files through the media menu, fitted; the second (b,
         // selected) to the start with the context menu, back to the end by
-        // dragging it past the last box, to the start again with Home.
+        // dragging it past the last box, to the start again with Home; a
+        // click on the voice track, named by its id, makes that track active.
         const QString text = QString("answer-path \"%1\"\nclick AudioOpen\nwait 2000\n"
                                      "answer-path \"%2\"\nclick AudioOpen\nwait 2000\n"
                                      "click fit\nwait 200\n"
                                      "rclick \"Audio TimeLine\" 150 29\nwait-for dialog\nmenu MOVE_FIRST\nwait 200\n"
                                      "drag \"Audio TimeLine\" 50 29 450 29\nwait 200\n"
-                                     "key CCW_TimeLineWnd Home\nwait 200\n"
+                                     "key CCW_TimeLineWnd Home\nwait 200\nclick CCW_TimeLineView/0x17E6 5 5\nwait 200\n"
                                      "state \"%3\"\nscreenshot \"%4\"\nquit\n")
                                  .arg(home_.filePath("a.wav"), home_.filePath("b.wav"), state, shot);
         HostResult r
@@ -256,7 +257,7 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
         EXPECT_EQ(clips[0].toObject()["length"].toInt(), 5000) << scale;
         EXPECT_EQ(clips[1].toObject()["timelineStart"].toInt(), 5000) << scale;
         EXPECT_EQ(timeline["zoom"].toInt(), 66) << scale;
-        EXPECT_EQ(timeline["activeTrack"].toInt(), 1) << scale;
+        EXPECT_EQ(timeline["activeTrack"].toInt(), 2) << scale;
         const QImage img(shot);
         ASSERT_FALSE(img.isNull());
         EXPECT_GE(img.width(), 800 * scale);
