@@ -3,6 +3,7 @@
 // menu's fit, preview and effect list, on a created editor.
 #include "panes/timeline/edit_menu.h"
 #include "panes/timeline/media_menu.h"
+#include "panes/timeline/timeline_ruler.h"
 #include "panes/timeline/timeline_view.h"
 #include "platform/hresult.h"
 #include "shell/preview_contain.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 
@@ -151,6 +153,33 @@ TEST_F(TimelineEditing, KeysActOnTheActiveTrackAndTellTheFrame)
     for (auto key : { Qt::Key_Home, Qt::Key_End, Qt::Key_Delete, Qt::Key_Return })
         QTest::keyClick(timeline(), key);
     EXPECT_TRUE(changes.sent.empty());
+    timeline()->SetFrame(frame.window());
+}
+
+TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
+{
+    Recorder seeks("frame");
+    timeline()->SetFrame(&seeks);
+    Fill(3);
+    auto* ruler = dynamic_cast<CCW_TimeLineRuler*>(timeline()->ruler());
+    ASSERT_NE(ruler, nullptr);
+    QTest::mouseClick(ruler, Qt::LeftButton, {}, QPoint(100, 20));
+    ASSERT_FALSE(seeks.sent.empty());
+    EXPECT_EQ(seeks.sent.back(), (Sent { msg::SeekMovie, 0, 10000 }));
+    EXPECT_TRUE(audio()->positionShown());
+    EXPECT_EQ(audio()->position(), 10000);
+
+    ASSERT_TRUE(timeline()->scrollBar()->isEnabled());
+    ASSERT_GE(timeline()->scrollBar()->maximum(), 2000);
+    timeline()->scrollBar()->setValue(1000); // 100 s at the left edge
+    EXPECT_EQ(audio()->scrollOffset(), 1000);
+    EXPECT_EQ(ruler->scrollOffset(), 1000);
+    EXPECT_TRUE(audio()->track().at(2).rect().isEmpty()); // scrolled out: not drawn, no box
+    SendMessage(timeline(), msg::SetZoom, 0, 54); // 20 pixels per second
+    EXPECT_EQ(audio()->scrollOffset(), 2000);
+    EXPECT_EQ(timeline()->scrollBar()->value(), 2000);
+    timeline()->scrollBar()->setValue(0);
+    EXPECT_EQ(Box(1).left(), 400); // boxes follow the scroll
     timeline()->SetFrame(frame.window());
 }
 
