@@ -234,9 +234,10 @@ void CCW_TimeLineWnd::Defer(std::function<void()> step)
 void CCW_TimeLineWnd::Ask(PendingStep& step)
 {
     step.ticket = nextTicket_++;
-    // No lane: every add is answered, none supersedes another.
-    Probe()->ProbeStreams(this, QString(), step.path,
-        [this, ticket = step.ticket](MediaStreams streams) { OnProbeAnswer(ticket, streams.hasVideo); });
+    // Every add is answered, none supersedes another; a file the service
+    // has read before (the source preview probed it) is not read again.
+    Probe()->ProbeHasVideo(
+        this, step.path, [this, ticket = step.ticket](bool hasVideo) { OnProbeAnswer(ticket, hasVideo); });
 }
 
 void CCW_TimeLineWnd::OnProbeAnswer(std::uint64_t ticket, bool hasVideo)
