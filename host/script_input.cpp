@@ -178,6 +178,9 @@ QObject* FindTarget(const TargetScope& scope, const QString& target, bool shownO
     std::stable_partition(named.begin(), named.end(), [](QObject* o) { return Shown(o); });
     QList<QObject*> controls;
     for (QObject* parent : std::as_const(named)) {
+        // A window of that class may carry the id itself (the track views).
+        if (IdMatches(parent, id) && !controls.contains(parent))
+            controls << parent;
         const auto children = parent->findChildren<QObject*>();
         for (QObject* o : children) {
             if (IdMatches(o, id))

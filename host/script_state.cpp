@@ -5,12 +5,24 @@
 #include <QJsonDocument>
 #include <QMap>
 #include <QSaveFile>
+#include <QWidget>
 
 namespace {
 
+// The timeline window answers by name: it lives in the component's own copy
+// of the code, so the host asks through its meta-object.
+QJsonValue TimelineState(const ScriptStateContext& context)
+{
+    QObject* timeline = context.editor ? context.editor->findChild<QObject*>("CCW_TimeLineWnd") : nullptr;
+    QJsonObject state;
+    if (timeline)
+        QMetaObject::invokeMethod(timeline, "ScriptState", Qt::DirectConnection, Q_RETURN_ARG(QJsonObject, state));
+    return state;
+}
+
 QMap<QString, ScriptStateSection>& Sections()
 {
-    static QMap<QString, ScriptStateSection> sections;
+    static QMap<QString, ScriptStateSection> sections { { "timeline", &TimelineState } };
     return sections;
 }
 

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -81,8 +83,24 @@ QString CMediaProbe::Lane(const QObject* owner, const char* what)
 
 void CMediaProbe::ProbeStreams(QObject* receiver, const QString& lane, const QString& path, Done<MediaStreams> done)
 {
+    QPointer<CMediaProbe> self(this);
     worker_.Post<MediaStreams>(
-        receiver, lane, [path](const CBackgroundWorker::CancelFlag&) { return ReadStreams(path); }, std::move(done));
+        receiver, lane, [path](const CBackgroundWorker::CancelFlag&) { return ReadStreams(path); },
+        [self, path, done = std::move(done)](MediaStreams streams) {
+            if (self && streams.ok)
+                self->hasVideo_.insert(path, streams.hasVideo);
+            done(std::move(streams));
+        });
+}
+
+void CMediaProbe::ProbeHasVideo(QObject* receiver, const QString& path, Done<bool> done)
+{
+    const auto known = hasVideo_.constFind(path);
+    if (known != hasVideo_.cend()) {
+        QTimer::singleShot(0, receiver, [done = std::move(done), hasVideo = *known] { done(hasVideo); });
+        return;
+    }
+    ProbeStreams(receiver, QString(), path, [done = std::move(done)](MediaStreams streams) { done(streams.hasVideo); });
 }
 
 void CMediaProbe::ProbeBitmap(QObject* receiver, const QString& lane, const QString& path, double seconds, int width,

@@ -21,6 +21,7 @@
 #include "platform/background_worker.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -111,6 +112,11 @@ public:
     void ProbeBitmap(QObject* receiver, const QString& lane, const QString& path, double seconds, int width, int height,
         Done<MediaBitmap> done);
     void ProbeMp3(QObject* receiver, const QString& lane, const QString& path, Done<Mp3Facts> done);
+    // Whether a file has a video stream, from the last streams answer about
+    // it (whoever asked); a file not probed yet is probed once and the
+    // answer kept. done comes on the UI thread after this call returns,
+    // while receiver lives.
+    void ProbeHasVideo(QObject* receiver, const QString& path, Done<bool> done);
 
     // Drops what lane waits for; its answer never comes. (Requests without
     // a lane cannot be cancelled.)
@@ -131,6 +137,8 @@ private:
     std::shared_ptr<CMediaDet> DetectorFor(const QString& lane, const QString& path);
 
     std::vector<std::shared_ptr<OpenDetector>> detectors_;
+    // What the streams answers said about video, by path; UI thread only.
+    QHash<QString, bool> hasVideo_;
     // Last member: destroyed (joined) first, before the detectors go.
     CBackgroundWorker worker_;
 };

@@ -7,6 +7,7 @@
 #include "export/ott_encoder.h"
 #include "export/save_formats.h"
 #include "platform/ini_file.h"
+#include "project/clip_text.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,7 +67,7 @@ std::optional<CMediaFile> FileClip(
     const QString& path, std::int32_t kind, std::uint32_t startMs, std::optional<std::uint32_t> lengthMs, QString* why)
 {
     const bool file = QFileInfo(path).isFile();
-    const auto source = file ? std::uint32_t(std::floor(MediaFileSeconds(path))) * 1000 : 0u;
+    const std::uint32_t source = file ? WholeSecondsMs(MediaFileSeconds(path)) : 0u;
     const std::uint32_t length = lengthMs.value_or(source > startMs ? source - startMs : 0);
     if (file && source > 0 && startMs + length > source + 999) {
         if (why)

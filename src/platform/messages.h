@@ -74,6 +74,8 @@ inline constexpr std::uint32_t WM_GRAPHNOTIFY = WM_USER + 13; // 0x40D
 // user: wParam its control id, lParam the new position.
 inline constexpr std::uint32_t SliderMoved = 0x0414;
 inline constexpr std::uint32_t PlaybackFinished = 0x0415;
+// The effect list's selection changed (to the edit menu, no parameters).
+inline constexpr std::uint32_t EffectSelChanged = 0x0416;
 // The range slider's selection changed: wParam 0 the left mark, 1 the right
 // mark, 2 both (the selection moved as a whole); lParam 1 when the right mark
 // was released at the end of a drag, else 0.

@@ -113,6 +113,55 @@ CClipTrack::MoveResult CClipTrack::MoveSelection(Move move)
     return MoveResult::Moved;
 }
 
+CClipTrack::MoveResult CClipTrack::MoveSelectionAfter(std::size_t anchor)
+{
+    const std::size_t n = clips_.size();
+    if (anchor >= n || clips_[anchor].IsSelected())
+        return MoveResult::Refused;
+    std::vector<std::size_t> chosen;
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (clips_[i].IsSelected())
+            chosen.push_back(i);
+    }
+    if (chosen.empty())
+        return MoveResult::Refused;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (clips_[i].IsSelected())
+            continue;
+        order.push_back(i);
+        if (i == anchor)
+            order.insert(order.end(), chosen.begin(), chosen.end());
+    }
+    bool same = true;
+    for (std::size_t i = 0; i < n; ++i)
+        same = same && order[i] == i;
+    if (same)
+        return MoveResult::InPlace;
+    Reorder(order);
+    return MoveResult::Moved;
+}
+
+bool CClipTrack::TrimClip(std::size_t pos, bool leftEdge, std::int64_t deltaMs)
+{
+    if (pos >= clips_.size())
+        return false;
+    CMediaFile& clip = clips_[pos];
+    std::int64_t start = clip.mediaStart();
+    std::int64_t length = clip.length();
+    if (leftEdge) {
+        deltaMs = std::max(deltaMs, -start);
+        start += deltaMs;
+        length -= deltaMs;
+    } else {
+        length += deltaMs;
+    }
+    start = std::min<std::int64_t>(start, clip.sourceLength());
+    length = std::min<std::int64_t>(length, std::int64_t(clip.sourceLength()) - start);
+    length = std::max<std::int64_t>(length, kMinTrimLength);
+    return clip.SetTrim(std::uint32_t(start), std::uint32_t(std::min<std::int64_t>(length, UINT32_MAX)));
+}
+
 void CClipTrack::Reorder(const std::vector<std::size_t>& order)
 {
     CMediaFileList moved;

@@ -53,6 +53,17 @@ public:
     // Moves the selected clips (in their order) one place or to an end;
     // selectedPos and editedPos follow the clips they named.
     MoveResult MoveSelection(Move move);
+    // Takes the selected clips out (in their order) and puts them back right
+    // after the clip at anchor, which must not be selected; selectedPos and
+    // editedPos follow the clips they named.
+    MoveResult MoveSelectionAfter(std::size_t anchor);
+    // Moves one edge of the clip at pos by deltaMs: the left edge moves the
+    // media start (not below 0) and shortens the clip by as much, the right
+    // edge lengthens it. The length is then cut to what the source holds
+    // after the media start and raised to at least kMinTrimLength. False for
+    // a position outside the list.
+    static constexpr std::uint32_t kMinTrimLength = 1000;
+    bool TrimClip(std::size_t pos, bool leftEdge, std::int64_t deltaMs);
     // Removes every selected clip.
     DeleteResult DeleteSelected();
     // Empties the list; false when it was empty already.

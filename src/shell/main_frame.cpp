@@ -10,6 +10,9 @@
 #include "export/phone_link.h"
 #include "panes/media_list/thumbnail_wnd.h"
 #include "panes/media_list/toolbar_wnd.h"
+#include "panes/timeline/edit_menu.h"
+#include "panes/timeline/media_menu.h"
+#include "panes/timeline/timeline_ruler.h"
 #include "panes/timeline/timeline_window.h"
 #include "platform/dialog_service.h"
 #include "platform/private_folder.h"
@@ -105,6 +108,12 @@ bool CCW_MainFrame::CreatePanes()
     paneContext_.probe = probe_.get();
     paneContext_.mainFrame = window_;
     timeline_->timeline()->SetMediaProbe(probe_.get());
+    // The timeline's ruler and its two menus.
+    timeline_->timeline()->SetRuler(new CCW_TimeLineRuler);
+    timeline_->timeline()->SetResources(*this);
+    timeline_->AttachMediaMenu(new CCW_MediaMenuWnd(paneContext_));
+    auto* editMenu = new CCW_EditMenuWnd(paneContext_);
+    timeline_->AttachEditMenu(editMenu, [editMenu](bool playing) { editMenu->ShowPlaying(playing); });
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();

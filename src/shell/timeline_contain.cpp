@@ -21,6 +21,9 @@ CCW_TimeLineContain::CCW_TimeLineContain(QObject* frame, QWidget* parent)
 
 void CCW_TimeLineContain::AttachMediaMenu(QWidget* menu)
 {
+    // A menu attached again replaces the one before.
+    if (mediaMenu_ && mediaMenu_ != menu)
+        delete mediaMenu_.data();
     mediaMenu_ = menu;
     menu->setParent(this);
     layout_->insertWidget(0, menu);
@@ -28,6 +31,8 @@ void CCW_TimeLineContain::AttachMediaMenu(QWidget* menu)
 
 void CCW_TimeLineContain::AttachEditMenu(QWidget* menu, PreviewButtonFace showPlaying)
 {
+    if (editMenu_ && editMenu_ != menu)
+        delete editMenu_.data();
     editMenu_ = menu;
     showPlaying_ = std::move(showPlaying);
     menu->setParent(this);

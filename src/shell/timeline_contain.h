@@ -26,7 +26,8 @@ public:
 
     CCW_TimeLineWnd* timeline() const { return timeline_; }
 
-    // Where the menus plug in (ownership passes).
+    // Where the menus plug in (ownership passes; a menu attached before is
+    // deleted).
     void AttachMediaMenu(QWidget* menu);
     void AttachEditMenu(QWidget* menu, PreviewButtonFace showPlaying);
     QWidget* mediaMenu() const { return mediaMenu_; }

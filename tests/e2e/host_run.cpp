@@ -40,7 +40,7 @@ protected:
 
     static bool haveComponent() { return QFileInfo::exists(kBuild + "/lib/libcw_load.so"); }
 
-    HostResult host(const QStringList& args, int timeoutMs = 120000)
+    HostResult host(const QStringList& args, int timeoutMs = 120000, const QStringList& extraEnv = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -50,6 +50,8 @@ protected:
         env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
         env.insert("XDG_CACHE_HOME", home_.filePath("cache"));
         env.remove("ORVANTA_COMPONENT");
+        for (const QString& entry : extraEnv)
+            env.insert(entry.section('=', 0, 0), entry.section('=', 1));
         p.setProcessEnvironment(env);
         p.start(kBuild + "/bin/orvanta-host", args);
         HostResult r;
@@ -258,4 +260,49 @@ TEST_F(HostRun, ScriptPicksFilesThroughOpenFileAndTheBrowser)
     EXPECT_EQ(list["rows"].toInt(), 1);
     EXPECT_EQ(list["thumbnailsReady"].toInt(), 1);
     EXPECT_GT(colourCount(QImage(shot)), 3);
+}
+
+TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    for (const char* name : { "a.wav", "b.wav" }) {
+        ASSERT_EQ(QProcess::execute("ffmpeg",
+                      { "-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440", "-t",
+                          name[0] == 'a' ? "3" : "5", home_.filePath(name) }),
+            0);
+    }
+    for (int scale : { 1, 2 }) {
+        const QString state = home_.filePath(QString("timeline%1.json").arg(scale));
+        const QString shot = home_.filePath(QString("timeline%1.png").arg(scale));
+        // Two sound files through the media menu, fitted; the second (b,
+        // selected) to the start with the context menu, back to the end by
+        // dragging it past the last box, to the start again with Home; a
+        // click on the voice track, named by its id, makes that track active.
+        const QString text = QString("answer-path \"%1\"\nclick AudioOpen\nwait 2000\n"
+                                     "answer-path \"%2\"\nclick AudioOpen\nwait 2000\n"
+                                     "click fit\nwait 200\n"
+                                     "rclick \"Audio TimeLine\" 150 29\nwait-for dialog\nmenu MOVE_FIRST\nwait 200\n"
+                                     "drag \"Audio TimeLine\" 50 29 450 29\nwait 200\n"
+                                     "key CCW_TimeLineWnd Home\nwait 200\nclick CCW_TimeLineView/0x17E6 5 5\nwait 200\n"
+                                     "state \"%3\"\nscreenshot \"%4\"\nquit\n")
+                                 .arg(home_.filePath("a.wav"), home_.filePath("b.wav"), state, shot);
+        HostResult r
+            = host({ "--no-phone", "--script", script(text) }, 120000, { QString("QT_SCALE_FACTOR=%1").arg(scale) });
+        ASSERT_EQ(r.status, 0) << scale << qPrintable(r.out) << qPrintable(r.err);
+        QFile f(state);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QJsonObject timeline = QJsonDocument::fromJson(f.readAll()).object()["timeline"].toObject();
+        const QJsonArray clips = timeline["tracks"].toArray()[1].toObject()["clips"].toArray();
+        ASSERT_EQ(clips.size(), 2) << scale;
+        EXPECT_EQ(clips[0].toObject()["name"].toString(), "b") << scale;
+        EXPECT_EQ(clips[0].toObject()["length"].toInt(), 5000) << scale;
+        EXPECT_EQ(clips[1].toObject()["timelineStart"].toInt(), 5000) << scale;
+        EXPECT_EQ(timeline["zoom"].toInt(), 66) << scale;
+        EXPECT_EQ(timeline["activeTrack"].toInt(), 2) << scale;
+        const QImage img(shot);
+        ASSERT_FALSE(img.isNull());
+        EXPECT_GE(img.width(), 800 * scale);
+        EXPECT_GT(colourCount(img), 3);
+    }
 }

@@ -195,6 +195,20 @@ TEST_F(MediaProbe, BadInputGivesAFailedAnswer)
     EXPECT_EQ(late.ok, !late.bits.isEmpty());
 }
 
+TEST_F(MediaProbe, VideoAnswerComesFromAnEarlierProbeOrOneProbe)
+{
+    // A copy whose streams were read, then removed: the kept answer holds.
+    const QString copy = dir->filePath("gone.avi");
+    ASSERT_TRUE(QFile::copy(movie, copy));
+    EXPECT_TRUE(Streams(copy).hasVideo);
+    ASSERT_TRUE(QFile::remove(copy));
+    EXPECT_TRUE(Answer<bool>([&](auto done) { probe.ProbeHasVideo(&receiver, copy, done); }));
+    // Not read before: probed.
+    EXPECT_TRUE(Answer<bool>([&](auto done) { probe.ProbeHasVideo(&receiver, mute, done); }));
+    EXPECT_FALSE(Answer<bool>([&](auto done) { probe.ProbeHasVideo(&receiver, cover, done); }));
+    EXPECT_FALSE(Answer<bool>([&](auto done) { probe.ProbeHasVideo(&receiver, copy + "x", done); }));
+}
+
 TEST_F(MediaProbe, NewestRequestOfALaneWins)
 {
     const QString lane = CMediaProbe::Lane(&receiver, "thumbnails");

@@ -202,6 +202,35 @@ TEST(ClipTrack, DeleteSelectedAndRemoveByPathKeepPositions)
     EXPECT_EQ(p.totalLength(), 0u);
 }
 
+TEST(ClipTrack, TrimClampsAndMoveAfterKeepsTheSelectionsOrder)
+{
+    CClipTrack t = ThreeClips();
+    ASSERT_TRUE(t.TrimClip(2, true, 1200)); // left edge in by 1.2 s
+    EXPECT_EQ(t.at(2).mediaStart(), 1200u);
+    EXPECT_EQ(t.at(2).length(), 1800u);
+    ASSERT_TRUE(t.TrimClip(2, true, -5000)); // not before the source's start
+    EXPECT_EQ(t.at(2).mediaStart(), 0u);
+    EXPECT_EQ(t.at(2).length(), 3000u);
+    ASSERT_TRUE(t.TrimClip(2, false, 4000)); // not past the source's end
+    EXPECT_EQ(t.at(2).length(), 3000u);
+    ASSERT_TRUE(t.TrimClip(2, false, -2500)); // at least a second
+    EXPECT_EQ(t.at(2).length(), CClipTrack::kMinTrimLength);
+    EXPECT_FALSE(t.TrimClip(3, false, 1));
+    CheckConsistency(t);
+
+    t.Add(Clip("d.mp3", 1000));
+    t.at(0).SetSelected(true);
+    t.SetSelectedPos(0);
+    t.SetEditedPos(std::size_t(1));
+    EXPECT_EQ(t.MoveSelectionAfter(2), CClipTrack::MoveResult::Moved);
+    EXPECT_EQ(Names(t), "b c a* d*");
+    EXPECT_EQ(t.selectedPos(), std::size_t(2));
+    EXPECT_EQ(t.editedPos(), std::size_t(0));
+    EXPECT_EQ(t.MoveSelectionAfter(2), CClipTrack::MoveResult::Refused); // a selected anchor
+    EXPECT_EQ(t.MoveSelectionAfter(1), CClipTrack::MoveResult::InPlace);
+    CheckConsistency(t);
+}
+
 // ---------------------------------------------------------------------------
 // Track view: the notifications of each operation.
 
@@ -209,7 +238,7 @@ class TrackViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        view = new CCW_TimeLineView("Audio TimeLine", &window);
+        view = new CCW_TimeLineView("Audio TimeLine", kAudioTrack, &window);
         view->SetFrame(&frame);
         for (const char* n : { "a.mp3", "b.mp3", "c.mp3" })
             view->AddClip(Clip(n, 1000));

@@ -8,14 +8,20 @@
 // thread, whether its file has a video stream. Until then the adds and
 // deletions sent after it wait behind it, so clips land in the order sent.
 //
-// The ruler (CCW_TimeLineRuler), the keyboard, zoom to fit and the scroll
-// extent come with the timeline drawing; the ruler plugs in with SetRuler().
+// The ruler (CCW_TimeLineRuler) plugs in with SetRuler(). Keys act on the
+// active track; a horizontal scroll bar spans the zoom's scroll extent; files
+// dropped from the desktop open in the source preview (0x5402 per editable
+// file, checked off the UI thread).
 #pragma once
+
+#include "config/resources.h"
 
 #include "engine/media_probe.h"
 #include "platform/messages.h"
 #include "project/media_file.h"
+#include "project/timeline_scale.h"
 
+#include <QJsonObject>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -23,15 +29,25 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
+class CBackgroundWorker;
 class CCW_TimeLineView;
+class QScrollBar;
 
 class CCW_TimeLineWnd : public MessageWindow<QWidget>, public CTimelineProject {
+    Q_OBJECT
 public:
     // Answers whether a source file has a video stream.
     using VideoStreamProbe = std::function<bool(const QString& path)>;
 
     explicit CCW_TimeLineWnd(QWidget* parent);
+    ~CCW_TimeLineWnd() override;
+
+    // Texts and images of the views' menus and the ruler.
+    void SetResources(const ResourceLookup& lookup);
 
     // The main frame (receiver of 0x5011, 0x5403, 0x5353, 0x5502 and of the
     // track views' notifications); may be null. Messages for the container go
@@ -59,6 +75,25 @@ public:
     int activeTrack() const { return activeTrack_; }
     int trimTrack() const { return trimTrack_; }
     float scrollScale() const { return scrollScale_; }
+    int zoom() const { return zoom_; }
+    QScrollBar* scrollBar() const { return scrollBar_; }
+    QWidget* ruler() const { return ruler_; }
+
+    // Zoom to fit (message 0x5350): the zoom value that shows the longest
+    // track in the window's width, or none.
+    std::optional<int> FitZoom() const;
+    // Runs a key on the active track (Enter, End, Home, Left, Right, Delete);
+    // false for other keys.
+    bool HandleKey(int key);
+    // The paths of a drop that open as clips, each with 0 (video) or 1
+    // (sound), in order; folders, missing files and other types are left
+    // out. Reads the file system: call off the UI thread.
+    static std::vector<std::pair<int, QString>> EditableDrops(const QStringList& paths);
+    // True while a drop is being checked.
+    bool HasPendingDrop() const { return pendingDrops_ > 0; }
+
+    // What the host's script mode shows of the timeline.
+    Q_INVOKABLE QJsonObject ScriptState() const;
 
     // CTimelineProject: the clip list of each track view.
     const CMediaFileList& track(int index) const override;
@@ -77,6 +112,10 @@ public:
 protected:
     LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // A request waiting for its turn: the add of a video clip until the
@@ -109,6 +148,11 @@ private:
     // Sends a message to the ruler and the three track views.
     void PassToViews(std::uint32_t message, WPARAM wParam, LPARAM lParam);
     void PlaceChildren();
+    // Zoom value z: the views and the ruler take it, the scroll extent
+    // follows and the time at the left edge stays there.
+    void SetZoom(LPARAM z);
+    void LayoutScroll();
+    void OnScrolled(int value);
 
     std::array<CCW_TimeLineView*, kTrackCount> views_ {};
     QPointer<QWidget> ruler_;
@@ -122,4 +166,8 @@ private:
     int activeTrack_ = kVideoTrack;
     int trimTrack_ = kVideoTrack;
     float scrollScale_ = 51.196877f;
+    int zoom_ = kZoomDefault;
+    QScrollBar* scrollBar_ = nullptr;
+    std::unique_ptr<CBackgroundWorker> dropWorker_;
+    int pendingDrops_ = 0;
 };
