@@ -231,6 +231,20 @@ bool CSaveJob::Start()
     return true;
 }
 
+bool CSaveJob::Prepare()
+{
+    if (used_ || !prepare())
+        return false;
+    done_.store(false, std::memory_order_relaxed);
+    return true;
+}
+
+void CSaveJob::RunPrepared()
+{
+    if (ran_ && !done_.load(std::memory_order_acquire))
+        runSteps();
+}
+
 bool CSaveJob::IsDone() const
 {
     return done_.load(std::memory_order_acquire);

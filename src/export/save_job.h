@@ -14,6 +14,9 @@
 //     the progress every interval.
 //   - Run() runs the steps on the caller's thread; another thread may poll
 //     Progress() or Cancel().
+//   - Prepare() checks and loads on the caller's thread, RunPrepared() runs
+//     the steps on a thread of the caller's choosing (the editor's
+//     background worker), then Finish() on the first thread.
 // Progress and cancellation go through CMovieWorkState, which the editor's
 // progress dialog polls too; messages the save shows go through the dialog
 // service, as in the editor.
@@ -123,6 +126,12 @@ public:
     // Waits for the worker, removes what the save leaves behind (the output
     // unless saved, the work files unless kept) and gives the result; once.
     SaveJobResult Finish();
+
+    // Start without the thread: checks and loads on this thread; false when
+    // nothing is to run (Finish() then tells why).
+    bool Prepare();
+    // The steps of a prepared job, on the calling thread (once).
+    void RunPrepared();
 
     // Start, then onProgress on this thread every intervalMs until done.
     SaveJobResult RunWithProgress(const std::function<void(const SaveJobProgress&)>& onProgress, int intervalMs = 10);

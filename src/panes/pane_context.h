@@ -7,10 +7,17 @@
 
 #include "config/resources.h"
 
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 class CMediaProbe;
 class DialogService;
+class FrameCache;
 class QObject;
 class RegistryStore;
+struct SaveResults;
 
 struct PaneContext {
     ResourceLookup resources;
@@ -18,4 +25,15 @@ struct PaneContext {
     RegistryStore* registry = nullptr;
     CMediaProbe* probe = nullptr;
     QObject* mainFrame = nullptr;
+    // The main frame's parts that the save of the edited movie uses: the
+    // frame cache, the save results, the still frame shown while the
+    // preview is suspended, the suite folder and the editor's work folder.
+    FrameCache* frameCache = nullptr;
+    SaveResults* saveResults = nullptr;
+    std::vector<std::uint8_t>* stillFrame = nullptr;
+    QString suiteFolder;
+    QString workFolder;
+    // The host's phone connection: false when no phone is connected,
+    // otherwise true with its handle and the comm library's path.
+    std::function<bool(qulonglong* handle, QString* commLibrary)> hostConnection;
 };

@@ -8,6 +8,7 @@
 
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
+#include "panes/edited_preview/preview_edited.h"
 #include "panes/timeline/timeline_window.h"
 #include "platform/dialog_service.h"
 #include "platform/private_folder.h"
@@ -18,6 +19,7 @@
 #include "shell/thumbnail_contain.h"
 #include "shell/timeline_contain.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -110,8 +112,73 @@ bool CCW_MainFrame::CreatePanes()
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
+    AttachEditedPreview();
     ApplyRowSizes();
     return true;
+}
+
+CCW_PreviewEdited* CCW_MainFrame::editedPreview() const
+{
+    return editedPreview_;
+}
+
+void CCW_MainFrame::AttachEditedPreview()
+{
+    paneContext_.frameCache = &frameCache_;
+    paneContext_.saveResults = &saveResults;
+    paneContext_.stillFrame = &stillFrame_;
+    paneContext_.suiteFolder = suiteFolder_;
+    paneContext_.workFolder = workFolder();
+    paneContext_.hostConnection = [this](qulonglong* handle, QString* commLibrary) {
+        const HostPhoneFacts facts = ReadHostPhoneFacts(window_);
+        *handle = facts.handle;
+        *commLibrary = facts.commLibrary;
+        return facts.connected;
+    };
+    editedPreview_ = new CCW_PreviewEdited(paneContext_, preview_);
+    preview_->AttachEditedPreview(editedPreview_);
+}
+
+LRESULT CCW_MainFrame::SaveToPhone(WPARAM wParam, LPARAM lParam)
+{
+    // The PC save first, by the PC-save button's route; in a Korean-language
+    // suite that save comes after its notice, and the rest waits for it.
+    phoneSavePending_ = true;
+    SendMessage(timeline_, msg::SaveToPc, wParam, lParam);
+    if (!saveNoticePending_)
+        FinishPhoneSave();
+    return 0;
+}
+
+void CCW_MainFrame::FinishPhoneSave()
+{
+    if (!phoneSavePending_)
+        return;
+    phoneSavePending_ = false;
+    SaveResults& r = saveResults;
+    const QString title = GetAppTitle();
+    const auto show = [this, &title](const char* key) {
+        SkinnedMessage m;
+        m.text = GetResourceText("THEMEMANAGER", key);
+        m.title = title;
+        m.textCallback = textCallback();
+        m.imageCallback = imageCallback();
+        Dialogs().skinnedMessage(window_, m);
+    };
+    if (r.lastSaveSucceeded && !r.lastSavedPath.isEmpty()) {
+        if (!ReadHostPhoneFacts(window_).connected)
+            show("TM_MAINFRAME_PLZCONNECTTOPHONE");
+        else
+            show(SendToPhone(r.lastSavedPath, QFileInfo(r.lastSavedPath).fileName()) ? "TM_SENDING_OK"
+                                                                                     : "TM_THEME_SEND_FAIL");
+    } else if (!r.lastSavedPath.isEmpty()) {
+        if (r.saveAttempted)
+            show("TM_THEME_SEND_FAIL");
+        else
+            r.saveAttempted = true;
+    }
+    r.lastSavedPath.clear();
+    r.lastSaveSucceeded = false;
 }
 
 void CCW_MainFrame::AddMovieList(const QString& path)
@@ -122,6 +189,10 @@ void CCW_MainFrame::AddMovieList(const QString& path)
 
 void CCW_MainFrame::Destroy()
 {
+    // A save under way is cancelled and awaited (events pumped, bounded)
+    // before its pane and the work folder go.
+    if (editedPreview_)
+        editedPreview_->AbortSave();
     delete window_.data();
 }
 
@@ -232,6 +303,7 @@ LRESULT CCW_MainFrame::RequestPcSave(WPARAM wParam, LPARAM lParam)
             ShowKoreanSaveNotice();
         saveNoticePending_ = false;
         Forward(preview_, msg::SaveToPc, wParam, lParam);
+        FinishPhoneSave();
     });
     return 0;
 }
@@ -292,6 +364,10 @@ LRESULT CCW_MainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lP
         return Forward(preview_, message, wParam, lParam);
     case msg::SaveToPc:
         return RequestPcSave(wParam, lParam);
+    case msg::PhoneSaveCommand:
+        if (!panesCreated_)
+            return 1;
+        return SaveToPhone(wParam, lParam);
     case msg::OpenSource:
     case msg::PreviewClip:
     case msg::StopPlayback:

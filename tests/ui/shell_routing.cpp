@@ -25,13 +25,13 @@ TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
     const QString path = "/m/a.avi";
     EXPECT_EQ(ToFrame(msg::AddMovieList, 0, ToLParam(&path)), 1);
     EXPECT_EQ(ToFrame(msg::OpenSource, 0, ToLParam(&path)), 1);
-    EXPECT_EQ(ToFrame(msg::PreviewClip, 3, 0), 1);
-    EXPECT_EQ(ToFrame(msg::ResetPreviews, 3, 0), 1);
+    EXPECT_EQ(ToFrame(msg::PreviewClip, 0, 0), 1);
+    EXPECT_EQ(ToFrame(msg::ResetPreviews, 0, 0), 1);
     EXPECT_EQ(ToFrame(msg::HostNoop), 0);
     AddVoiceClip();
-    // The timeline exists already: a whole-movie request reaches the missing
-    // edited-movie preview.
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), 1);
+    // The timeline and the edited-movie preview exist already: a whole-movie
+    // request without a video clip reaches the preview, which refuses it.
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), LRESULT(E_FAIL));
 }
 
 TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
