@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <dlfcn.h>
 
 namespace {
 
@@ -274,5 +275,20 @@ TEST_F(EditedPreview, PhoneSave)
     dialogs_->clearRecords();
     EXPECT_EQ(SendMessage(editor.window(), msg::SaveToPhone, 3, 0), LRESULT(E_FAIL));
     EXPECT_EQ(shown(DialogKind::SkinnedMessage), QStringList { "COMMDLL/COMMDLL_MUST_CONNECTED" });
+
+    // With a phone: the rendered AVI goes to the host's comm library.
+    const QString commPath = CW_BUILD_DIR "/lib/libcw_comm.so";
+    void* comm = dlopen(QFile::encodeName(commPath).constData(), RTLD_NOW);
+    ASSERT_NE(comm, nullptr);
+    auto connect = reinterpret_cast<void (*)(qulonglong, QString)>(dlsym(comm, "CwCommConnect"));
+    ASSERT_NE(connect, nullptr);
+    connect(7, out_.filePath("phone"));
+    host.setProperty("cwPhoneConnected", true);
+    host.setProperty("cwPhoneHandle", qulonglong(7));
+    host.setProperty("cwCommLibrary", commPath);
+    EXPECT_EQ(SendMessage(editor.timelinePane(), msg::SaveToPhone, 3, 0), 0);
+    EXPECT_GT(QFileInfo(out_.filePath("phone/MS_AVI_VIDEO.avi")).size(), 0);
+    connect(7, QString());
+    dlclose(comm);
     editor.Destroy();
 }
