@@ -310,7 +310,8 @@ SaveJobResult CSaveJob::Finish()
     } else {
         r.status = SaveJobResult::Status::Saved;
         r.bytes = written.size();
-        r.fileSeconds = MediaFileSeconds(r.outputPath);
+        if (request_.probeOutput)
+            r.fileSeconds = MediaFileSeconds(r.outputPath);
         return r;
     }
     // The encoder replaces the output only with a finished file, so a file

@@ -46,6 +46,9 @@ struct SaveRequest {
     // save (the editor hands them on); otherwise they are removed whatever
     // the result.
     bool keepWorkFiles = false;
+    // Read the saved file's length for the result (fileSeconds); the editor,
+    // which finishes on its UI thread, does not.
+    bool probeOutput = true;
 };
 
 struct SaveJobProgress {
@@ -67,7 +70,7 @@ struct SaveJobResult {
     QString message; // why it was refused or failed; empty otherwise
     QString outputPath; // the phone file, absolute
     std::int64_t bytes = 0; // of the saved file
-    double fileSeconds = 0; // the saved file's longest stream
+    double fileSeconds = 0; // the saved file's longest stream (when probed)
     std::int64_t movieMs = 0; // length of the loaded movie
     std::int64_t elapsedMs = 0; // from the start of the steps to their end
     std::vector<SaveStepTime> steps; // each step that began, in order, with its time

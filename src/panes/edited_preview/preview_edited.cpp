@@ -483,6 +483,7 @@ void CCW_PreviewEdited::RunPcSave(const CTimelineProject* project)
     for (int t = 0; t < kTrackCount; ++t)
         saveRequest.project.tracks[t] = project->track(t);
     saveRequest.outputPath = path;
+    saveRequest.probeOutput = false;
     auto job = std::make_shared<CSaveJob>(Environment(), saveRequest);
     auto phase = phase_;
     phase->store(int(SavePhase::Analysing));
