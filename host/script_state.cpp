@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QMap>
 #include <QSaveFile>
+#include <QVariant>
 #include <QWidget>
 
 namespace {
@@ -25,6 +26,25 @@ QMap<QString, ScriptStateSection>& Sections()
     static QMap<QString, ScriptStateSection> sections { { "timeline", &TimelineState } };
     return sections;
 }
+
+// The sections the edited-movie preview publishes: its property holds the
+// address of a function of the component (QJsonObject (*)(const QObject*,
+// const QString&)) that describes it.
+QJsonValue PaneSection(const ScriptStateContext& context, const QString& section)
+{
+    QObject* pane = context.editor ? context.editor->findChild<QObject*>("CCW_PreviewEdited") : nullptr;
+    const auto address = pane ? pane->property("cwStateSection").value<quintptr>() : 0;
+    if (!address)
+        return QJsonValue();
+    using StateFunction = QJsonObject (*)(const QObject*, const QString&);
+    return reinterpret_cast<StateFunction>(address)(pane, section);
+}
+
+[[maybe_unused]] const bool kPaneSections = [] {
+    for (const char* section : { "edited", "save" })
+        Sections().insert(section, [section](const ScriptStateContext& c) { return PaneSection(c, section); });
+    return true;
+}();
 
 } // namespace
 

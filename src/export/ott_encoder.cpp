@@ -63,15 +63,15 @@ void FillAudioValues(EncoderSettings& s, int audioCodec, int sampleRate, int cha
 }
 
 // The encode runs on the save worker, which must not touch widgets: there the
-// message box is handed to the user-interface thread, and the worker does not
-// wait for it.
+// message is kept for the save to show afterwards, or, outside a save, handed
+// to the user-interface thread, and the worker does not wait for it.
 void ShowInvalidSetting()
 {
     auto show = [] {
         Dialogs().messageBox(nullptr, QString::fromLatin1(kInvalidSettingText), QStringLiteral("Error"), MB_OK);
     };
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
+    if (!app || QThread::currentThread() == app->thread() || IsDeferringMessages())
         show();
     else
         QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);

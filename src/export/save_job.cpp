@@ -232,6 +232,20 @@ bool CSaveJob::Start()
     return true;
 }
 
+bool CSaveJob::Prepare()
+{
+    if (used_ || !prepare())
+        return false;
+    done_.store(false, std::memory_order_relaxed);
+    return true;
+}
+
+void CSaveJob::RunPrepared()
+{
+    if (ran_ && !done_.load(std::memory_order_acquire))
+        runSteps();
+}
+
 bool CSaveJob::IsDone() const
 {
     return done_.load(std::memory_order_acquire);
@@ -297,7 +311,8 @@ SaveJobResult CSaveJob::Finish()
     } else {
         r.status = SaveJobResult::Status::Saved;
         r.bytes = written.size();
-        r.fileSeconds = MediaFileSeconds(r.outputPath);
+        if (request_.probeOutput)
+            r.fileSeconds = MediaFileSeconds(r.outputPath);
         return r;
     }
     // The encoder replaces the output only with a finished file, so a file

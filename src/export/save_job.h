@@ -14,6 +14,9 @@
 //     the progress every interval.
 //   - Run() runs the steps on the caller's thread; another thread may poll
 //     Progress() or Cancel().
+//   - Prepare() checks and loads on the caller's thread, RunPrepared() runs
+//     the steps on a thread of the caller's choosing (the editor's
+//     background worker), then Finish() on the first thread.
 // Progress and cancellation go through CMovieWorkState, which the editor's
 // progress dialog polls too; messages the save shows go through the dialog
 // service, as in the editor.
@@ -43,6 +46,9 @@ struct SaveRequest {
     // save (the editor hands them on); otherwise they are removed whatever
     // the result.
     bool keepWorkFiles = false;
+    // Read the saved file's length for the result (fileSeconds); the editor,
+    // which finishes on its UI thread, does not.
+    bool probeOutput = true;
 };
 
 struct SaveJobProgress {
@@ -64,7 +70,7 @@ struct SaveJobResult {
     QString message; // why it was refused or failed; empty otherwise
     QString outputPath; // the phone file, absolute
     std::int64_t bytes = 0; // of the saved file
-    double fileSeconds = 0; // the saved file's longest stream
+    double fileSeconds = 0; // the saved file's longest stream (when probed)
     std::int64_t movieMs = 0; // length of the loaded movie
     std::int64_t elapsedMs = 0; // from the start of the steps to their end
     std::vector<SaveStepTime> steps; // each step that began, in order, with its time
@@ -123,6 +129,12 @@ public:
     // Waits for the worker, removes what the save leaves behind (the output
     // unless saved, the work files unless kept) and gives the result; once.
     SaveJobResult Finish();
+
+    // Start without the thread: checks and loads on this thread; false when
+    // nothing is to run (Finish() then tells why).
+    bool Prepare();
+    // The steps of a prepared job, on the calling thread (once).
+    void RunPrepared();
 
     // Start, then onProgress on this thread every intervalMs until done.
     SaveJobResult RunWithProgress(const std::function<void(const SaveJobProgress&)>& onProgress, int intervalMs = 10);

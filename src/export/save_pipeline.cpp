@@ -185,7 +185,7 @@ bool CMovieSave::CheckSourceExists(const QString& path)
 
 bool CMovieSave::addClip(const CMediaFile& clip, int trackKind)
 {
-    if (SUCCEEDED(movieTimeline_.AddClip(clip, trackKind)))
+    if (SUCCEEDED(movie().AddClip(clip, trackKind)))
         return true;
     showText(QStringLiteral("The clip %1 cannot be added to the movie.").arg(clip.path()), false);
     return false;
@@ -200,7 +200,7 @@ bool CMovieSave::LoadProjectIntoPreview(const CTimelineProject& project)
         showMessage("NOT_SELCT_VIDEO", false);
         return false;
     }
-    movieTimeline_.ResetMovieTimeline();
+    movie().ResetMovieTimeline();
     inputs_.clear();
     std::uint32_t videoEnd = 0;
     for (const CMediaFile& clip : video) {
@@ -223,8 +223,8 @@ bool CMovieSave::LoadProjectIntoPreview(const CTimelineProject& project)
                 return false;
         }
     }
-    movieTimeline_.ValidateSources();
-    const auto timeline = movieTimeline_.GetTimeline();
+    movie().ValidateSources();
+    const auto timeline = movie().GetTimeline();
     durationMs_ = timeline ? timeline->duration() / k100nsPerMs : 0;
     return true;
 }
@@ -298,6 +298,9 @@ bool CMovieSave::readWav(const QString& path)
 int CMovieSave::SaveWorker()
 {
     SavingPane.store(this);
+    // Messages of the steps (the engine's, the encoder's, the save's own)
+    // wait for FinishRun.
+    DeferMessages defer(deferred_);
     enum class End { Done, Failed, FailedWithMessage };
     const auto steps = [this]() -> End {
         durationMs_ = DurationMs();
@@ -327,11 +330,11 @@ int CMovieSave::SaveWorker()
         removeFile(audioWavPath_);
 
         beginStep(SaveStep::Render);
-        HRESULT hr = CompressVideo(&movieTimeline_, videoAviPath_, 0, duration);
+        HRESULT hr = CompressVideo(&movie(), videoAviPath_, 0, duration);
         if (hr != S_OK || QFileInfo(videoAviPath_).size() <= 0)
             return failStep("Video Compressing was failed! - 1");
         beginStep(SaveStep::Sound);
-        hr = CompressSound(soundTimeline_, audioWavPath_, 0, duration, videoAviPath_);
+        hr = CompressSound(sound(), audioWavPath_, 0, duration, videoAviPath_);
         if (hr != S_OK || QFileInfo(audioWavPath_).size() <= 0)
             return failStep("Sound Compressing was failed! - 1");
 
@@ -340,12 +343,16 @@ int CMovieSave::SaveWorker()
         beginStep(SaveStep::Sampling);
         if (env_.frameCache) {
             // Frames beyond the cache's memory limit spill into this run's
-            // own folder.
+            // own folder. The view's playback pauses meanwhile.
+            suspendView(true);
             CMovieGraphCapture capture(tempFolder_);
             capture.SetExtractionParams(outputPath_, 0.1, kFrameWidth, kFrameHeight, 0.0, 0.0);
             hr = capture.ExtractFrames(&frames, ExtractI420Frames, *env_.frameCache);
+            suspendView(false);
         }
         if (hr == 1) {
+            if (env_.stopView)
+                env_.stopView();
             ReleaseSaveBuffers();
             removeFile(audioWavPath_);
             removeFile(videoAviPath_);
@@ -369,6 +376,8 @@ int CMovieSave::SaveWorker()
         removeFile(yuvName);
         removeFile(pcmName);
         if (r == 0 && CMovieWorkState::IsCancelled()) {
+            if (env_.stopView)
+                env_.stopView();
             ReleaseSaveBuffers(); // cancelled before the encoder took them
             return End::Failed;
         }
@@ -398,6 +407,7 @@ int CMovieSave::SaveWorker()
 
 CMovieSave::Outcome CMovieSave::FinishRun()
 {
+    deferred_.Replay();
     // A cancel that comes after the file was written does not unsay it.
     Outcome outcome = Outcome::Failed;
     if (workerResult() == 1)

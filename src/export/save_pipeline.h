@@ -12,6 +12,7 @@
 #include "config/resources.h"
 #include "engine/frame_cache.h"
 #include "export/save_formats.h"
+#include "platform/dialog_service.h"
 #include "platform/hresult.h"
 #include "project/media_file.h"
 #include "project/movie_timeline.h"
@@ -46,6 +47,16 @@ struct SaveEnvironment {
     QObject* mainFrame = nullptr; // told 0x5501 when a clip's file is missing
     ResourceLookup lookup; // texts of the messages
     QWidget* dialogOwner = nullptr;
+    // The timelines the save loads and renders: the movie, and the sound of
+    // the rendered video. Unset, the save uses timelines of its own; the
+    // editor passes its movie view's, so one timeline serves preview and save.
+    CMovieTimeline* movieTimeline = nullptr;
+    CMovieTimeline* soundTimeline = nullptr;
+    // Called on the thread running the steps: suspendView(true) before frame
+    // sampling and suspendView(false) after it; stopView when a cancel ends
+    // the save during or after sampling. Either may be unset.
+    std::function<void(bool)> suspendView;
+    std::function<void()> stopView;
 };
 
 // Three lists of clip records held by value.
@@ -161,6 +172,10 @@ public:
 
     // The text of the last message the save showed (empty when none).
     QString lastMessage() const { return lastMessage_; }
+    // SaveWorker shows nothing itself: what it would show is kept here, in
+    // order, and shown by FinishRun on the thread that runs it (the UI
+    // thread in the editor, after the progress dialog has closed).
+    DeferredMessages& deferredMessages() { return deferred_; }
 
     // The model whose encoder numbers are used ("ORVT_DEFAULT_MODELNAME"
     // unless set).
@@ -177,10 +192,18 @@ private:
     void postProgressEnd();
     void removeFile(const QString& path) const;
     bool readWav(const QString& path);
+    CMovieTimeline& movie() { return env_.movieTimeline ? *env_.movieTimeline : ownMovie_; }
+    CMovieTimeline& sound() { return env_.soundTimeline ? *env_.soundTimeline : ownSound_; }
+    void suspendView(bool on) const
+    {
+        if (env_.suspendView)
+            env_.suspendView(on);
+    }
 
     SaveEnvironment env_;
-    CMovieTimeline movieTimeline_;
-    CMovieTimeline soundTimeline_;
+    CMovieTimeline ownMovie_;
+    CMovieTimeline ownSound_;
+    DeferredMessages deferred_;
     QPointer<QObject> progressTarget_;
     std::function<void(SaveStep)> stepObserver_;
     QString lastMessage_;

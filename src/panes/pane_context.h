@@ -8,12 +8,16 @@
 #include "config/resources.h"
 
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class CMediaProbe;
 class DialogService;
+class FrameCache;
 class QObject;
 class RegistryStore;
+struct SaveResults;
 
 struct PaneContext {
     ResourceLookup resources;
@@ -21,8 +25,20 @@ struct PaneContext {
     RegistryStore* registry = nullptr;
     CMediaProbe* probe = nullptr;
     QObject* mainFrame = nullptr;
-    // The editor's private work folder (import folders go inside it).
+    // The main frame's parts that the save of the edited movie uses: the
+    // frame cache, the save results, the still frame shown while the
+    // preview is suspended, the suite folder and the editor's work folder.
+    FrameCache* frameCache = nullptr;
+    SaveResults* saveResults = nullptr;
+    std::vector<std::uint8_t>* stillFrame = nullptr;
+    QString suiteFolder;
     QString workFolder;
+    // False without a FOLDER setting: imports then make no folder in the
+    // stand-in work folder.
+    bool importFolders = true;
+    // The host's phone connection: false when no phone is connected,
+    // otherwise true with its handle and the comm library's path.
+    std::function<bool(qulonglong* handle, QString* commLibrary)> hostConnection;
     // True for a folder name that is a connected handheld device.
     std::function<bool(const QString&)> isDeviceName;
 };

@@ -60,10 +60,14 @@ DialogService* sharedService()
     return nullptr;
 }
 
+thread_local DialogService* threadService = nullptr;
+
 } // namespace
 
 DialogService& Dialogs()
 {
+    if (threadService)
+        return *threadService;
     std::lock_guard lock(serviceMutex());
     if (auto& slot = serviceSlot())
         return *slot;
@@ -87,4 +91,66 @@ bool HasDialogService()
 {
     std::lock_guard lock(serviceMutex());
     return serviceSlot() || sharedService();
+}
+
+int DeferredMessages::messageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
+{
+    std::lock_guard lock(mutex_);
+    kept_.push_back(Kept { false, owner, text, caption, type, {} });
+    return (type & 0x0F) == MB_OK ? IDOK : IDCANCEL;
+}
+
+int DeferredMessages::skinnedMessage(QWidget* owner, const SkinnedMessage& message)
+{
+    std::lock_guard lock(mutex_);
+    kept_.push_back(Kept { true, owner, message.text, message.title, unsigned(message.type), message });
+    return message.type == 2 ? IDOK : IDCANCEL;
+}
+
+int DeferredMessages::runModal(QDialog*)
+{
+    return IDCANCEL;
+}
+
+void DeferredMessages::Replay()
+{
+    std::vector<Kept> kept;
+    {
+        std::lock_guard lock(mutex_);
+        kept.swap(kept_);
+    }
+    for (const Kept& k : kept) {
+        if (k.skinned)
+            Dialogs().skinnedMessage(k.owner, k.message);
+        else
+            Dialogs().messageBox(k.owner, k.text, k.caption, k.type);
+    }
+}
+
+void DeferredMessages::Clear()
+{
+    std::lock_guard lock(mutex_);
+    kept_.clear();
+}
+
+bool DeferredMessages::IsEmpty() const
+{
+    std::lock_guard lock(mutex_);
+    return kept_.empty();
+}
+
+bool IsDeferringMessages()
+{
+    return dynamic_cast<DeferredMessages*>(threadService) != nullptr;
+}
+
+DeferMessages::DeferMessages(DeferredMessages& sink)
+    : previous_(threadService)
+{
+    threadService = &sink;
+}
+
+DeferMessages::~DeferMessages()
+{
+    threadService = previous_;
 }

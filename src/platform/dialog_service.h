@@ -11,7 +11,9 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -87,3 +89,50 @@ std::unique_ptr<DialogService> SetDialogService(std::unique_ptr<DialogService> s
 // Whether a service was installed in this process (by this copy of the code
 // or, through the application object, by the host's).
 bool HasDialogService();
+
+// Messages kept instead of shown. While a DeferMessages scope is open on a
+// thread, Dialogs() on that thread is this sink: message boxes are recorded
+// and answered OK (questions, file dialogs and modal runs are declined), so
+// a worker never waits for the UI thread. Replay() then shows what was kept,
+// in order, through the service of the calling thread.
+class DeferredMessages : public DialogService {
+public:
+    int messageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override;
+    int skinnedMessage(QWidget* owner, const SkinnedMessage& message) override;
+    std::optional<QString> saveFileName(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<QStringList> openFileNames(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
+    int runModal(QDialog*) override;
+
+    // Shows the kept messages and forgets them; call where showing may wait.
+    void Replay();
+    // Forgets the kept messages unshown.
+    void Clear();
+    bool IsEmpty() const;
+
+private:
+    struct Kept {
+        bool skinned = false;
+        QWidget* owner = nullptr;
+        QString text;
+        QString caption;
+        unsigned type = 0;
+        SkinnedMessage message;
+    };
+    mutable std::mutex mutex_;
+    std::vector<Kept> kept_;
+};
+
+// Whether a DeferMessages scope is open on the calling thread.
+bool IsDeferringMessages();
+
+// Makes sink the service of this thread until the scope ends.
+class DeferMessages {
+public:
+    explicit DeferMessages(DeferredMessages& sink);
+    ~DeferMessages();
+    DeferMessages(const DeferMessages&) = delete;
+    DeferMessages& operator=(const DeferMessages&) = delete;
+
+private:
+    DialogService* previous_;
+};

@@ -66,6 +66,8 @@ inline constexpr std::uint32_t FilesDropped = 0x5402;
 inline constexpr std::uint32_t ShowSourcePreview = 0x5403;
 inline constexpr std::uint32_t FileGone = 0x5501;
 inline constexpr std::uint32_t TrackEmptied = 0x5502;
+// The edit menu's phone-save button, sent to the main frame.
+inline constexpr std::uint32_t PhoneSaveCommand = 0x17E0;
 
 // Window-system numbers the media engine and dialogs use.
 inline constexpr std::uint32_t WM_USER = 0x0400;

@@ -8,6 +8,7 @@
 
 #include "config/suite_settings.h"
 #include "export/phone_link.h"
+#include "panes/edited_preview/preview_edited.h"
 #include "panes/media_list/thumbnail_wnd.h"
 #include "panes/media_list/toolbar_wnd.h"
 #include "panes/timeline/edit_menu.h"
@@ -23,6 +24,7 @@
 #include "shell/thumbnail_contain.h"
 #include "shell/timeline_contain.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -108,12 +110,9 @@ bool CCW_MainFrame::CreatePanes()
     paneContext_.probe = probe_.get();
     paneContext_.mainFrame = window_;
     timeline_->timeline()->SetMediaProbe(probe_.get());
-    // The timeline's ruler and its two menus.
+    // The timeline's ruler (its two menus come once the context is complete).
     timeline_->timeline()->SetRuler(new CCW_TimeLineRuler);
     timeline_->timeline()->SetResources(*this);
-    timeline_->AttachMediaMenu(new CCW_MediaMenuWnd(paneContext_));
-    auto* editMenu = new CCW_EditMenuWnd(paneContext_);
-    timeline_->AttachEditMenu(editMenu, [editMenu](bool playing) { editMenu->ShowPlaying(playing); });
     suiteFolder_.clear();
     if (!suiteKey_.ReadString("FOLDER", suiteFolder_, kFolderValueChars))
         suiteFolder_.clear();
@@ -121,13 +120,81 @@ bool CCW_MainFrame::CreatePanes()
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
-    // Without a FOLDER setting nothing is imported into a stand-in folder.
-    paneContext_.workFolder = suiteFolder_.isEmpty() ? QString() : workFolder();
     paneContext_.isDeviceName = [this](const QString& name) { return IsConnectedDeviceName(name); };
+    AttachEditedPreview();
+    paneContext_.importFolders = !suiteFolder_.isEmpty();
+    // The panes below copy the context, now that it is complete.
+    timeline_->AttachMediaMenu(new CCW_MediaMenuWnd(paneContext_));
+    auto* editMenu = new CCW_EditMenuWnd(paneContext_);
+    timeline_->AttachEditMenu(editMenu, [editMenu](bool playing) { editMenu->ShowPlaying(playing); });
     thumbnail_->AttachToolBar(new CCW_ToolBarWnd(paneContext_));
     thumbnail_->AttachMediaList(new CCW_ThumbnailWnd(paneContext_));
     ApplyRowSizes();
     return true;
+}
+
+CCW_PreviewEdited* CCW_MainFrame::editedPreview() const
+{
+    return editedPreview_;
+}
+
+void CCW_MainFrame::AttachEditedPreview()
+{
+    paneContext_.frameCache = &frameCache_;
+    paneContext_.saveResults = &saveResults;
+    paneContext_.stillFrame = &stillFrame_;
+    paneContext_.suiteFolder = suiteFolder_;
+    paneContext_.workFolder = workFolder();
+    paneContext_.hostConnection = [this](qulonglong* handle, QString* commLibrary) {
+        const HostPhoneFacts facts = ReadHostPhoneFacts(window_);
+        *handle = facts.handle;
+        *commLibrary = facts.commLibrary;
+        return facts.connected;
+    };
+    editedPreview_ = new CCW_PreviewEdited(paneContext_, preview_);
+    preview_->AttachEditedPreview(editedPreview_);
+}
+
+LRESULT CCW_MainFrame::SaveToPhone(WPARAM wParam, LPARAM lParam)
+{
+    // The PC save first, by the PC-save button's route; in a Korean-language
+    // suite that save comes after its notice, and the rest waits for it.
+    phoneSavePending_ = true;
+    SendMessage(timeline_, msg::SaveToPc, wParam, lParam);
+    if (!saveNoticePending_)
+        FinishPhoneSave();
+    return 0;
+}
+
+void CCW_MainFrame::FinishPhoneSave()
+{
+    if (!phoneSavePending_)
+        return;
+    phoneSavePending_ = false;
+    SaveResults& r = saveResults;
+    const QString title = GetAppTitle();
+    const auto show = [this, &title](const char* key) {
+        SkinnedMessage m;
+        m.text = GetResourceText("THEMEMANAGER", key);
+        m.title = title;
+        m.textCallback = textCallback();
+        m.imageCallback = imageCallback();
+        Dialogs().skinnedMessage(window_, m);
+    };
+    if (r.lastSaveSucceeded && !r.lastSavedPath.isEmpty()) {
+        if (!ReadHostPhoneFacts(window_).connected)
+            show("TM_MAINFRAME_PLZCONNECTTOPHONE");
+        else
+            show(SendToPhone(r.lastSavedPath, QFileInfo(r.lastSavedPath).fileName()) ? "TM_SENDING_OK"
+                                                                                     : "TM_THEME_SEND_FAIL");
+    } else if (!r.lastSavedPath.isEmpty()) {
+        if (r.saveAttempted)
+            show("TM_THEME_SEND_FAIL");
+        else
+            r.saveAttempted = true;
+    }
+    r.lastSavedPath.clear();
+    r.lastSaveSucceeded = false;
 }
 
 void CCW_MainFrame::AddMovieList(const QString& path)
@@ -138,6 +205,10 @@ void CCW_MainFrame::AddMovieList(const QString& path)
 
 void CCW_MainFrame::Destroy()
 {
+    // A save under way is cancelled and awaited (events pumped, bounded)
+    // before its pane and the work folder go.
+    if (editedPreview_)
+        editedPreview_->AbortSave();
     delete window_.data();
 }
 
@@ -248,6 +319,7 @@ LRESULT CCW_MainFrame::RequestPcSave(WPARAM wParam, LPARAM lParam)
             ShowKoreanSaveNotice();
         saveNoticePending_ = false;
         Forward(preview_, msg::SaveToPc, wParam, lParam);
+        FinishPhoneSave();
     });
     return 0;
 }
@@ -308,6 +380,10 @@ LRESULT CCW_MainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lP
         return Forward(preview_, message, wParam, lParam);
     case msg::SaveToPc:
         return RequestPcSave(wParam, lParam);
+    case msg::PhoneSaveCommand:
+        if (!panesCreated_)
+            return 1;
+        return SaveToPhone(wParam, lParam);
     case msg::OpenSource:
     case msg::PreviewClip:
     case msg::StopPlayback:

@@ -28,6 +28,7 @@
 #include <vector>
 
 class CCW_MainFrame;
+class CCW_PreviewEdited;
 class CPrivateFolder;
 
 // The main frame's window: rows of 359 pixels and more keep the timeline row
@@ -97,6 +98,7 @@ public:
     // Frames sampled by frame extraction for the encoder, owned here.
     FrameCache& frameCache() { return frameCache_; }
     void FreeFrameCache() { frameCache_.FreeAll(); }
+    CCW_PreviewEdited* editedPreview() const;
     // The edited-movie preview's copy of a still frame.
     std::vector<std::uint8_t>& stillFrame() { return stillFrame_; }
 
@@ -126,14 +128,22 @@ private:
     LRESULT RequestPcSave(WPARAM wParam, LPARAM lParam);
     void ShowKoreanSaveNotice();
     void FileGone(WPARAM wParam, LPARAM lParam);
+    // The edited-movie preview, with the main frame's parts it saves with.
+    void AttachEditedPreview();
+    // The edit menu's phone save (0x17E0): the PC save, then the copy to
+    // the phone through the host (FinishPhoneSave, once the save has run).
+    LRESULT SaveToPhone(WPARAM wParam, LPARAM lParam);
+    void FinishPhoneSave();
 
     QPointer<CCW_MainFrameWnd> window_;
     QPointer<CCW_SplitterWnd> innerSplitter_;
     QPointer<CCW_ThumbnailContain> thumbnail_;
     QPointer<CCW_PreviewContain> preview_;
     QPointer<CCW_TimeLineContain> timeline_;
+    QPointer<CCW_PreviewEdited> editedPreview_;
     std::int32_t panesCreated_ = 0;
     bool saveNoticePending_ = false;
+    bool phoneSavePending_ = false;
     PaneContext paneContext_;
     std::unique_ptr<CMediaProbe> probe_;
     CRegistry suiteKey_;

@@ -20,6 +20,8 @@
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -109,6 +111,26 @@ TEST_F(SaveMedia, SoundIsCutAtTheVideoEnd)
     EXPECT_NEAR(soundSeconds, 2.0, 0.3);
 }
 
+// The save loads and renders the timelines it is given (the editor's view's)
+// and suspends the view around the frame sampling only.
+TEST_F(SaveMedia, GivenTimelinesAndViewHooks)
+{
+    CMovieTimeline movie;
+    CMovieTimeline sound;
+    std::vector<std::string> calls;
+    env_.movieTimeline = &movie;
+    env_.soundTimeline = &sound;
+    env_.suspendView = [&calls](bool on) { calls.push_back(on ? "suspend" : "resume"); };
+    env_.stopView = [&calls] { calls.push_back("stop"); };
+    CMovieSave save(env_);
+    save.setStepObserver([&calls](SaveStep step) { calls.push_back("step " + std::to_string(int(step))); });
+    ASSERT_TRUE(save.LoadProjectIntoPreview(twoClipProject()));
+    ASSERT_TRUE(movie.GetTimeline());
+    EXPECT_EQ(movie.GetTimeline()->duration(), 50000000);
+    EXPECT_EQ(save.Save(out_.filePath("v.3gp")), CMovieSave::Outcome::Saved);
+    EXPECT_EQ(calls, (std::vector<std::string> { "step 0", "step 1", "step 2", "suspend", "resume", "step 3" }));
+}
+
 // A save reports success only for a file that was written: a library that
 // is missing or may not be loaded, a render that fails (while an earlier
 // save's intermediate is still in the work folder), and paths or disk space
@@ -147,7 +169,12 @@ TEST_F(SaveMedia, FalseSuccess)
         p.tracks[kAudioTrack] = p.tracks[kVideoTrack];
         CMovieSave save(env_);
         ASSERT_TRUE(save.LoadProjectIntoPreview(p));
-        EXPECT_EQ(save.Save(out_.filePath("f.3gp")), CMovieSave::Outcome::Failed);
+        // The steps, on a thread of their own, show nothing there: their
+        // messages wait for FinishRun on this thread.
+        save.PrepareRun(out_.filePath("f.3gp"));
+        std::thread([&save] { save.SaveWorker(); }).join();
+        EXPECT_TRUE(dialogs_->records().empty());
+        EXPECT_EQ(save.FinishRun(), CMovieSave::Outcome::Failed);
         EXPECT_FALSE(results_.lastSaveSucceeded);
         EXPECT_FALSE(QFile::exists(out_.filePath("f.3gp")));
         QStringList shown;

@@ -29,13 +29,13 @@ TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
     SendMessage(frame.thumbnailPane(), msg::ListCount, 0, ToLParam(&count));
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(ToFrame(msg::OpenSource, 0, ToLParam(&path)), 1);
-    EXPECT_EQ(ToFrame(msg::PreviewClip, 3, 0), 1);
-    EXPECT_EQ(ToFrame(msg::ResetPreviews, 3, 0), 1);
+    EXPECT_EQ(ToFrame(msg::PreviewClip, 0, 0), 1);
+    EXPECT_EQ(ToFrame(msg::ResetPreviews, 0, 0), 1);
     EXPECT_EQ(ToFrame(msg::HostNoop), 0);
     AddVoiceClip();
-    // The timeline exists already: a whole-movie request reaches the missing
-    // edited-movie preview.
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), 1);
+    // The timeline and the edited-movie preview exist already: a whole-movie
+    // request without a video clip reaches the preview, which refuses it.
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), LRESULT(E_FAIL));
 }
 
 TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)

@@ -76,7 +76,7 @@ bool CCW_ThumbnailWnd::AddFile(const QString& path, bool applyRule)
     if (applyRule) {
         ImportSetup setup;
         setup.resources = context_.resources;
-        setup.workFolder = context_.workFolder;
+        setup.workFolder = context_.importFolders ? context_.workFolder : QString();
         setup.clock = clock_;
         setup.owner = this;
         // A refused file keeps its slot, as the rule says.

@@ -107,7 +107,7 @@ void CCW_ToolBarWnd::ImportPhoneFiles(const QStringList& paths)
     dialog.SetWorkTexts(Text("CW_MESSAGE", "READ_FILE"), Text("CW_MESSAGE", "WAIT"), false);
     auto setup = std::make_shared<ImportSetup>();
     setup->resources = context_.resources;
-    setup->workFolder = context_.workFolder;
+    setup->workFolder = context_.importFolders ? context_.workFolder : QString();
     setup->owner = window();
     setup->progressWindow = &dialog;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

@@ -56,9 +56,17 @@ HRESULT CCW_VideoView::OpenAudioFile(const QString& path)
     return openFile(path, KindAudioFile);
 }
 
-HRESULT CCW_VideoView::openFile(const QString& path, Kind kind)
+HRESULT CCW_VideoView::OpenEditedMovieInBackground()
 {
-    if (path.isEmpty())
+    auto timeline = movieTimeline_.GetTimeline();
+    if (!timeline)
+        return E_FAIL;
+    return openFile(QString(), KindEditedMovie, std::move(timeline));
+}
+
+HRESULT CCW_VideoView::openFile(const QString& path, Kind kind, std::shared_ptr<CTimeline> timeline)
+{
+    if (path.isEmpty() && !timeline)
         return E_INVALIDARG;
     Close();
     viewKind_ = kind;
@@ -72,10 +80,10 @@ HRESULT CCW_VideoView::openFile(const QString& path, Kind kind)
     auto published = std::make_shared<std::atomic<bool>>(false);
     worker_->Post<OpenedFile>(
         this, kOpenLane,
-        [path, published](const CBackgroundWorker::CancelFlag& cancel) {
+        [path, timeline, published](const CBackgroundWorker::CancelFlag& cancel) {
             OpenedFile opened;
             auto graph = std::make_unique<CGraphBasic>();
-            opened.result = graph->OpenFile(path);
+            opened.result = timeline ? graph->OpenTimeline(timeline) : graph->OpenFile(path);
             if (SUCCEEDED(opened.result) && !cancel->load() && path.toUpper().contains(QLatin1String(".MP3"))) {
                 MP3FileInfo info;
                 if (info.Open(QFile::encodeName(path).constData()))

@@ -62,6 +62,10 @@ public:
     // Plays the movie timeline (opened on the UI thread, as the timeline is
     // edited there). 0 or the failing code.
     HRESULT OpenEditedMovie();
+    // Opens the movie timeline on the worker, as OpenVideoFile opens a file
+    // (the timeline must not change until the result is taken): S_OK, or
+    // E_FAIL for an empty timeline.
+    HRESULT OpenEditedMovieInBackground();
     // Drops an open under way and closes the graph for kinds 1, 2, 3 and 5;
     // the kind becomes 0.
     void Close();
@@ -118,7 +122,7 @@ protected:
 
 private:
     struct OpenedFile;
-    HRESULT openFile(const QString& path, Kind kind);
+    HRESULT openFile(const QString& path, Kind kind, std::shared_ptr<CTimeline> timeline = nullptr);
     void takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind kind);
     void dropOpen();
     void setBusy(bool busy);
