@@ -7,6 +7,8 @@
 
 #include "config/resources.h"
 
+#include <QString>
+
 class CMediaProbe;
 class DialogService;
 class QObject;
@@ -18,4 +20,6 @@ struct PaneContext {
     RegistryStore* registry = nullptr;
     CMediaProbe* probe = nullptr;
     QObject* mainFrame = nullptr;
+    // The editor's private work folder (recordings go there).
+    QString workFolder;
 };

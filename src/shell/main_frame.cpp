@@ -109,6 +109,7 @@ bool CCW_MainFrame::CreatePanes()
 
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
+    paneContext_.workFolder = workFolder();
     deviceNames_ = CollectDeviceNames(*this).toUpper();
     ApplyRowSizes();
     return true;

@@ -1,0 +1,369 @@
+#include "engine/audio_capture_filter.h"
+
+#include <QAudioSource>
+#include <QDeadlineTimer>
+#include <QIODevice>
+#include <QMediaDevices>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+const char* const MicPinName = "MIC_PIN";
+
+namespace {
+// The master volume line's name on the systems the recordings come from.
+const char* const kMasterLineName = "마스터 볼륨";
+constexpr int kBufferMs = 100;
+constexpr int kBuffers = 4;
+constexpr int kWatchdogMs = 250;
+// How long the destructor lets the capture thread close the device.
+constexpr int kThreadExitMs = 1000;
+} // namespace
+
+bool CapturePinEnabled(const std::string& pinName, int inputPinCount)
+{
+    return pinName == MicPinName || pinName == kMasterLineName || inputPinCount == 1;
+}
+
+std::int64_t CAudioCaptureFilter::NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The device on the capture thread: the audio source pushes into this
+// device, which hands each block to the filter. The watchdog reports a
+// device that delivers nothing.
+class CCaptureStream : public QIODevice {
+public:
+    CCaptureStream(CAudioCaptureFilter* filter, const QAudioDevice& device, const QAudioFormat& format)
+        : filter_(filter)
+        , device_(device)
+        , format_(format)
+    { }
+
+    void start()
+    {
+        if (source_)
+            return;
+        reported_ = false;
+        lastData_ = CAudioCaptureFilter::NowMs();
+        if (!device_.isFormatSupported(format_)) {
+            reportFailure();
+            return;
+        }
+        source_ = std::make_unique<QAudioSource>(device_, format_);
+        source_->setBufferSize(qsizetype(format_.bytesForDuration(kBufferMs * 1000)));
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        QObject::connect(source_.get(), &QAudioSource::stateChanged, this, [this](QAudio::State) {
+            if (source_ && source_->error() != QAudio::NoError && source_->error() != QAudio::UnderrunError)
+                reportFailure();
+        });
+        source_->start(this);
+        if (source_->error() != QAudio::NoError) {
+            reportFailure();
+            return;
+        }
+        watchdog_ = new QTimer(this);
+        QObject::connect(watchdog_, &QTimer::timeout, this, [this] {
+            // The sound server moves the stream of a removed source to
+            // another one, so a vanished device counts as lost.
+            if (CAudioCaptureFilter::NowMs() - lastData_ > CAudioCaptureFilter::kSilenceLimitMs || !deviceListed())
+                reportFailure();
+        });
+        watchdog_->start(kWatchdogMs);
+    }
+
+    void stop()
+    {
+        delete watchdog_;
+        watchdog_ = nullptr;
+        if (source_) {
+            source_->stop();
+            source_.reset();
+        }
+        close();
+    }
+
+    // The filter is going away: no more calls into it.
+    void detach()
+    {
+        std::lock_guard lock(mutex_);
+        filter_ = nullptr;
+    }
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override
+    {
+        if (length > 0)
+            lastData_ = CAudioCaptureFilter::NowMs();
+        std::lock_guard lock(mutex_);
+        if (filter_)
+            filter_->onCaptured(data, length);
+        return length;
+    }
+
+private:
+    bool deviceListed() const
+    {
+        const auto inputs = QMediaDevices::audioInputs();
+        return std::any_of(
+            inputs.begin(), inputs.end(), [this](const QAudioDevice& d) { return d.id() == device_.id(); });
+    }
+
+    void reportFailure()
+    {
+        if (reported_)
+            return;
+        reported_ = true;
+        std::lock_guard lock(mutex_);
+        if (filter_)
+            filter_->onDeviceFailed();
+    }
+
+    std::mutex mutex_;
+    CAudioCaptureFilter* filter_;
+    QAudioDevice device_;
+    QAudioFormat format_;
+    std::unique_ptr<QAudioSource> source_;
+    QTimer* watchdog_ = nullptr;
+    std::int64_t lastData_ = 0;
+    bool reported_ = false;
+};
+
+// The device's input line: it takes no connection; the mixer switch turns
+// it on and off.
+class CAudioCaptureFilter::InputPin : public CBaseInputPin {
+public:
+    InputPin(CAudioCaptureFilter* f, HRESULT* phr, const std::string& name)
+        : CBaseInputPin("Capture line", f, phr, name)
+    { }
+    HRESULT CheckMediaType(const CMediaType&) override { return VFW_E_TYPE_NOT_ACCEPTED; }
+    std::atomic<bool> enabled { true };
+};
+
+class CAudioCaptureFilter::OutputPinImpl : public CBaseOutputPin {
+public:
+    OutputPinImpl(CAudioCaptureFilter* f, HRESULT* phr, const CMediaType& mt, std::int32_t bufferBytes)
+        : CBaseOutputPin("Capture output", f, phr, "Capture")
+        , mt_(mt)
+        , bufferBytes_(bufferBytes)
+    { }
+    HRESULT CheckMediaType(const CMediaType& mt) override { return mt == mt_ ? S_OK : S_FALSE; }
+    HRESULT GetMediaType(int position, CMediaType* mt) override { return OfferOneMediaType(position, mt, mt_); }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override
+    {
+        request->cBuffers = std::max(request->cBuffers, kBuffers);
+        request->cbBuffer = std::max(request->cbBuffer, bufferBytes_);
+        request->cbAlign = std::max(request->cbAlign, 1);
+        ALLOCATOR_PROPERTIES actual;
+        HRESULT hr = allocator->SetProperties(*request, &actual);
+        if (FAILED(hr))
+            return hr;
+        return actual.cbBuffer < bufferBytes_ ? E_FAIL : S_OK;
+    }
+
+private:
+    CMediaType mt_;
+    std::int32_t bufferBytes_;
+};
+
+CAudioCaptureFilter::CAudioCaptureFilter(const QAudioDevice& device)
+    : CBaseFilter("Audio capture", nullptr, GUID_NULL)
+    , device_(device)
+{
+    // The device's own rate and channels; 16-bit samples, as the WAV
+    // writer takes them (the sound server converts).
+    const QAudioFormat preferred = device.preferredFormat();
+    format_.setSampleRate(preferred.sampleRate() > 0 ? preferred.sampleRate() : 44100);
+    format_.setChannelCount(std::clamp(preferred.channelCount(), 1, 8));
+    format_.setSampleFormat(QAudioFormat::Int16);
+    HRESULT hr = S_OK;
+    input_ = std::make_unique<InputPin>(this, &hr, device.description().toStdString());
+    const CMediaType mt = MakePcmAudioType(format_.channelCount(), format_.sampleRate(), 16);
+    output_ = std::make_unique<OutputPinImpl>(this, &hr, mt, format_.bytesForDuration(kBufferMs * 1000));
+}
+
+CAudioCaptureFilter::~CAudioCaptureFilter()
+{
+    if (stream_) {
+        stream_->detach();
+        CCaptureStream* stream = stream_;
+        QMetaObject::invokeMethod(
+            stream,
+            [stream] {
+                stream->stop();
+                delete stream;
+                QThread::currentThread()->quit();
+            },
+            Qt::QueuedConnection);
+        stream_ = nullptr;
+    }
+    if (thread_ && !thread_->wait(QDeadlineTimer(kThreadExitMs))) {
+        // The device is slow to close: the thread ends on its own.
+        QThread* thread = thread_.release();
+        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    }
+}
+
+CBasePin* CAudioCaptureFilter::GetPin(int n)
+{
+    if (n == 0)
+        return input_.get();
+    return n == 1 ? output_.get() : nullptr;
+}
+
+CBasePin* CAudioCaptureFilter::OutputPin()
+{
+    return output_.get();
+}
+
+HRESULT CAudioCaptureFilter::EnableInput(int n, bool enable)
+{
+    if (n != 0)
+        return E_INVALIDARG;
+    input_->enabled.store(enable, std::memory_order_relaxed);
+    return S_OK;
+}
+
+bool CAudioCaptureFilter::InputEnabled(int n) const
+{
+    return n == 0 && input_->enabled.load(std::memory_order_relaxed);
+}
+
+HRESULT CAudioCaptureFilter::Pause()
+{
+    std::lock_guard lock(m_csFilter);
+    if (IsStopped()) {
+        // A new run: its clock and its counts start again.
+        std::lock_guard deliverLock(deliverMutex_);
+        ended_ = false;
+        frames_ = 0;
+        bytes_.store(0, std::memory_order_release);
+        firstSampleMs_.store(0, std::memory_order_release);
+        failed_.store(false, std::memory_order_release);
+    }
+    return CBaseFilter::Pause();
+}
+
+HRESULT CAudioCaptureFilter::Run(REFERENCE_TIME start)
+{
+    std::lock_guard lock(m_csFilter);
+    HRESULT hr = CBaseFilter::Run(start);
+    if (FAILED(hr) || deviceStarted_)
+        return hr;
+    // The device starts on the first run after a stop; pauses keep it going.
+    deviceStarted_ = true;
+    if (!thread_) {
+        thread_ = std::make_unique<QThread>();
+        thread_->setObjectName(QStringLiteral("audio capture"));
+        thread_->start();
+        stream_ = new CCaptureStream(this, device_, format_);
+        stream_->moveToThread(thread_.get());
+    }
+    CCaptureStream* stream = stream_;
+    QMetaObject::invokeMethod(
+        stream, [stream] { stream->start(); }, Qt::QueuedConnection);
+    return S_OK;
+}
+
+HRESULT CAudioCaptureFilter::Stop()
+{
+    std::lock_guard lock(m_csFilter);
+    const bool wasActive = IsActive();
+    HRESULT hr = S_OK;
+    {
+        // Samples still on their way are turned away; the end of the stream
+        // makes the WAV writer write its final header (after errors too).
+        std::lock_guard deliverLock(deliverMutex_);
+        ended_ = true;
+        if (wasActive && output_->IsConnected())
+            hr = output_->DeliverEndOfStream();
+    }
+    if (stream_) {
+        CCaptureStream* stream = stream_;
+        QMetaObject::invokeMethod(
+            stream, [stream] { stream->stop(); }, Qt::QueuedConnection);
+    }
+    const HRESULT stopped = CBaseFilter::Stop();
+    return FAILED(hr) ? hr : stopped;
+}
+
+void CAudioCaptureFilter::fail()
+{
+    if (!failed_.exchange(true, std::memory_order_acq_rel) && onFailure_)
+        onFailure_();
+}
+
+void CAudioCaptureFilter::onDeviceFailed()
+{
+    {
+        std::lock_guard lock(deliverMutex_);
+        if (ended_)
+            return;
+        ended_ = true;
+    }
+    fail();
+}
+
+void CAudioCaptureFilter::onCaptured(const char* data, qint64 length)
+{
+    bool failed = false;
+    {
+        std::lock_guard lock(deliverMutex_);
+        if (ended_ || State() != State_Running || !output_->IsConnected())
+            return;
+        const int blockAlign = format_.bytesPerFrame();
+        const qint64 frames = length / blockAlign;
+        if (frames <= 0)
+            return;
+        const qint64 bytes = frames * blockAlign;
+        if (bytes_.load(std::memory_order_relaxed) + bytes > kMaxDataBytes) {
+            ended_ = true;
+            failed = true;
+        }
+        if (!input_->enabled.load(std::memory_order_relaxed)) {
+            convert_.assign(std::size_t(bytes / 2), 0);
+            data = reinterpret_cast<const char*>(convert_.data());
+        }
+        const int rate = format_.sampleRate();
+        const std::int64_t firstFrame = frames_;
+        for (qint64 done = 0; !failed && done < bytes;) {
+            SamplePtr sample;
+            if (FAILED(static_cast<CBaseOutputPin*>(output_.get())->GetDeliveryBuffer(&sample))) {
+                failed = true;
+                break;
+            }
+            const qint64 n = std::min<qint64>(bytes - done, sample->GetSize() / blockAlign * blockAlign);
+            std::uint8_t* dst = nullptr;
+            sample->GetPointer(&dst);
+            std::memcpy(dst, data + done, std::size_t(n));
+            sample->SetActualDataLength(std::int32_t(n));
+            REFERENCE_TIME start = frames_ * 10000000 / rate;
+            frames_ += n / blockAlign;
+            REFERENCE_TIME stop = frames_ * 10000000 / rate;
+            sample->SetTime(&start, &stop);
+            sample->SetSyncPoint(true);
+            if (FAILED(output_->Deliver(sample))) {
+                failed = true;
+                break;
+            }
+            done += n;
+            bytes_.fetch_add(n, std::memory_order_acq_rel);
+        }
+        if (firstFrame == 0 && frames_ > 0) {
+            // The block's first sample was captured its length ago.
+            firstSampleMs_.store(NowMs() - frames_ * 1000 / rate, std::memory_order_release);
+        }
+        if (failed)
+            ended_ = true;
+    }
+    if (failed)
+        fail();
+}
