@@ -3,7 +3,7 @@
 #include <QAudioSource>
 #include <QDeadlineTimer>
 #include <QIODevice>
-#include <QMediaDevices>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -34,10 +34,10 @@ std::int64_t CAudioCaptureFilter::NowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The device on the capture thread: the audio source pushes into this
-// device, which hands each block to the filter. The watchdog reports a
-// device that delivers nothing.
-class CCaptureStream : public QIODevice {
+// The device on the capture thread: the audio source's own input device
+// announces data, which is handed to the filter in whole frames. The
+// watchdog reports a device that delivers nothing or has gone.
+class CCaptureStream : public QObject {
 public:
     CCaptureStream(CAudioCaptureFilter* filter, const QAudioDevice& device, const QAudioFormat& format)
         : filter_(filter)
@@ -50,6 +50,7 @@ public:
         if (source_)
             return;
         reported_ = false;
+        pending_.clear();
         lastData_ = CAudioCaptureFilter::NowMs();
         if (!device_.isFormatSupported(format_)) {
             reportFailure();
@@ -57,21 +58,20 @@ public:
         }
         source_ = std::make_unique<QAudioSource>(device_, format_);
         source_->setBufferSize(qsizetype(format_.bytesForDuration(kBufferMs * 1000)));
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         QObject::connect(source_.get(), &QAudioSource::stateChanged, this, [this](QAudio::State) {
             if (source_ && source_->error() != QAudio::NoError && source_->error() != QAudio::UnderrunError)
                 reportFailure();
         });
-        source_->start(this);
-        if (source_->error() != QAudio::NoError) {
+        // The source owns this device and ends it on stop.
+        input_ = source_->start();
+        if (!input_ || source_->error() != QAudio::NoError) {
             reportFailure();
             return;
         }
+        QObject::connect(input_, &QIODevice::readyRead, this, [this] { readAvailable(); });
         watchdog_ = new QTimer(this);
         QObject::connect(watchdog_, &QTimer::timeout, this, [this] {
-            // The sound server moves the stream of a removed source to
-            // another one, so a vanished device counts as lost.
-            if (CAudioCaptureFilter::NowMs() - lastData_ > CAudioCaptureFilter::kSilenceLimitMs || !deviceListed())
+            if (CAudioCaptureFilter::NowMs() - lastData_ > CAudioCaptureFilter::kSilenceLimitMs)
                 reportFailure();
         });
         watchdog_->start(kWatchdogMs);
@@ -81,11 +81,12 @@ public:
     {
         delete watchdog_;
         watchdog_ = nullptr;
+        input_ = nullptr;
         if (source_) {
             source_->stop();
             source_.reset();
         }
-        close();
+        pending_.clear();
     }
 
     // The filter is going away: no more calls into it.
@@ -95,26 +96,23 @@ public:
         filter_ = nullptr;
     }
 
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 length) override
-    {
-        if (length > 0)
-            lastData_ = CAudioCaptureFilter::NowMs();
-        std::lock_guard lock(mutex_);
-        if (filter_)
-            filter_->onCaptured(data, length);
-        return length;
-    }
-
 private:
-    bool deviceListed() const
+    void readAvailable()
     {
-        const auto inputs = QMediaDevices::audioInputs();
-        return std::any_of(
-            inputs.begin(), inputs.end(), [this](const QAudioDevice& d) { return d.id() == device_.id(); });
+        if (!input_)
+            return;
+        pending_.append(input_->readAll());
+        const qsizetype frameBytes = format_.bytesPerFrame();
+        const qsizetype whole = frameBytes > 0 ? pending_.size() / frameBytes * frameBytes : 0;
+        if (whole <= 0)
+            return;
+        lastData_ = CAudioCaptureFilter::NowMs();
+        {
+            std::lock_guard lock(mutex_);
+            if (filter_)
+                filter_->onCaptured(pending_.constData(), whole);
+        }
+        pending_.remove(0, whole);
     }
 
     void reportFailure()
@@ -132,7 +130,9 @@ private:
     QAudioDevice device_;
     QAudioFormat format_;
     std::unique_ptr<QAudioSource> source_;
+    QPointer<QIODevice> input_;
     QTimer* watchdog_ = nullptr;
+    QByteArray pending_; // a partial frame left from the last read
     std::int64_t lastData_ = 0;
     bool reported_ = false;
 };

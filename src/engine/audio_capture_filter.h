@@ -69,6 +69,7 @@ public:
 
     // Called by the capture stream on the capture thread.
     void onCaptured(const char* data, qint64 length);
+    // The device failed or went away (from any thread).
     void onDeviceFailed();
 
     static std::int64_t NowMs();

@@ -4,6 +4,13 @@
 #include "platform/messages.h"
 
 #include <QMediaDevices>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+constexpr int kDeviceCheckMs = 300;
+} // namespace
 
 CVoiceCaptureGraph::CVoiceCaptureGraph(QObject* notifyTarget)
     : notify_(notifyTarget)
@@ -17,6 +24,7 @@ CVoiceCaptureGraph::~CVoiceCaptureGraph()
 
 void CVoiceCaptureGraph::release()
 {
+    devicesWatch_.reset();
     if (graph_)
         graph_->Stop();
     graph_.reset();
@@ -83,6 +91,19 @@ HRESULT CVoiceCaptureGraph::StartCapture(const QString& outputPath)
         release();
         return hr;
     }
+    // The sound server moves the stream of a removed source to another one,
+    // so the device's leaving the list counts as its loss.
+    devicesWatch_ = std::make_unique<QTimer>();
+    const QByteArray id = devices_.front().id();
+    std::weak_ptr<CAudioCaptureFilter> capture = capture_;
+    QObject::connect(devicesWatch_.get(), &QTimer::timeout, devicesWatch_.get(), [id, capture] {
+        const auto inputs = QMediaDevices::audioInputs();
+        const bool listed
+            = std::any_of(inputs.begin(), inputs.end(), [&id](const QAudioDevice& d) { return d.id() == id; });
+        if (const auto filter = capture.lock(); filter && !listed)
+            filter->onDeviceFailed();
+    });
+    devicesWatch_->start(kDeviceCheckMs);
     return S_OK;
 }
 

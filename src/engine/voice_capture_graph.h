@@ -27,6 +27,7 @@
 class CFileWriterFilter;
 class CWavDestFilter;
 class QObject;
+class QTimer;
 
 class CVoiceCaptureGraph {
 public:
@@ -75,4 +76,5 @@ private:
     std::shared_ptr<CAudioCaptureFilter> capture_;
     std::shared_ptr<CWavDestFilter> wavDest_;
     std::shared_ptr<CFileWriterFilter> writer_;
+    std::unique_ptr<QTimer> devicesWatch_; // while a capture runs
 };

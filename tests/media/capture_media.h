@@ -14,7 +14,8 @@
 namespace capture_media {
 
 struct Wav {
-    bool valid = false; // RIFF and data sizes match the file
+    bool valid = false; // the RIFF size agrees with the data size, which fits the file
+    bool exact = false; // and the data ends the file
     int channels = 0;
     int rate = 0;
     int bits = 0;
@@ -54,8 +55,10 @@ inline Wav ReadWav(const QString& path)
     w.rate = int(u32(24));
     w.bits = u16(34);
     const std::uint32_t data = u32(40);
-    w.valid = u32(4) == std::uint32_t(b.size() - 8) && data == std::uint32_t(b.size() - 44);
-    w.samples.resize(std::size_t(b.size() - 44) / 2);
+    w.valid = u32(4) == 36 + data && data <= std::uint32_t(b.size() - 44) && w.channels > 0
+        && data % (2 * std::uint32_t(w.channels)) == 0;
+    w.exact = w.valid && data == std::uint32_t(b.size() - 44);
+    w.samples.resize(data / 2);
     std::memcpy(w.samples.data(), b.constData() + 44, w.samples.size() * 2);
     return w;
 }

@@ -1,6 +1,7 @@
 // Voice capture failures and the system mixer: no sound server, a source
-// removed while it records, the master volume through ALSA's PulseAudio
-// device, and the capture-source switch of a real card.
+// removed while it records, a missing folder and a full disk; the master
+// volume through ALSA's PulseAudio device, and the capture-source switch of
+// a real card.
 // test-links: cw_engine
 
 #include "engine/voice_capture_graph.h"
@@ -11,6 +12,9 @@
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace capture_media;
 
@@ -62,9 +66,33 @@ TEST(VoiceCaptureChild, DISABLED_SourceRemoved)
     EXPECT_EQ(notify.count, 1);
 
     const Wav wav = ReadWav(path);
-    EXPECT_TRUE(wav.valid);
+    EXPECT_TRUE(wav.exact);
     EXPECT_EQ(wav.bits, 16);
     EXPECT_GT(wav.seconds(), 0.4);
+}
+
+TEST(VoiceCaptureChild, DISABLED_WriteFails)
+{
+    QTemporaryDir dir;
+    MessageCounter notify(msg::WM_CAPTURENOTIFY);
+    CVoiceCaptureGraph graph(&notify);
+    // A folder that is not there: the start fails and writes nothing.
+    EXPECT_EQ(graph.StartCapture(dir.filePath("gone/voice.wav")), E_FAIL);
+    EXPECT_EQ(graph.Graph(), nullptr);
+
+    // Files of this process may not grow past 200 kB: a full disk.
+    constexpr rlim_t kLimit = 200000;
+    const rlimit limit { kLimit, kLimit };
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    const QString path = dir.filePath("voice.wav");
+    ASSERT_EQ(graph.StartCapture(path), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return notify.count > 0; }, 20000));
+    EXPECT_EQ(graph.StopCapture(), S_OK);
+    const Wav wav = ReadWav(path);
+    EXPECT_TRUE(wav.valid);
+    EXPECT_GT(wav.samples.size() * 2, kLimit / 2);
+    EXPECT_LE(wav.samples.size() * 2 + 44, kLimit);
 }
 
 TEST(VoiceCaptureFailures, NoServerAndRemovedSource)
@@ -76,6 +104,9 @@ TEST(VoiceCaptureFailures, NoServerAndRemovedSource)
     ASSERT_TRUE(server.ready());
     const ToolRun removed = RunChild("SourceRemoved", { "PULSE_SERVER=" + server.address() });
     EXPECT_TRUE(Passed(removed)) << removed.out.constData() << removed.err.constData();
+
+    const ToolRun full = RunChild("WriteFails", {});
+    EXPECT_TRUE(Passed(full)) << full.out.constData() << full.err.constData();
 }
 
 TEST(SystemMixer, MasterVolumeInStepsAndNoCard)

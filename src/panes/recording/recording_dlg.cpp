@@ -70,6 +70,11 @@ CSkinButton* CCW_RecordingDlg::button(int id) const
     return index >= 0 && index < int(buttons_.size()) ? buttons_[std::size_t(index)] : nullptr;
 }
 
+std::int64_t CCW_RecordingDlg::FirstSampleMs() const
+{
+    return graph_ ? graph_->FirstSampleMs() : 0;
+}
+
 int CCW_RecordingDlg::SliderPos() const
 {
     return slider_ ? slider_->GetPos() : 0;

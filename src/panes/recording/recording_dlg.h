@@ -67,6 +67,9 @@ public:
     bool IsPlaying() const { return playing_; }
     const QString& TimeText() const { return timeText_; }
     int SliderPos() const;
+    // Monotonic milliseconds of the running recording's first sample; 0
+    // before it and while not recording.
+    std::int64_t FirstSampleMs() const;
     bool RecordingClockActive() const { return recordingClock_.isActive(); }
     bool PlaybackClockActive() const { return playbackClock_.isActive(); }
     // The devices the last recording chose from.
