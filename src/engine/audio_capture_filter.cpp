@@ -1,7 +1,7 @@
 #include "engine/audio_capture_filter.h"
 
 #include <QAudioSource>
-#include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QPointer>
 #include <QThread>
@@ -19,14 +19,32 @@ const char* const kMasterLineName = "마스터 볼륨";
 constexpr int kBufferMs = 100;
 constexpr int kBuffers = 4;
 constexpr int kWatchdogMs = 250;
-// How long the destructor lets the capture thread close the device.
-constexpr int kThreadExitMs = 1000;
 } // namespace
 
 bool CapturePinEnabled(const std::string& pinName, int inputPinCount)
 {
     return pinName == MicPinName || pinName == kMasterLineName || inputPinCount == 1;
 }
+
+namespace {
+// One capture thread for the process: every audio source opens, runs and
+// closes there, one after the other (the sound server's client library is
+// used from one thread only). It ends when the application object goes.
+QThread* CaptureThread()
+{
+    static QThread* thread = [] {
+        auto* t = new QThread();
+        t->setObjectName(QStringLiteral("audio capture"));
+        t->start();
+        qAddPostRoutine([] {
+            CaptureThread()->quit();
+            CaptureThread()->wait();
+        });
+        return t;
+    }();
+    return thread;
+}
+} // namespace
 
 std::int64_t CAudioCaptureFilter::NowMs()
 {
@@ -193,6 +211,7 @@ CAudioCaptureFilter::CAudioCaptureFilter(const QAudioDevice& device)
 CAudioCaptureFilter::~CAudioCaptureFilter()
 {
     if (stream_) {
+        // The capture thread closes the device; nobody waits for it.
         stream_->detach();
         CCaptureStream* stream = stream_;
         QMetaObject::invokeMethod(
@@ -200,15 +219,9 @@ CAudioCaptureFilter::~CAudioCaptureFilter()
             [stream] {
                 stream->stop();
                 delete stream;
-                QThread::currentThread()->quit();
             },
             Qt::QueuedConnection);
         stream_ = nullptr;
-    }
-    if (thread_ && !thread_->wait(QDeadlineTimer(kThreadExitMs))) {
-        // The device is slow to close: the thread ends on its own.
-        QThread* thread = thread_.release();
-        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     }
 }
 
@@ -260,12 +273,9 @@ HRESULT CAudioCaptureFilter::Run(REFERENCE_TIME start)
         return hr;
     // The device starts on the first run after a stop; pauses keep it going.
     deviceStarted_ = true;
-    if (!thread_) {
-        thread_ = std::make_unique<QThread>();
-        thread_->setObjectName(QStringLiteral("audio capture"));
-        thread_->start();
+    if (!stream_) {
         stream_ = new CCaptureStream(this, device_, format_);
-        stream_->moveToThread(thread_.get());
+        stream_->moveToThread(CaptureThread());
     }
     CCaptureStream* stream = stream_;
     QMetaObject::invokeMethod(

@@ -4,8 +4,8 @@
 // captured sample. Its one input pin, named after the device, stands for the
 // device's input line; a disabled line delivers silence.
 //
-// The device (a QAudioSource) lives on a capture thread of its own, as the
-// playback sink does: Run hands the start to that thread and returns at once
+// The device (a QAudioSource) lives on the process's capture thread, off
+// the UI thread as the playback sink is: Run hands the start to that thread and returns at once
 // (a new PulseAudio stream can take over a second to deliver). Samples are
 // delivered downstream on that thread while the filter runs; while it is
 // paused they are dropped, so a pause is not written. Stop turns further
@@ -26,7 +26,6 @@
 #include <string>
 #include <vector>
 
-class QThread;
 class CCaptureStream;
 
 // The pin name that is always enabled, besides the master line's.
@@ -84,8 +83,7 @@ private:
     QAudioFormat format_; // what the pin carries (16-bit)
     std::unique_ptr<InputPin> input_;
     std::unique_ptr<OutputPinImpl> output_;
-    std::unique_ptr<QThread> thread_;
-    CCaptureStream* stream_ = nullptr; // lives on thread_
+    CCaptureStream* stream_ = nullptr; // lives on the capture thread
     FailureCallback onFailure_;
     std::mutex deliverMutex_; // held while delivering and while ending the stream
     std::vector<std::int16_t> convert_;

@@ -62,6 +62,7 @@ int CSystemVolumeCtrl::OpenMixer(const QString& device)
 {
     mixer_.reset();
     maximum_ = volume_ = 0;
+    device_ = device;
     auto mixer = std::make_unique<CAlsaMixer>();
     if (!mixer->open(device))
         return 0;
@@ -80,7 +81,10 @@ bool CSystemVolumeCtrl::Refresh()
 {
     if (!mixer_)
         return false;
-    mixer_->update();
+    // A fresh handle: a sound server's mixer reports changes late.
+    auto fresh = std::make_unique<CAlsaMixer>();
+    if (fresh->open(device_))
+        mixer_ = std::move(fresh);
     snd_mixer_elem_t* master = mixer_->find("Master");
     long low = 0, high = 0;
     if (!master || snd_mixer_selem_get_playback_volume_range(master, &low, &high) < 0 || high <= low)

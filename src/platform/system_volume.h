@@ -45,6 +45,7 @@ public:
 
 private:
     std::unique_ptr<CAlsaMixer> mixer_;
+    QString device_;
     long maximum_ = 0;
     long volume_ = 0;
 };
