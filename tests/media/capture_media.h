@@ -1,6 +1,7 @@
 // Helpers of the recording tests: reading back a WAV file, and a private
-// PulseAudio server with a null sink and a 1 kHz sine source, for tests that
-// remove a source or set volumes without disturbing the shared server.
+// PulseAudio server with a null sink and a 1 kHz tone as its source (set up
+// as scripts/sound-server does), for tests that remove a source or set
+// volumes without disturbing the shared server.
 #pragma once
 
 #include <QFile>
@@ -75,7 +76,9 @@ public:
         server_.start("pulseaudio",
             { "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
                 "--load=module-native-protocol-unix socket=" + socket, "--load=module-null-sink sink_name=t_null",
-                "--load=module-sine-source source_name=t_sine frequency=1000" });
+                "--load=module-null-sink sink_name=t_tone", "--load=module-sine sink=t_tone frequency=1000",
+                "--load=module-remap-source master=t_tone.monitor source_name=t_sine "
+                "source_properties=device.description=Sine_1kHz" });
         address_ = "unix:" + socket;
         for (int i = 0; i < 50 && !ready(); ++i)
             QThread::msleep(100);

@@ -59,7 +59,7 @@ TEST(VoiceCaptureChild, DISABLED_SourceRemoved)
     EXPECT_EQ(notify.count, 0);
 
     QProcess pactl;
-    pactl.start("pactl", { "-s", qEnvironmentVariable("PULSE_SERVER"), "unload-module", "module-sine-source" });
+    pactl.start("pactl", { "-s", qEnvironmentVariable("PULSE_SERVER"), "unload-module", "module-remap-source" });
     ASSERT_TRUE(pactl.waitForFinished(10000));
     ASSERT_TRUE(WaitFor([&] { return notify.count > 0; }, 10000));
     EXPECT_EQ(graph.StopCapture(), S_OK);
