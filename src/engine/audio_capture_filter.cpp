@@ -19,6 +19,7 @@ const char* const kMasterLineName = "마스터 볼륨";
 constexpr int kBufferMs = 100;
 constexpr int kBuffers = 4;
 constexpr int kWatchdogMs = 250;
+constexpr int kFirstDataLimitMs = 6000;
 } // namespace
 
 bool CapturePinEnabled(const std::string& pinName, int inputPinCount)
@@ -68,6 +69,7 @@ public:
         if (source_)
             return;
         reported_ = false;
+        gotData_ = false;
         pending_.clear();
         lastData_ = CAudioCaptureFilter::NowMs();
         if (!device_.isFormatSupported(format_)) {
@@ -89,7 +91,9 @@ public:
         QObject::connect(input_, &QIODevice::readyRead, this, [this] { readAvailable(); });
         watchdog_ = new QTimer(this);
         QObject::connect(watchdog_, &QTimer::timeout, this, [this] {
-            if (CAudioCaptureFilter::NowMs() - lastData_ > CAudioCaptureFilter::kSilenceLimitMs)
+            // A new stream may take a while to deliver its first block.
+            const int limit = gotData_ ? CAudioCaptureFilter::kSilenceLimitMs : kFirstDataLimitMs;
+            if (CAudioCaptureFilter::NowMs() - lastData_ > limit)
                 reportFailure();
         });
         watchdog_->start(kWatchdogMs);
@@ -125,6 +129,7 @@ private:
         if (whole <= 0)
             return;
         lastData_ = CAudioCaptureFilter::NowMs();
+        gotData_ = true;
         {
             std::lock_guard lock(mutex_);
             if (filter_)
@@ -153,6 +158,7 @@ private:
     QByteArray pending_; // a partial frame left from the last read
     std::int64_t lastData_ = 0;
     bool reported_ = false;
+    bool gotData_ = false;
 };
 
 // The device's input line: it takes no connection; the mixer switch turns

@@ -11,7 +11,7 @@
 // paused they are dropped, so a pause is not written. Stop turns further
 // samples away and delivers the end of the stream, after which the WAV
 // writer's header holds the final sizes. A device error, a device that stays
-// silent for 2 s, a failed write and the RIFF size limit each end the
+// silent for 2 s (6 s before its first block), a failed write and the RIFF size limit each end the
 // delivery and call the failure callback once (on the capture thread).
 #pragma once
 
