@@ -5,6 +5,7 @@
 #include "platform/messages.h"
 #include "resource_tables.h"
 #include "script_input.h"
+#include "script_recording.h"
 #include "script_state.h"
 #include "skin/scripted_dialog_service.h"
 
@@ -244,6 +245,7 @@ ScriptRunner::ScriptRunner(Component& component, HostWindow& window, ScriptedDia
     lastBusy_.start();
     qApp->installEventFilter(this);
     RegisterMediaStateSections();
+    RegisterRecordingStateSection();
 }
 
 ScriptRunner::~ScriptRunner()

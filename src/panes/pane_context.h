@@ -27,7 +27,8 @@ struct PaneContext {
     QObject* mainFrame = nullptr;
     // The main frame's parts that the save of the edited movie uses: the
     // frame cache, the save results, the still frame shown while the
-    // preview is suspended, the suite folder and the editor's work folder.
+    // preview is suspended, the suite folder and the editor's work folder
+    // (imports and voice recordings go there too).
     FrameCache* frameCache = nullptr;
     SaveResults* saveResults = nullptr;
     std::vector<std::uint8_t>* stillFrame = nullptr;

@@ -88,6 +88,9 @@ inline constexpr std::uint32_t CloseProgress = 0x0464;
 inline constexpr std::uint32_t MovieWorkTick = 0x1319;
 // Ends the movie work dialog's modal run, as 0x464 ends the save's.
 inline constexpr std::uint32_t CloseMovieWork = 0x6314;
+// Voice capture trouble (device error or loss, silence, a failed write, the
+// file size limit), posted by the capture graph: wParam 0, lParam 0.
+inline constexpr std::uint32_t WM_CAPTURENOTIFY = 0x8001; // WM_APP + 1
 } // namespace msg
 
 // One numbered message. A receiver handles it in event() (or through

@@ -11,6 +11,7 @@
 #include "panes/edited_preview/preview_edited.h"
 #include "panes/media_list/thumbnail_wnd.h"
 #include "panes/media_list/toolbar_wnd.h"
+#include "panes/recording/recording_dlg.h"
 #include "panes/timeline/edit_menu.h"
 #include "panes/timeline/media_menu.h"
 #include "panes/timeline/timeline_ruler.h"
@@ -124,7 +125,13 @@ bool CCW_MainFrame::CreatePanes()
     AttachEditedPreview();
     paneContext_.importFolders = !suiteFolder_.isEmpty();
     // The panes below copy the context, now that it is complete.
-    timeline_->AttachMediaMenu(new CCW_MediaMenuWnd(paneContext_));
+    auto* mediaMenu = new CCW_MediaMenuWnd(paneContext_);
+    mediaMenu->SetRecordingDialogFactory([this](QWidget* parent, const QString& suggestedName) -> QDialog* {
+        auto* dialog = new CCW_RecordingDlg(paneContext_, parent);
+        dialog->SetVoiceName(suggestedName);
+        return dialog;
+    });
+    timeline_->AttachMediaMenu(mediaMenu);
     auto* editMenu = new CCW_EditMenuWnd(paneContext_);
     timeline_->AttachEditMenu(editMenu, [editMenu](bool playing) { editMenu->ShowPlaying(playing); });
     thumbnail_->AttachToolBar(new CCW_ToolBarWnd(paneContext_));

@@ -264,7 +264,7 @@ TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
     menu->SetRecordingDialogFactory([&](QWidget* parent, const QString& name) {
         suggested = name;
         auto* d = new QDialog(parent);
-        d->setProperty("recordedFile", song);
+        d->setProperty("recordedPath", song);
         return d;
     });
     dialogs->pushResult(IDOK);

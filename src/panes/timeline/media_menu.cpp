@@ -192,7 +192,7 @@ void CCW_MediaMenuWnd::Record()
         dialog->setObjectName(name);
         result = context_.dialogs->runModal(dialog);
         if (dialog)
-            recorded = dialog->property("recordedFile").toString();
+            recorded = dialog->property("recordedPath").toString();
     }
     delete dialog.data();
     if (result != IDOK || recorded.isEmpty())

@@ -32,7 +32,7 @@ public:
     static constexpr int kVoiceDelete = 0x17FE;
 
     // Makes the voice-recording dialog for a suggested file name; after it
-    // ends with 1 its property "recordedFile" names the recorded file.
+    // ends with 1 its property "recordedPath" names the recorded file.
     using RecordingDialogFactory = std::function<QDialog*(QWidget* parent, const QString& suggestedName)>;
 
     CCW_MediaMenuWnd(const PaneContext& context, QWidget* parent = nullptr);
