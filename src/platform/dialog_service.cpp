@@ -4,7 +4,9 @@
 #include <QVariant>
 
 #include <cstdio>
+#include <map>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -60,15 +62,41 @@ DialogService* sharedService()
     return nullptr;
 }
 
-thread_local DialogService* threadService = nullptr;
+// The service of a thread that holds its messages back (DeferMessages).
+// A map under the service lock, not a thread_local: this code is linked into
+// the component library too, which hosts load with dlopen, and the leak
+// checker of the sanitizer builds crashes reading such a library's
+// thread-local blocks.
+std::map<std::thread::id, DialogService*>& threadServices()
+{
+    static std::map<std::thread::id, DialogService*> services;
+    return services;
+}
+
+// Call with the service lock held.
+DialogService* threadService()
+{
+    const auto& services = threadServices();
+    const auto it = services.find(std::this_thread::get_id());
+    return it == services.end() ? nullptr : it->second;
+}
+
+void setThreadService(DialogService* service)
+{
+    std::lock_guard lock(serviceMutex());
+    if (service)
+        threadServices()[std::this_thread::get_id()] = service;
+    else
+        threadServices().erase(std::this_thread::get_id());
+}
 
 } // namespace
 
 DialogService& Dialogs()
 {
-    if (threadService)
-        return *threadService;
     std::lock_guard lock(serviceMutex());
+    if (DialogService* own = threadService())
+        return *own;
     if (auto& slot = serviceSlot())
         return *slot;
     if (DialogService* shared = sharedService())
@@ -141,16 +169,20 @@ bool DeferredMessages::IsEmpty() const
 
 bool IsDeferringMessages()
 {
-    return dynamic_cast<DeferredMessages*>(threadService) != nullptr;
+    std::lock_guard lock(serviceMutex());
+    return dynamic_cast<DeferredMessages*>(threadService()) != nullptr;
 }
 
 DeferMessages::DeferMessages(DeferredMessages& sink)
-    : previous_(threadService)
 {
-    threadService = &sink;
+    {
+        std::lock_guard lock(serviceMutex());
+        previous_ = threadService();
+    }
+    setThreadService(&sink);
 }
 
 DeferMessages::~DeferMessages()
 {
-    threadService = previous_;
+    setThreadService(previous_);
 }
