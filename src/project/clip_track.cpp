@@ -56,14 +56,31 @@ bool CClipTrack::Replace(const CMediaFile& clip)
     return true;
 }
 
-CClipTrack::MoveResult CClipTrack::MoveSelection(Move move)
+std::vector<std::size_t> CClipTrack::SelectedPositions() const
 {
-    const std::size_t n = clips_.size();
     std::vector<std::size_t> chosen;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < clips_.size(); ++i) {
         if (clips_[i].IsSelected())
             chosen.push_back(i);
     }
+    return chosen;
+}
+
+CClipTrack::MoveResult CClipTrack::ApplyMove(const std::vector<std::size_t>& order)
+{
+    bool same = true;
+    for (std::size_t i = 0; i < order.size(); ++i)
+        same = same && order[i] == i;
+    if (same)
+        return MoveResult::InPlace;
+    Reorder(order);
+    return MoveResult::Moved;
+}
+
+CClipTrack::MoveResult CClipTrack::MoveSelection(Move move)
+{
+    const std::size_t n = clips_.size();
+    const std::vector<std::size_t> chosen = SelectedPositions();
     if (chosen.empty())
         return MoveResult::Refused;
 
@@ -104,13 +121,7 @@ CClipTrack::MoveResult CClipTrack::MoveSelection(Move move)
         break;
     }
     }
-    bool same = true;
-    for (std::size_t i = 0; i < n; ++i)
-        same = same && order[i] == i;
-    if (same)
-        return MoveResult::InPlace;
-    Reorder(order);
-    return MoveResult::Moved;
+    return ApplyMove(order);
 }
 
 CClipTrack::MoveResult CClipTrack::MoveSelectionAfter(std::size_t anchor)
@@ -118,12 +129,8 @@ CClipTrack::MoveResult CClipTrack::MoveSelectionAfter(std::size_t anchor)
     const std::size_t n = clips_.size();
     if (anchor >= n || clips_[anchor].IsSelected())
         return MoveResult::Refused;
-    std::vector<std::size_t> chosen;
+    const std::vector<std::size_t> chosen = SelectedPositions();
     std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (clips_[i].IsSelected())
-            chosen.push_back(i);
-    }
     if (chosen.empty())
         return MoveResult::Refused;
     for (std::size_t i = 0; i < n; ++i) {
@@ -133,13 +140,7 @@ CClipTrack::MoveResult CClipTrack::MoveSelectionAfter(std::size_t anchor)
         if (i == anchor)
             order.insert(order.end(), chosen.begin(), chosen.end());
     }
-    bool same = true;
-    for (std::size_t i = 0; i < n; ++i)
-        same = same && order[i] == i;
-    if (same)
-        return MoveResult::InPlace;
-    Reorder(order);
-    return MoveResult::Moved;
+    return ApplyMove(order);
 }
 
 bool CClipTrack::TrimClip(std::size_t pos, bool leftEdge, std::int64_t deltaMs)

@@ -77,6 +77,10 @@ public:
 private:
     // Reorders the list: new position i holds the clip that stood at order[i].
     void Reorder(const std::vector<std::size_t>& order);
+    // Positions of the selected clips, in order.
+    std::vector<std::size_t> SelectedPositions() const;
+    // Reorders by order and says whether anything moved.
+    MoveResult ApplyMove(const std::vector<std::size_t>& order);
     // Removes the clips whose flag is set in doomed; keeps positions consistent.
     void RemoveWhere(const std::vector<bool>& doomed);
 

@@ -1,5 +1,7 @@
 #include "project/timeline_scale.h"
 
+#include "platform/messages.h"
+
 #include <algorithm>
 
 bool TimelineScale::SetZoom(std::int64_t z)
@@ -84,4 +86,18 @@ std::optional<int> ZoomToFit(std::int64_t endMs, int clientWidth)
         return z > 19 || z < 2 ? std::nullopt : std::optional<int>(int(z));
     }
     return std::nullopt;
+}
+
+bool FollowMarker(
+    std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, bool& shown, std::int64_t& position)
+{
+    if (message == msg::SeekMovie)
+        shown = true;
+    else if (message == msg::PositionMarker)
+        shown = wParam != 0;
+    else
+        return false;
+    if (shown && lParam >= 0)
+        position = lParam;
+    return true;
 }

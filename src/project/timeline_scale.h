@@ -46,3 +46,10 @@ int ScrollExtent(int zoom);
 // The zoom value that shows a movie whose longest track ends at endMs in
 // clientWidth pixels; none when no scale fits (the caller keeps its zoom).
 std::optional<int> ZoomToFit(std::int64_t endMs, int clientWidth);
+
+// The playback marker the ruler and the track views draw follows two
+// messages: a seek (0x5353) shows it at lParam (a negative one keeps its
+// place), 0x5354 shows it at lParam while wParam is non-zero, else hides it.
+// False for any other message.
+bool FollowMarker(
+    std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, bool& shown, std::int64_t& position);

@@ -40,7 +40,7 @@ private:
     TimelineScale scale_;
     qint64 scrollOffset_ = 0;
     bool positionShown_ = false;
-    qint64 position_ = 0;
+    std::int64_t position_ = 0;
     bool seeking_ = false;
     SkinBitmap strip_;
     SkinBitmap marker_;

@@ -469,15 +469,8 @@ LRESULT CCW_TimeLineView::onMessage(std::uint32_t message, WPARAM wParam, LPARAM
         update();
         return 0;
     case msg::SeekMovie:
-        positionShown_ = true;
-        if (lParam >= 0)
-            position_ = lParam;
-        update();
-        return 0;
     case msg::PositionMarker:
-        positionShown_ = wParam != 0;
-        if (positionShown_ && lParam >= 0)
-            position_ = lParam;
+        FollowMarker(message, wParam, lParam, positionShown_, position_);
         update();
         return 0;
     default:

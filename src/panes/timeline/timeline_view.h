@@ -127,7 +127,7 @@ private:
     TimelineScale scale_;
     qint64 scrollOffset_ = 0;
     bool positionShown_ = false;
-    qint64 position_ = 0;
+    std::int64_t position_ = 0;
 
     Drag drag_ = Drag::None;
     int pressX_ = 0;
