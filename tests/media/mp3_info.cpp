@@ -36,6 +36,12 @@ protected:
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=2", "-c:a", "libmp3lame", "-b:a", "64k",
             "-id3v2_version", "3", "-write_id3v1", "1", "-metadata", "title=T1", "-metadata", "artist=A1", "-metadata",
             "album=B1", "-metadata", "comment=C1", "-metadata", "track=3", "-metadata", "date=1999", Path("v1.mp3") }));
+        // A mono variable-rate file, and a low constant rate whose header
+        // frame LAME writes at a higher rate than the stream's.
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "anoisesrc=d=3:r=44100", "-ac", "1", "-c:a", "libmp3lame", "-q:a",
+            "4", Path("mono-vbr.mp3") }));
+        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=4:sample_rate=22050", "-c:a", "libmp3lame", "-b:a",
+            "32k", Path("low-cbr.mp3") }));
         ID3_Tag tag;
         tag.Link(Local("v1.mp3").c_str(), ID3TT_ALL);
         tag.Strip(ID3TT_ID3V2);
@@ -124,6 +130,23 @@ TEST_F(Mp3Info, VariableRate)
     EXPECT_EQ(Tags(info), "-|-|-|Noise|-|-|-|-|-|-|-|");
     EXPECT_TRUE(info.HasV2Tag());
     EXPECT_FALSE(info.HasV1Tag());
+}
+
+// The playing time comes from the encoder's frame count where the first
+// frame's rate would mislead: a mono Xing header, and a constant-rate Info
+// frame written at a rate other than the stream's.
+TEST_F(Mp3Info, FrameCountHeaderGivesThePlayingTime)
+{
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(Local("mono-vbr.mp3").c_str()));
+    EXPECT_EQ(info.PlayingTime(), 3);
+    EXPECT_GT(info.VbrBitRate(), 0);
+    EXPECT_EQ(info.ChannelModeText(), "Single Channel");
+
+    ASSERT_TRUE(info.Open(Local("low-cbr.mp3").c_str()));
+    EXPECT_EQ(info.PlayingTime(), 4);
+    EXPECT_EQ(info.SampleRate(), 22050);
+    EXPECT_EQ(info.BitRateText(), "32 kbit/s");
 }
 
 TEST_F(Mp3Info, VersionOneTagOnly)

@@ -10,6 +10,7 @@
 // (nothing written); 2 wrong arguments.
 #include "mediainfo/id3v2_check.h"
 #include "mediainfo/mp3_facts_answer.h"
+#include "mediainfo/mpeg_audio_header.h"
 
 #include <QFile>
 
@@ -27,25 +28,36 @@ constexpr ID3_FrameID kTextFrameIds[]
           ID3FID_COPYRIGHT, ID3FID_ENCODEDBY, ID3FID_ORIGARTIST, ID3FID_WWWUSER };
 static_assert(std::size(kTextFrameIds) == kMp3TextFrames.size());
 
-// Every kind of tag, except version 2 tags that id3lib cannot read safely
-// (see Id3v2TagsAreSafe); the header and the other tags are still read.
-flags_t TagKindsToRead(const char* path)
+// The first bytes of the file: its version 2 tags and what follows them,
+// enough for the first audio frame (empty when the file cannot be read).
+QByteArray ReadHead(const char* path)
 {
     constexpr qsizetype kMaxTagBytes = 32 << 20;
-    const flags_t all = ID3TT_ALL;
-    const flags_t allButV2 = ID3TT_ALL & ~ID3TT_ID3V2;
+    constexpr qsizetype kPastTags = 72 * 1024;
     QFile file(QFile::decodeName(path));
     if (!file.open(QIODevice::ReadOnly))
-        return all;
+        return {};
     QByteArray bytes = file.read(10);
-    for (qsizetype end = Id3v2TagEnd(bytes, 0); end >= 0; end = Id3v2TagEnd(bytes, end)) {
-        if (end > kMaxTagBytes)
-            return allButV2; // no real tag is that large
+    qsizetype tagsEnd = 0;
+    for (qsizetype end = Id3v2TagEnd(bytes, 0); end >= 0 && end <= kMaxTagBytes; end = Id3v2TagEnd(bytes, end)) {
         bytes += file.read(end + 10 - bytes.size());
+        tagsEnd = end;
         if (bytes.size() < end)
             break; // the tag runs past the end of the file
     }
-    return Id3v2TagsAreSafe(bytes) ? all : allButV2;
+    return bytes + file.read(tagsEnd + kPastTags - bytes.size());
+}
+
+// Every kind of tag, except version 2 tags that id3lib cannot read safely
+// (see Id3v2TagsAreSafe) or that are larger than any real tag; the header
+// and the other tags are still read.
+flags_t TagKindsToRead(const QByteArray& head)
+{
+    constexpr qsizetype kMaxTagBytes = 32 << 20;
+    for (qsizetype end = Id3v2TagEnd(head, 0); end >= 0; end = Id3v2TagEnd(head, end))
+        if (end > kMaxTagBytes)
+            return ID3TT_ALL & ~ID3TT_ID3V2;
+    return Id3v2TagsAreSafe(head) ? ID3TT_ALL : ID3TT_ALL & ~ID3TT_ID3V2;
 }
 
 // The text of a frame: its text field, else its URL field, as ASCII.
@@ -75,8 +87,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* path = argv[1];
+    const QByteArray head = ReadHead(path);
     ID3_Tag tag;
-    tag.Link(path, TagKindsToRead(path));
+    tag.Link(path, TagKindsToRead(head));
     const Mp3_Headerinfo* header = tag.GetMp3HeaderInfo();
     if (!header)
         std::_Exit(1);
@@ -92,6 +105,16 @@ int main(int argc, char** argv)
     answer.layer = std::int32_t(header->layer);
     answer.version = std::int32_t(header->version);
     answer.channelMode = std::int32_t(header->channelmode);
+    // A frame-count header knows the playing time better than id3lib's
+    // reckoning from the first frame (see mpeg_audio_header.h).
+    if (const auto count = ReadMpegAudioFrameCount(head)) {
+        const std::int64_t audioBytes = std::int64_t(answer.fileSize) - count->frameStart - (answer.hasV1Tag ? 128 : 0);
+        answer.playingTime = PlayingSeconds(*count, audioBytes);
+        if (!count->variableRate && count->streamBitRate > 0)
+            answer.bitRate = count->streamBitRate;
+        if (count->variableRate && answer.vbrBitRate <= 0 && answer.playingTime > 0 && count->bytes > 0)
+            answer.vbrBitRate = std::int32_t(std::int64_t(count->bytes) * 8 / answer.playingTime);
+    }
     for (std::size_t i = 0; i < kMp3TextFrames.size(); ++i)
         answer.texts[i] = ReadText(tag, kTextFrameIds[i]);
     const std::string text = WriteMp3Answer(answer);
