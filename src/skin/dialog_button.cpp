@@ -25,12 +25,8 @@ void CDialogButton::paintEvent(QPaintEvent* event)
         return;
     }
     const int frame = !isEnabled() ? 3 : isDown() ? 2 : underMouse() ? 1 : 0;
-    // The source rectangle is in the image's own pixels, which may be more
-    // than the button's when the image was drawn for a denser screen.
-    const QImage& image = strip_.image();
-    const int frameWidth = image.width() / 4;
     QPainter painter(this);
-    painter.drawImage(rect(), image, QRect(frame * frameWidth, 0, frameWidth, image.height()));
+    strip_.drawFrame(painter, rect(), frame);
 }
 
 void CDialogButton::enterEvent(QEnterEvent* event)

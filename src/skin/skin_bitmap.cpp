@@ -35,6 +35,12 @@ void SkinBitmap::draw(QPainter& p, const QRect& target, const QRect& source) con
         QRectF(target), image_, QRectF(source.x() * r, source.y() * r, source.width() * r, source.height() * r));
 }
 
+void SkinBitmap::drawFrame(QPainter& p, const QRect& target, int index, int frames) const
+{
+    const int w = frames > 0 ? width() / frames : 0;
+    draw(p, target, QRect(index * w, 0, w, height()));
+}
+
 void SkinBitmap::tileHorizontally(QPainter& p, const QRect& area) const
 {
     const int w = width();

@@ -32,6 +32,9 @@ public:
     void draw(QPainter& p, int x, int y) const;
     // Draws source (scale-1 pixels of the bitmap) into target.
     void draw(QPainter& p, const QRect& target, const QRect& source) const;
+    // Draws frame index of a strip of frames equal frames side by side (the
+    // skin's buttons: normal, hover, pressed, disabled) into target.
+    void drawFrame(QPainter& p, const QRect& target, int index, int frames = 4) const;
     // Tiles the bitmap over area from its left (top) edge; the last tile is
     // placed so that it ends at the area's right (bottom) edge. Nothing is
     // drawn outside area.

@@ -83,8 +83,7 @@ void CSkinButton::paintEvent(QPaintEvent*)
     if (s.isNull())
         return;
     QPainter p(this);
-    const QSize f = frameSize();
-    s.draw(p, QRect(QPoint(0, 0), f), QRect(QPoint(currentFrame() * f.width(), 0), f));
+    s.drawFrame(p, QRect(QPoint(0, 0), frameSize()), currentFrame());
 }
 
 void CSkinButton::keyPressEvent(QKeyEvent* e)
