@@ -1,5 +1,4 @@
-// The encoder adapter's settings block, chunk table, progress units, and its
-// behaviour when the suite folder or the libraries are missing.
+// The encoder adapter's settings block and its behaviour when the suite folder or the libraries are missing.
 // test-links: cw_export cw_config cw_platform
 #include "export/ott_encoder.h"
 #include "test_util.h"
@@ -122,37 +121,6 @@ TEST(EncoderSettingsBlock, FlagsFollowTheArguments)
     EXPECT_EQ(At<std::uint8_t>(s, 809), 1);
 }
 
-TEST(EncoderSettingsBlock, AudioValuesByCodec)
-{
-    struct Row {
-        int codec;
-        int rate;
-        std::int32_t first, second;
-        std::uint16_t third;
-    };
-    const Row rows[] = {
-        { 0, 8000, 8000, 8000, 1024 },
-        { 0, 16000, 16000, 16000, 1024 },
-        { 1, 8000, 7400, 8000, 160 },
-        { 2, 8000, 9000, 8000, 160 },
-        { 3, 8000, 5300, 8000, 160 },
-        { 4, 8000, 5300, 8000, 160 },
-        { 5, 8000, 13000, 8000, 160 },
-        { 6, 8000, 0, 0, 0 },
-        { 7, 8000, 0, 0, 0 },
-        { 8, 8000, 0, 0, 0 },
-        { 12, 8000, 0, 0, 0 },
-    };
-    for (const Row& r : rows) {
-        EncoderSettings s;
-        FillEncoderSettings(s, "a.mp4", 1, 176, 144, 2, 1, 1, r.rate, r.codec);
-        EXPECT_EQ(At<std::int32_t>(s, 13648), r.first) << r.codec;
-        EXPECT_EQ(At<std::int32_t>(s, 13652), r.second) << r.codec;
-        EXPECT_EQ(At<std::uint16_t>(s, 13656), r.third) << r.codec;
-        EXPECT_EQ(At<std::int32_t>(s, 13660), r.codec);
-    }
-}
-
 TEST(EncoderSettingsBlock, PathThatDoesNotFitIsLeftEmpty)
 {
     EncoderSettings s;
@@ -174,21 +142,6 @@ TEST(EncoderSettingsBlock, PathThatDoesNotFitIsLeftEmpty)
     EXPECT_EQ(TextAt(s, 13924), "/work/cw-1/audio_info.tmp");
     FillEncoderSettings(s, "/out/a.3gp", 1, 176, 144, 2, 1, 1, 8000, 0, "/" + QString(250, 'w'));
     EXPECT_EQ(TextAt(s, 276), "");
-}
-
-TEST(EncoderTables, ChunkSizesAndUnits)
-{
-    const int expected[] = { 1024, 160, 160, 240, 240, 160, 1024, 160, 1024 };
-    for (int codec = 0; codec < 9; ++codec) {
-        EXPECT_EQ(AudioChunkSamples(codec, 1), expected[codec]) << codec;
-        EXPECT_EQ(AudioChunkSamples(codec, 2), 2 * expected[codec]) << codec;
-    }
-    EXPECT_EQ(AudioChunkSamples(-1, 1), 1024);
-    EXPECT_EQ(AudioChunkSamples(9, 1), 1024);
-
-    EXPECT_EQ(EncoderTotalUnits(2, 10, 20), 40);
-    EXPECT_EQ(EncoderTotalUnits(1, 10, 20), 30);
-    EXPECT_EQ(EncoderTotalUnits(2, 0, 0), 0);
 }
 
 TEST_F(EncoderAdapter, MissingFolderShowsTheMessageAndFails)
