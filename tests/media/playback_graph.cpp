@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
@@ -528,16 +527,8 @@ TEST(PlaybackWithoutSound, ChildRunWithNoSoundServer)
 {
     if (ChildWithoutSound())
         GTEST_SKIP() << "already the child run";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PULSE_SERVER", "unix:/nonexistent/cw-no-sound/native");
-    env.insert("CW_PLAYBACK_NO_SOUND", "1");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-        { "--gtest_filter=PlaybackGraph.PlaysToTheEnd*:PlaybackGraph.AudioOnly*:PlaybackGraph.Timeline*" });
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    const ToolRun child = RunTool(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=PlaybackGraph.PlaysToTheEnd*:PlaybackGraph.AudioOnly*:PlaybackGraph.Timeline*" },
+        { "PULSE_SERVER=unix:/nonexistent/cw-no-sound/native", "CW_PLAYBACK_NO_SOUND=1" }, 60000);
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 }
