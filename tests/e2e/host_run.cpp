@@ -4,6 +4,7 @@
 // test-links: cw_config cw_platform
 #include "config/registry.h"
 #include "config/suite_settings.h"
+#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -29,58 +29,30 @@ struct HostResult {
 
 class HostRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home_.isValid());
-        registry_ = home_.filePath("registry.db");
-        previousRegistry_ = qgetenv("ORVANTA_REGISTRY");
-        qputenv("ORVANTA_REGISTRY", registry_.toUtf8());
-    }
-    void TearDown() override { qputenv("ORVANTA_REGISTRY", previousRegistry_); }
-
     static bool haveComponent() { return QFileInfo::exists(kBuild + "/lib/libcw_load.so"); }
 
+    // Runs the host offscreen with this test's registry and home folders.
     HostResult host(const QStringList& args, int timeoutMs = 120000, const QStringList& extraEnv = {})
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("ORVANTA_REGISTRY", registry_);
-        env.insert("XDG_DATA_HOME", home_.filePath("data"));
-        env.insert("XDG_CONFIG_HOME", home_.filePath("config"));
-        env.insert("XDG_CACHE_HOME", home_.filePath("cache"));
-        env.remove("ORVANTA_COMPONENT");
-        for (const QString& entry : extraEnv)
-            env.insert(entry.section('=', 0, 0), entry.section('=', 1));
-        p.setProcessEnvironment(env);
-        p.start(kBuild + "/bin/orvanta-host", args);
-        HostResult r;
-        if (!p.waitForFinished(timeoutMs)) {
-            p.kill();
-            p.waitForFinished();
-            r.err = "timed out";
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        const ToolRun run = RunTool(kBuild + "/bin/orvanta-host", args,
+            QStringList { "QT_QPA_PLATFORM=offscreen", "ORVANTA_COMPONENT=", "XDG_DATA_HOME=" + home_.filePath("data"),
+                "XDG_CONFIG_HOME=" + home_.filePath("config"), "XDG_CACHE_HOME=" + home_.filePath("cache") }
+                + extraEnv,
+            timeoutMs);
+        return { run.exitCode, QString::fromUtf8(run.out), QString::fromUtf8(run.err) };
     }
 
     QString script(const QString& text)
     {
         const QString path = home_.filePath("script.txt");
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(text.toUtf8());
+        EXPECT_TRUE(WriteFile(path, text.toUtf8()));
         return path;
     }
 
     static QString suiteValue(const char* name) { return ReadSuiteString(name, 1024).value_or("<missing>"); }
 
+    TempRegistry registry_;
     QTemporaryDir home_;
-    QString registry_;
-    QByteArray previousRegistry_;
 };
 
 // A screenshot that shows something: several colours, not one flat fill.
@@ -172,10 +144,8 @@ TEST_F(HostRun, ScriptAddsAFileTakesAScreenshotAndQuits)
     if (!haveComponent())
         GTEST_SKIP() << "libcw_load.so is not built yet";
     const QString clip = home_.filePath("clip.avi");
-    ASSERT_EQ(QProcess::execute("ffmpeg",
-                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-f", "lavfi", "-i",
-                      "sine=frequency=440", "-t", "2", "-shortest", "-c:v", "mjpeg", "-c:a", "pcm_s16le", clip }),
-        0);
+    ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-f", "lavfi", "-i",
+        "sine=frequency=440", "-t", "2", "-shortest", "-c:v", "mjpeg", "-c:a", "pcm_s16le", clip }));
     const QString shot = home_.filePath("shots/editor.png");
     const QString phone = home_.filePath("phone");
     HostResult r = host({ "--phone", phone, "--script",
@@ -227,10 +197,8 @@ TEST_F(HostRun, ScriptPicksFilesThroughOpenFileAndTheBrowser)
         GTEST_SKIP() << "libcw_load.so is not built yet";
     const QString media = home_.filePath("media");
     QDir().mkpath(media);
-    ASSERT_EQ(QProcess::execute("ffmpeg",
-                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-t", "2", "-c:v",
-                      "mjpeg", media + "/clip.avi" }),
-        0);
+    ASSERT_TRUE(RunFfmpeg(
+        { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-t", "2", "-c:v", "mjpeg", media + "/clip.avi" }));
     QImage photo(64, 48, QImage::Format_RGB32);
     photo.fill(Qt::darkCyan);
     ASSERT_TRUE(photo.save(media + "/photo.jpg"));
@@ -249,10 +217,7 @@ TEST_F(HostRun, ScriptPicksFilesThroughOpenFileAndTheBrowser)
                        "state \"%2\"\nquit\n")
                    .arg(shot, state)) });
     ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
-    const auto read = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
-    };
+    const auto read = [](const QString& path) { return QJsonDocument::fromJson(ReadFile(path)).object(); };
     const QJsonObject browser = read(state + ".browser")["browser"].toObject();
     EXPECT_EQ(browser["folder"].toString(), media);
     EXPECT_EQ(browser["selection"].toArray(), QJsonArray { media + "/clip.avi" });
@@ -267,10 +232,8 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
     if (!haveComponent())
         GTEST_SKIP() << "libcw_load.so is not built yet";
     for (const char* name : { "a.wav", "b.wav" }) {
-        ASSERT_EQ(QProcess::execute("ffmpeg",
-                      { "-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440", "-t",
-                          name[0] == 'a' ? "3" : "5", home_.filePath(name) }),
-            0);
+        ASSERT_TRUE(RunFfmpeg(
+            { "-f", "lavfi", "-i", "sine=frequency=440", "-t", name[0] == 'a' ? "3" : "5", home_.filePath(name) }));
     }
     for (int scale : { 1, 2 }) {
         const QString state = home_.filePath(QString("timeline%1.json").arg(scale));

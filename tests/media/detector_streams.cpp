@@ -29,13 +29,6 @@ struct Rgb {
 };
 constexpr Rgb kRed { 255, 0, 0 }, kGreen { 0, 255, 0 }, kBlue { 0, 0, 255 }, kWhite { 255, 255, 255 };
 
-QTemporaryDir* g_dir = nullptr;
-
-QString MediaPath(const QString& name)
-{
-    return g_dir->filePath(name);
-}
-
 // Three seconds, one colour per second, 25 frames per second, the top
 // quarter white; with a mono 44.1 kHz PCM tone.
 bool MakeColourFile(const QString& name, const QStringList& videoCodec)
@@ -46,27 +39,20 @@ bool MakeColourFile(const QString& name, const QStringList& videoCodec)
         "sine=frequency=440:duration=3:sample_rate=44100", "-filter_complex",
         "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map", "3:a",
         "-c:a", "pcm_s16le" };
-    return RunFfmpeg(args + videoCodec + QStringList { MediaPath(name) });
+    return !MediaCache::Make(name, args + videoCodec).isEmpty();
 }
 
 class DetectorEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        g_dir = new QTemporaryDir;
-        ASSERT_TRUE(g_dir->isValid());
         ASSERT_TRUE(MakeColourFile("mpeg4.avi", { "-c:v", "mpeg4", "-q:v", "2", "-g", "12", "-bf", "2" }));
         ASSERT_TRUE(MakeColourFile("mjpeg.avi", { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p" }));
         // Eight seconds with a key frame only at the start.
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", QString("testsrc=s=%1x%2:r=25:d=8").arg(kW).arg(kH), "-c:v",
-            "mpeg4", "-g", "300", MediaPath("long-gop.avi") }));
+            "mpeg4", "-g", "300", MediaCache::Path("long-gop.avi") }));
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=2:sample_rate=22050", "-ac", "2", "-c:a",
-            "pcm_s16le", MediaPath("tone.wav") }));
-    }
-    void TearDown() override
-    {
-        delete g_dir;
-        g_dir = nullptr;
+            "pcm_s16le", MediaCache::Path("tone.wav") }));
     }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new DetectorEnvironment);
@@ -104,7 +90,7 @@ std::vector<char> Bitmap(CMediaDet& det, double t, int w = kW, int h = kH)
 
 class DetectorCodec : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override { ASSERT_EQ(det_.put_Filename(MediaPath(GetParam())), S_OK); }
+    void SetUp() override { ASSERT_EQ(det_.put_Filename(MediaCache::Path(GetParam())), S_OK); }
     CMediaDet det_;
 };
 
@@ -210,7 +196,7 @@ TEST_P(DetectorCodec, IncreasingTimesDecodeForwardOnly)
 TEST(Detector, FarAheadWithoutKeyFrameReadsOn)
 {
     CMediaDet det;
-    ASSERT_EQ(det.put_Filename(MediaPath("long-gop.avi")), S_OK);
+    ASSERT_EQ(det.put_Filename(MediaCache::Path("long-gop.avi")), S_OK);
     Bitmap(det, 4.0);
     Bitmap(det, 7.5);
     EXPECT_LE(det.DecodedFrames(), 195); // 7.5 s x 25 frames, and a few ahead
@@ -222,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Codecs, DetectorCodec, ::testing::Values("mpeg4.avi", "
 TEST(Detector, SoundOnlyFile)
 {
     CMediaDet det;
-    ASSERT_EQ(det.put_Filename(MediaPath("tone.wav")), S_OK);
+    ASSERT_EQ(det.put_Filename(MediaCache::Path("tone.wav")), S_OK);
     std::int32_t n = 0;
     ASSERT_EQ(det.get_OutputStreams(&n), S_OK);
     EXPECT_EQ(n, 1);
@@ -244,7 +230,7 @@ TEST(Detector, SoundOnlyFile)
 // shared has-video answer says no.
 TEST(Detector, CoverArtIsNoVideoStream)
 {
-    const QString path = MediaPath("cover.mp3");
+    const QString path = MediaCache::Path("cover.mp3");
     ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i", "color=red:s=32x32:d=1",
         "-map", "0:a", "-map", "1:v", "-frames:v", "1", "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v:0",
         "attached_pic", "-id3v2_version", "3", path }));
@@ -258,9 +244,9 @@ TEST(Detector, CoverArtIsNoVideoStream)
     EXPECT_EQ(major, MEDIATYPE_Audio);
 
     EXPECT_FALSE(HasVideoStream(path));
-    EXPECT_TRUE(HasVideoStream(MediaPath("mpeg4.avi")));
-    EXPECT_FALSE(HasVideoStream(MediaPath("tone.wav")));
-    EXPECT_FALSE(HasVideoStream(MediaPath("missing.avi")));
+    EXPECT_TRUE(HasVideoStream(MediaCache::Path("mpeg4.avi")));
+    EXPECT_FALSE(HasVideoStream(MediaCache::Path("tone.wav")));
+    EXPECT_FALSE(HasVideoStream(MediaCache::Path("missing.avi")));
     const auto source = CMediaSource::Open(path);
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->videoStream(), -1);
@@ -276,7 +262,7 @@ TEST(Detector, SharedReaderDecodesForwardAndSeeksBack)
 {
     for (const char* name : { "mpeg4.avi", "mjpeg.avi" }) {
         SCOPED_TRACE(name);
-        CSourceVideoReader reader(MediaPath(name));
+        CSourceVideoReader reader(MediaCache::Path(name));
         ASSERT_TRUE(reader.ok());
         std::int64_t last = -1;
         for (int i = 0; i < 75; i += 5) {
@@ -300,32 +286,32 @@ TEST(Detector, BadInputFailsWithCodes)
     EXPECT_EQ(det.get_StreamLength(&value), E_UNEXPECTED);
     EXPECT_EQ(det.get_OutputStreams(nullptr), E_POINTER);
 
-    QFile garbage(MediaPath("garbage.avi"));
+    QFile garbage(MediaCache::Path("garbage.avi"));
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
     garbage.write(QByteArray(5000, '\x5A'));
     garbage.close();
-    QFile whole(MediaPath("mpeg4.avi"));
+    QFile whole(MediaCache::Path("mpeg4.avi"));
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray bytes = whole.readAll();
-    QFile head(MediaPath("head.avi"));
+    QFile head(MediaCache::Path("head.avi"));
     ASSERT_TRUE(head.open(QIODevice::WriteOnly));
     head.write(bytes.left(600));
     head.close();
-    ASSERT_TRUE(QDir(g_dir->path()).mkpath("folder.avi"));
+    ASSERT_TRUE(QDir().mkpath(MediaCache::Path("folder.avi")));
 
     EXPECT_EQ(det.put_Filename(QString()), E_INVALIDARG);
     for (const char* name : { "missing.avi", "folder.avi", "garbage.avi" }) {
-        EXPECT_EQ(det.put_Filename(MediaPath(name)), E_FAIL) << name;
+        EXPECT_EQ(det.put_Filename(MediaCache::Path(name)), E_FAIL) << name;
         EXPECT_EQ(det.get_OutputStreams(&n), E_UNEXPECTED) << name;
     }
     // A file cut inside its headers: refused, or open with nothing to show.
-    if (det.put_Filename(MediaPath("head.avi")) == S_OK && det.get_OutputStreams(&n) == S_OK && n > 0) {
+    if (det.put_Filename(MediaCache::Path("head.avi")) == S_OK && det.get_OutputStreams(&n) == S_OK && n > 0) {
         std::vector<char> dib(std::size_t(CMediaDet::BitmapBytes(kW, kH)));
         std::int32_t size = std::int32_t(dib.size());
         EXPECT_NE(det.GetBitmapBits(1.0, &size, dib.data(), kW, kH), S_OK);
     }
 
-    ASSERT_EQ(det.put_Filename(MediaPath("mpeg4.avi")), S_OK);
+    ASSERT_EQ(det.put_Filename(MediaCache::Path("mpeg4.avi")), S_OK);
     std::int32_t size = 0;
     EXPECT_EQ(det.GetBitmapBits(0, &size, nullptr, 0, kH), E_INVALIDARG);
     EXPECT_EQ(det.GetBitmapBits(0, &size, nullptr, kW, 9000), E_INVALIDARG);
@@ -338,16 +324,16 @@ TEST(Detector, BadInputFailsWithCodes)
 // are shown, later times give the last one, nothing crashes.
 TEST(Detector, TruncatedFileShowsWhatIsThere)
 {
-    QFile whole(MediaPath("mpeg4.avi"));
+    QFile whole(MediaCache::Path("mpeg4.avi"));
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray bytes = whole.readAll();
-    QFile cut(MediaPath("cut.avi"));
+    QFile cut(MediaCache::Path("cut.avi"));
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
     cut.write(bytes.left(bytes.size() / 2));
     cut.close();
 
     CMediaDet det;
-    ASSERT_EQ(det.put_Filename(MediaPath("cut.avi")), S_OK);
+    ASSERT_EQ(det.put_Filename(MediaCache::Path("cut.avi")), S_OK);
     ASSERT_EQ(det.put_CurrentStream(0), S_OK);
     EXPECT_TRUE(Near(PixelAt(Bitmap(det, 0.5), 10, 100), kRed));
     std::vector<char> dib(std::size_t(CMediaDet::BitmapBytes(kW, kH)));

@@ -3,6 +3,7 @@
 // ffmpeg read back; progress, cancellation and bad input.
 // test-links: cw_export cw_config cw_platform
 #include "export/ott_encoder.h"
+#include "media_files.h"
 #include "platform/c_handles.h"
 #include "test_util.h"
 
@@ -86,7 +87,7 @@ int UnitsDone()
     return n;
 }
 
-QJsonObject Probe(const QString& file)
+QJsonObject ProbeStreams(const QString& file)
 {
     const QString json = RunFfprobe({ "-count_frames", "-show_entries",
         "format=format_name:format_tags=major_brand:stream=codec_type,codec_name,profile,width,height,"
@@ -107,14 +108,11 @@ QJsonObject StreamOf(const QJsonObject& probe, const QString& type)
 // Frequency of the decoded sound from its zero crossings (middle second).
 double DecodedToneHz(const QString& file)
 {
-    const QByteArray pcm
-        = RunTool("ffmpeg", { "-v", "error", "-i", file, "-f", "s16le", "-ac", "1", "-ar", "8000", "-" }).out;
-    const auto* s = reinterpret_cast<const short*>(pcm.constData());
-    const int n = pcm.size() / 2;
-    if (n < 12000)
+    const std::vector<std::int16_t> s = DecodePcm(file, 8000, 1);
+    if (s.size() < 12000)
         return 0;
     int crossings = 0;
-    for (int i = 4001; i < 12000; ++i)
+    for (std::size_t i = 4001; i < 12000; ++i)
         crossings += (s[i - 1] < 0) != (s[i] < 0);
     return crossings / 2.0;
 }
@@ -140,12 +138,6 @@ std::array<double, 3> DecodedMeanYuv(const QString& file, int frame)
         mean[c] = sum / sizes[c];
     }
     return mean;
-}
-
-// Stream durations as ffprobe prints them.
-QStringList Durations(const QString& file)
-{
-    return RunFfprobe({ "-show_entries", "stream=duration", "-of", "default=nw=1:nk=1", file }).split('\n');
 }
 
 bool LibraryLoaded(const char* name)
@@ -204,7 +196,7 @@ TEST_P(PhoneFormats, FileCarriesTheFormatPictureAndTone)
     ASSERT_EQ(Encode(out, row.selector, row.mode, row.codec), 1);
     ExpectNoScratchFiles();
 
-    const QJsonObject probe = Probe(out);
+    const QJsonObject probe = ProbeStreams(out);
     const QJsonObject video = StreamOf(probe, "video");
     const QJsonObject audio = StreamOf(probe, "audio");
     EXPECT_EQ(probe["format"].toObject()["tags"].toObject()["major_brand"].toString(), row.brand);
@@ -325,11 +317,11 @@ TEST_F(PhoneEncode, BadInputFailsCleanly)
     g_src = Source {};
     g_src.totalSamples = 0;
     ASSERT_EQ(Encode(Out("silent.3gp"), 2, 2, 5, 0), 1);
-    const QJsonObject probe = Probe(Out("silent.3gp"));
+    const QJsonObject probe = ProbeStreams(Out("silent.3gp"));
     EXPECT_EQ(probe["streams"].toArray().size(), 1);
     EXPECT_EQ(StreamOf(probe, "video")["codec_name"].toString(), "mpeg4");
     // Without sound the callback's times place the frames: 10 at 200 ms steps.
-    EXPECT_EQ(Durations(Out("silent.3gp")), QStringList { "2.000000" });
+    EXPECT_EQ(Probe(Out("silent.3gp"), "stream=duration").split('\n'), QStringList { "2.000000" });
     ExpectNoScratchFiles();
     EXPECT_TRUE(dialogs_->records().empty());
 }
@@ -340,10 +332,10 @@ TEST_F(PhoneEncode, SoundWithoutFramesGetsOneBlackPictureAsLongAsItself)
     g_src.frames = 0;
     g_src.totalSamples = 8000 * 3 / 2;
     ASSERT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 1);
-    const QJsonObject probe = Probe(Out("noframes.3gp"));
+    const QJsonObject probe = ProbeStreams(Out("noframes.3gp"));
     EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "1");
     EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), "amr_nb");
-    EXPECT_EQ(Durations(Out("noframes.3gp")), (QStringList { "1.500000", "1.500000" }));
+    EXPECT_EQ(Probe(Out("noframes.3gp"), "stream=duration").split('\n'), (QStringList { "1.500000", "1.500000" }));
     EXPECT_NEAR(DecodedMeanYuv(Out("noframes.3gp"), 0)[0], 16.0, 3.0);
 }
 
@@ -364,7 +356,7 @@ TEST(EncoderDriver, LibrariesRunWithoutTheComponent)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RunTool(drive, c.args + QStringList { dir.filePath(c.file) }).exitCode, 0) << c.file;
-        const QJsonObject probe = Probe(dir.filePath(c.file));
+        const QJsonObject probe = ProbeStreams(dir.filePath(c.file));
         EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "15") << c.file;
         EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), c.audio) << c.file;
     }

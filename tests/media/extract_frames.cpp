@@ -23,33 +23,18 @@ namespace {
 constexpr int kW = 176;
 constexpr int kH = 144;
 
-QTemporaryDir* g_media = nullptr;
-
-QString MediaPath(const QString& name)
-{
-    return g_media->filePath(name);
-}
-
 class ExtractEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        g_media = new QTemporaryDir;
-        ASSERT_TRUE(g_media->isValid());
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "color=red:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
             "color=lime:s=320x240:r=25:d=1", "-f", "lavfi", "-i", "color=blue:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
             "sine=duration=3", "-filter_complex",
             "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map",
-            "3:a", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", MediaPath("colours.avi") }));
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "pcm_s16le", MediaPath("tone.wav") }));
-        QFile garbage(MediaPath("garbage.avi"));
-        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray(4096, '\x11'));
-    }
-    void TearDown() override
-    {
-        delete g_media;
-        g_media = nullptr;
+            "3:a", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", MediaCache::Path("colours.avi") }));
+        ASSERT_TRUE(
+            RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "pcm_s16le", MediaCache::Path("tone.wav") }));
+        ASSERT_TRUE(WriteFile(MediaCache::Path("garbage.avi"), QByteArray(4096, '\x11')));
     }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ExtractEnvironment);
@@ -94,7 +79,7 @@ TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
     CMovieGraphCapture capture(work_.path());
     FrameCache cache;
     cache.Add(9, std::make_unique<std::uint8_t[]>(4), 4);
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
     std::int32_t count = -1;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_OK);
     EXPECT_EQ(count, 3);
@@ -122,7 +107,7 @@ TEST_F(ExtractFrames, I420FramesOfTheWholeStream)
 {
     CMovieGraphCapture capture;
     FrameCache cache;
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
     EXPECT_EQ(count, 7);
@@ -163,7 +148,7 @@ TEST_F(ExtractFrames, FramesBeyondTheMemoryLimitSpillToTheWorkFile)
     const auto folderOf = [](const QString& file) { return QFileInfo(file).canonicalPath(); };
     QTemporaryDir run;
     CMovieGraphCapture capture(run.path());
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     FrameCache inMemory;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, inMemory), S_OK);
@@ -205,7 +190,7 @@ TEST_F(ExtractFrames, StartOffsetAndTotal)
 {
     CMovieGraphCapture capture;
     FrameCache cache;
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
     std::int32_t count = 0;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
     EXPECT_EQ(count, 3); // 1.0, 1.5, 2.0
@@ -232,7 +217,7 @@ TEST_F(ExtractFrames, CancelAfterTheThirdFrameKeepsThree)
 {
     CMovieGraphCapture capture;
     CancellingCache cache;
-    capture.SetExtractionParams(MediaPath("colours.avi"), 0.1, kW, kH, 0.0, 0.0);
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.1, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_FALSE);
     EXPECT_EQ(count, 3);
@@ -243,7 +228,7 @@ TEST_F(ExtractFrames, CancelAfterTheThirdFrameKeepsThree)
 
 TEST_F(ExtractFrames, FailuresShowTheirMessage)
 {
-    ASSERT_TRUE(QDir(g_media->path()).mkpath("folder.avi"));
+    ASSERT_TRUE(QDir().mkpath(MediaCache::Path("folder.avi")));
     const struct {
         const char* file;
         HRESULT result;
@@ -257,7 +242,7 @@ TEST_F(ExtractFrames, FailuresShowTheirMessage)
         CMovieGraphCapture capture;
         FrameCache cache;
         cache.Add(0, std::make_unique<std::uint8_t[]>(4), 4);
-        capture.SetExtractionParams(MediaPath(c.file), 0.5, kW, kH, 0.0, 1.0);
+        capture.SetExtractionParams(MediaCache::Path(c.file), 0.5, kW, kH, 0.0, 1.0);
         std::int32_t count = -1;
         EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), c.result);
         EXPECT_EQ(count, 0);
@@ -277,7 +262,7 @@ TEST_F(ExtractFrames, UnusableParametersAreRefused)
     for (const auto& c : cases) {
         CMovieGraphCapture capture;
         FrameCache cache;
-        capture.SetExtractionParams(MediaPath("colours.avi"), c.step, c.w, c.h, c.start, c.length);
+        capture.SetExtractionParams(MediaCache::Path("colours.avi"), c.step, c.w, c.h, c.start, c.length);
         std::int32_t count = -1;
         EXPECT_EQ(capture.ExtractFrames(&count, c.mode, cache), E_INVALIDARG);
         EXPECT_EQ(count, 0);
@@ -296,7 +281,7 @@ TEST_F(ExtractFrames, CancelledOrUnwritableMakesNoFiles)
             CMovieWorkState::SetCancel(1);
         else
             ASSERT_TRUE(QDir(capture.OutputFolder()).removeRecursively());
-        capture.SetExtractionParams(MediaPath("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
+        capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
         std::int32_t count = -1;
         EXPECT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), cancel ? S_FALSE : S_OK);
         EXPECT_EQ(count, 0);

@@ -7,7 +7,7 @@
 #include "engine/media_probe.h"
 
 #include "engine/media_detector.h"
-#include "playback_media.h"
+#include "media_files.h"
 #include "test_util.h"
 
 #include <QCoreApplication>
@@ -21,35 +21,25 @@
 
 namespace {
 
-using namespace playback_media;
-
 constexpr int kAnswerMs = 30000;
 
 class MediaProbe : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir = new QTemporaryDir;
-        ASSERT_TRUE(dir->isValid());
-        movie = ColourMovie(*dir);
-        mute = ColourMovie(*dir, false, "mute.avi");
-        mp3 = ToneMp3(*dir);
+        movie = ColourMovie();
+        mute = ColourMovie(false);
+        mp3 = ToneMp3();
         ASSERT_FALSE(movie.isEmpty());
         ASSERT_FALSE(mute.isEmpty());
         ASSERT_FALSE(mp3.isEmpty());
         // The MP3 with a cover picture: not a video stream.
-        cover = dir->filePath("cover.mp3");
-        ASSERT_TRUE(RunFfmpeg({ "-i", mp3, "-f", "lavfi", "-i", "color=c=red:s=32x32:d=0.1", "-map", "0", "-map", "1",
-            "-frames:v", "1", "-c:a", "copy", "-c:v", "png", "-disposition:v", "attached_pic", cover }));
-        junk = dir->filePath("junk.avi");
-        QFile f(junk);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(8192, 'x'));
-    }
-    static void TearDownTestSuite()
-    {
-        delete dir;
-        dir = nullptr;
+        cover = MediaCache::Make("cover.mp3",
+            { "-i", mp3, "-f", "lavfi", "-i", "color=c=red:s=32x32:d=0.1", "-map", "0", "-map", "1", "-frames:v", "1",
+                "-c:a", "copy", "-c:v", "png", "-disposition:v", "attached_pic" });
+        ASSERT_FALSE(cover.isEmpty());
+        junk = MediaCache::Path("junk.avi");
+        ASSERT_TRUE(WriteFile(junk, QByteArray(8192, 'x')));
     }
 
     // Asks, then waits for the answer; checks it came on the UI thread.
@@ -83,12 +73,10 @@ protected:
         QCoreApplication::processEvents(); // deliveries already queued
     }
 
-    static QTemporaryDir* dir;
     static QString movie, mute, mp3, cover, junk;
     CMediaProbe probe;
     QObject receiver;
 };
-QTemporaryDir* MediaProbe::dir = nullptr;
 QString MediaProbe::movie, MediaProbe::mute, MediaProbe::mp3, MediaProbe::cover, MediaProbe::junk;
 
 TEST_F(MediaProbe, StreamsOfAMovieASilentMovieAndAnMp3)
@@ -161,7 +149,7 @@ TEST_F(MediaProbe, Mp3Facts)
 
 TEST_F(MediaProbe, BadInputGivesAFailedAnswer)
 {
-    const QString missing = dir->filePath("missing.avi");
+    const QString missing = MediaCache::Path("missing.avi");
     const MediaStreams gone = Streams(missing);
     EXPECT_FALSE(gone.ok);
     EXPECT_TRUE(gone.error.contains("not found")) << gone.error.toStdString();
@@ -170,7 +158,7 @@ TEST_F(MediaProbe, BadInputGivesAFailedAnswer)
     const MediaStreams damaged = Streams(junk);
     EXPECT_FALSE(damaged.ok);
     EXPECT_TRUE(damaged.error.contains("not a media file")) << damaged.error.toStdString();
-    EXPECT_FALSE(Streams(dir->path()).ok); // a folder
+    EXPECT_FALSE(Streams(QFileInfo(movie).path()).ok); // a folder
     EXPECT_FALSE(Streams(QString()).ok);
 
     EXPECT_FALSE(Bitmap(missing, 1).ok);
@@ -185,8 +173,8 @@ TEST_F(MediaProbe, BadInputGivesAFailedAnswer)
     EXPECT_FALSE(Mp3(missing).ok);
     EXPECT_FALSE(Mp3(junk).ok);
     // A file with a damaged middle still answers.
-    QFile::copy(movie, dir->filePath("cut.avi"));
-    QFile cut(dir->filePath("cut.avi"));
+    QFile::copy(movie, MediaCache::Path("cut.avi"));
+    QFile cut(MediaCache::Path("cut.avi"));
     ASSERT_TRUE(cut.open(QIODevice::ReadWrite));
     cut.seek(cut.size() / 3);
     cut.write(QByteArray(int(cut.size() / 3), '\0'));
@@ -198,7 +186,7 @@ TEST_F(MediaProbe, BadInputGivesAFailedAnswer)
 TEST_F(MediaProbe, VideoAnswerComesFromAnEarlierProbeOrOneProbe)
 {
     // A copy whose streams were read, then removed: the kept answer holds.
-    const QString copy = dir->filePath("gone.avi");
+    const QString copy = MediaCache::Path("gone.avi");
     ASSERT_TRUE(QFile::copy(movie, copy));
     EXPECT_TRUE(Streams(copy).hasVideo);
     ASSERT_TRUE(QFile::remove(copy));

@@ -21,8 +21,6 @@ class Mp3Info : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = new QTemporaryDir;
-        ASSERT_TRUE(dir_->isValid());
         // Constant rate, both tag versions.
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:duration=3:sample_rate=44100", "-ac", "2",
             "-c:a", "libmp3lame", "-b:a", "128k", "-id3v2_version", "3", "-write_id3v1", "1", "-metadata", "title=Tone",
@@ -46,12 +44,7 @@ protected:
         tag.Link(Local("v1.mp3").c_str(), ID3TT_ALL);
         tag.Strip(ID3TT_ID3V2);
     }
-    static void TearDownTestSuite()
-    {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static QString Path(const QString& name) { return dir_->filePath(name); }
+    static QString Path(const QString& name) { return MediaCache::Path(name); }
     static std::string Local(const QString& name) { return Path(name).toLocal8Bit().toStdString(); }
 
     static QByteArray Read(const QString& name)
@@ -59,12 +52,7 @@ protected:
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static void Write(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(Path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    static void Write(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(WriteFile(Path(name), bytes)); }
 
     static void ExpectCleared(const MP3FileInfo& info)
     {
@@ -88,8 +76,6 @@ protected:
             out += text->value_or("-") + "|";
         return out;
     }
-
-    static inline QTemporaryDir* dir_ = nullptr;
 };
 
 TEST_F(Mp3Info, ConstantRateHeaderAndTags)
@@ -196,7 +182,7 @@ TEST_F(Mp3Info, NotMp3InputsFailCleared)
         c = char(rng() & 0x7F); // no 0xFF, so no frame sync anywhere
     Write("noise.mp3", noise);
     Write("empty.mp3", QByteArray());
-    ASSERT_TRUE(QDir(dir_->path()).mkpath("folder.mp3"));
+    ASSERT_TRUE(QDir().mkpath(Path("folder.mp3")));
 
     MP3FileInfo info;
     for (const char* name : { "noise.mp3", "empty.mp3", "folder.mp3", "missing.mp3" }) {

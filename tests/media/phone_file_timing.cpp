@@ -4,6 +4,7 @@
 // brands of the container, and two independent readers (FFmpeg, GStreamer)
 // that take them without a complaint. Also the encoder's timeline on its own
 // for what is too long to encode in a test. Needs cw-save built.
+#include "media_files.h"
 #include "ott_timeline.h"
 #include "test_util.h"
 
@@ -120,11 +121,8 @@ std::vector<std::pair<double, double>> PictureBrightness(const QString& file)
 // Peak level of the decoded sound in 5 ms windows, from time 0.
 std::vector<std::pair<double, double>> SoundLevel(const QString& file)
 {
-    const QByteArray pcm
-        = RunTool("ffmpeg", { "-v", "error", "-i", file, "-map", "0:a", "-f", "s16le", "-ac", "1", "-ar", "8000", "-" })
-              .out;
-    const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-    const int n = int(pcm.size() / 2);
+    const std::vector<std::int16_t> s = DecodePcm(file, 8000, 1);
+    const int n = int(s.size());
     constexpr int kWindow = 40;
     std::vector<std::pair<double, double>> series;
     for (int i = 0; i + kWindow <= n; i += kWindow) {
@@ -153,9 +151,7 @@ class PhoneFiles : public ::testing::TestWithParam<Container> {
 protected:
     static void SetUpTestSuite()
     {
-        registry_ = new TempRegistry;
-        work_ = new QTemporaryDir;
-        const QString d = work_->path();
+        const QString d = QFileInfo(MediaCache::Path("suite")).path();
         // cw-save's suite folder: the built libraries and tables; its work
         // folder stays private to this program.
         ASSERT_TRUE(QDir(d).mkpath("suite"));
@@ -168,16 +164,7 @@ protected:
             "-f", "lavfi", "-i", QString("aevalsrc='0.5*(%1)*sin(2*PI*1000*t)':s=8000:d=%2").arg(on).arg(kMovieSeconds),
             "-vf", QString("drawbox=c=white:t=fill:enable='%1'").arg(on), "-c:v", "mpeg4", "-q:v", "3", "-c:a",
             "pcm_s16le", d + "/sync.avi" }));
-        QFile project(d + "/project.json");
-        ASSERT_TRUE(project.open(QIODevice::WriteOnly));
-        project.write("{\"video\": [{\"path\": \"sync.avi\"}]}");
-    }
-    static void TearDownTestSuite()
-    {
-        delete work_;
-        delete registry_;
-        work_ = nullptr;
-        registry_ = nullptr;
+        ASSERT_TRUE(WriteFile(d + "/project.json", "{\"video\": [{\"path\": \"sync.avi\"}]}"));
     }
 
     // Saves the movie for the model; the path of the phone file.
@@ -185,13 +172,12 @@ protected:
     {
         const QString out = out_.filePath(c.file);
         const ToolRun r = RunTool(QStringLiteral(CW_BUILD_DIR "/bin/cw-save"),
-            { work_->filePath("project.json"), "-o", out, "--model", c.model, "--folder", work_->filePath("suite") });
+            { MediaCache::Path("project.json"), "-o", out, "--model", c.model, "--folder", MediaCache::Path("suite") });
         EXPECT_EQ(r.exitCode, 0) << Said(r).constData();
         return out;
     }
 
-    static inline TempRegistry* registry_ = nullptr;
-    static inline QTemporaryDir* work_ = nullptr;
+    TempRegistry registry_; // each model's save starts from no settings
     QTemporaryDir out_;
 };
 

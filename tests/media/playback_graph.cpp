@@ -13,7 +13,7 @@
 #include "platform/running_objects.h"
 #include "project/movie_timeline.h"
 
-#include "playback_media.h"
+#include "media_files.h"
 #include "test_util.h"
 
 #include <QCoreApplication>
@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
@@ -30,8 +29,6 @@
 #include <algorithm>
 #include <functional>
 #include <thread>
-
-using namespace playback_media;
 
 namespace {
 constexpr REFERENCE_TIME kSecond = 10000000;
@@ -75,20 +72,12 @@ QStringList ThreadNames()
 
 class PlaybackGraph : public ::testing::Test {
 protected:
-    // The colour movie, made once for the whole program.
-    static QString Movie()
-    {
-        static QTemporaryDir shared;
-        static const QString path = ColourMovie(shared);
-        return path;
-    }
-
     QTemporaryDir dir;
 };
 
 TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
@@ -169,7 +158,7 @@ TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 
 TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     MessageCounter notices { msg::WM_GRAPHNOTIFY };
@@ -220,7 +209,7 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 
 TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
@@ -249,7 +238,7 @@ TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnFromIt)
 
 TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
 {
-    const QString wav = ToneWav(dir, 1.5);
+    const QString wav = ToneWav();
     ASSERT_FALSE(wav.isEmpty());
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(wav), S_OK);
@@ -289,7 +278,7 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
     EXPECT_EQ(code, EC_COMPLETE);
     EXPECT_EQ(graph.CloseGraph(), S_OK);
     // A file graph never has a video window, so the volume needs a sound stream.
-    const QString silent = ColourMovie(dir, false, "silent.avi");
+    const QString silent = ColourMovie(false);
     ASSERT_EQ(graph.OpenFile(silent), S_OK);
     EXPECT_FALSE(graph.IsAudioOnly());
     EXPECT_TRUE(graph.IsVideoOnly());
@@ -299,7 +288,7 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
 
 TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     CMovieTimeline composer;
     ASSERT_EQ(composer.ResetMovieTimeline(), S_OK);
@@ -384,7 +373,7 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
 
     // A truncated movie: the first part of a real one.
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     QFile whole(movie);
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray head = whole.read(whole.size() / 3);
@@ -411,7 +400,7 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
 TEST_F(PlaybackGraph, FileDeletedWhilePlayingEndsCleanly)
 {
     const QString movie = dir.filePath("doomed.avi");
-    ASSERT_TRUE(QFile::copy(Movie(), movie));
+    ASSERT_TRUE(QFile::copy(ColourMovie(), movie));
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     ASSERT_EQ(graph.Play(), S_OK);
@@ -427,7 +416,7 @@ TEST_F(PlaybackGraph, FileDeletedWhilePlayingEndsCleanly)
 
 TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     {
         // The sound system keeps threads of its own once used.
@@ -467,7 +456,7 @@ TEST_F(PlaybackGraph, NoThreadOutlivesCloseGraph)
 
 TEST_F(PlaybackGraph, SurfaceDestroyedWhilePlaying)
 {
-    const QString movie = ColourMovie(dir, false);
+    const QString movie = ColourMovie(false);
     ASSERT_FALSE(movie.isEmpty());
     CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
@@ -491,7 +480,7 @@ TEST_F(PlaybackGraph, SurfaceDestroyedWhilePlaying)
 // another thread, which joins the streaming threads there.
 TEST_F(PlaybackGraph, OpenedOnAWorkerAndPlayedOnTheOwner)
 {
-    const QString movie = Movie();
+    const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
     auto graph = std::make_unique<CGraphBasic>();
     HRESULT hr = E_UNEXPECTED;
@@ -538,16 +527,8 @@ TEST(PlaybackWithoutSound, ChildRunWithNoSoundServer)
 {
     if (ChildWithoutSound())
         GTEST_SKIP() << "already the child run";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PULSE_SERVER", "unix:/nonexistent/cw-no-sound/native");
-    env.insert("CW_PLAYBACK_NO_SOUND", "1");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-        { "--gtest_filter=PlaybackGraph.PlaysToTheEnd*:PlaybackGraph.AudioOnly*:PlaybackGraph.Timeline*" });
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    const ToolRun child = RunTool(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=PlaybackGraph.PlaysToTheEnd*:PlaybackGraph.AudioOnly*:PlaybackGraph.Timeline*" },
+        { "PULSE_SERVER=unix:/nonexistent/cw-no-sound/native", "CW_PLAYBACK_NO_SOUND=1" }, 60000);
+    EXPECT_EQ(child.exitCode, 0) << child.out.constData() << child.err.constData();
 }

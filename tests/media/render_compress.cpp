@@ -4,8 +4,8 @@
 #include "engine/compressor.h"
 #include "engine/work_state.h"
 #include "export/movie_render.h"
+#include "media_files.h"
 #include "project/movie_timeline.h"
-#include "render_helpers.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,15 +14,12 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-using namespace render_test;
-
 namespace {
 
 class CompressTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = new QTemporaryDir();
         // 4:3 pictures with a 440 Hz tone; a 1000 Hz tone alone; a file that is not media.
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
             "sine=frequency=440:sample_rate=44100:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
@@ -30,11 +27,6 @@ protected:
         ASSERT_TRUE(
             RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=22050:duration=2", path("tone.wav") }));
         ASSERT_TRUE(WriteFile(path("junk.mp4"), QByteArray(4096, '\x5a')));
-    }
-    static void TearDownTestSuite()
-    {
-        delete dir_;
-        dir_ = nullptr;
     }
     void SetUp() override { CMovieWorkState::Reset(); }
     void TearDown() override
@@ -44,7 +36,7 @@ protected:
         CMovieGraphCompressor::SetAudioCompressorName("PCM");
     }
 
-    static QString path(const QString& name) { return dir_->filePath(name); }
+    static QString path(const QString& name) { return MediaCache::Path(name); }
     static CMediaFile clip(const QString& name, std::uint32_t start, std::uint32_t length)
     {
         CMediaFile c(path(name), length, 0, 0, ClipKind::VideoWithSound);
@@ -60,10 +52,8 @@ protected:
         return texts;
     }
 
-    static QTemporaryDir* dir_;
     ScriptedDialogs dialogs_;
 };
-QTemporaryDir* CompressTest::dir_ = nullptr;
 
 TEST_F(CompressTest, MovieAndItsSoundRenderToAviAndWav)
 {

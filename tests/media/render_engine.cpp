@@ -5,15 +5,13 @@
 #include "engine/render_engine.h"
 #include "engine/file_filters.h"
 #include "engine/render_frontend.h"
-#include "render_helpers.h"
+#include "media_files.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
-
-using namespace render_test;
 
 namespace {
 
@@ -28,7 +26,6 @@ class RenderEngineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = new QTemporaryDir();
         const QStringList x264 { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p" };
         auto lavfi = [](const char* source) { return QStringList { "-f", "lavfi", "-i", source }; };
         const std::pair<const char*, QStringList> recipes[] = {
@@ -72,13 +69,8 @@ protected:
         ASSERT_TRUE(WriteFile(path("sizes.ts"), first + second));
         ASSERT_TRUE(WriteFile(path("cut.ts"), first + second.left(3000)));
     }
-    static void TearDownTestSuite()
-    {
-        delete dir_;
-        dir_ = nullptr;
-    }
 
-    static QString path(const QString& name) { return dir_->filePath(name); }
+    static QString path(const QString& name) { return MediaCache::Path(name); }
 
     // A group of the given type with one source per track, in order.
     struct Src {
@@ -125,10 +117,7 @@ protected:
         ASSERT_EQ(graph.Connect(pin, wav->GetPin(0)), S_OK);
         ASSERT_EQ(graph.Connect(wav->GetPin(1), writer->GetPin(0)), S_OK);
     }
-
-    static QTemporaryDir* dir_;
 };
-QTemporaryDir* RenderEngineTest::dir_ = nullptr;
 
 #define EXPECT_PIXEL(frame, x, y, colour)                                                                              \
     do {                                                                                                               \

@@ -18,20 +18,17 @@ class SaveFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        media_ = new QTemporaryDir;
-        const QString d = media_->path();
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
-            "sine=frequency=1000:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
-            "-shortest", d + "/clip.mp4" }));
-        ASSERT_TRUE(RunFfmpeg(
-            { "-f", "lavfi", "-i", "color=c=red:size=320x240:rate=15", "-t", "2", "-c:v", "mpeg4", d + "/red.avi" }));
-        ASSERT_TRUE(
-            RunFfmpeg({ "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "10", d + "/tone.mp3" }));
-    }
-    static void TearDownTestSuite()
-    {
-        delete media_;
-        media_ = nullptr;
+        ASSERT_FALSE(MediaCache::Make("clip.mp4",
+            { "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
+                "sine=frequency=1000:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+                "aac", "-shortest" })
+                         .isEmpty());
+        ASSERT_FALSE(MediaCache::Make(
+            "red.avi", { "-f", "lavfi", "-i", "color=c=red:size=320x240:rate=15", "-t", "2", "-c:v", "mpeg4" })
+                         .isEmpty());
+        ASSERT_FALSE(
+            MediaCache::Make("tone.mp3", { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "10" })
+                .isEmpty());
     }
 
     void SetUp() override
@@ -50,7 +47,7 @@ protected:
     }
 
     static QString textTable(QString section, QString key) { return section + "/" + key; }
-    static QString media(const char* name) { return media_->filePath(name); }
+    static QString media(const char* name) { return MediaCache::Path(name); }
 
     static CMediaFile clip(const QString& path, std::int32_t kind, std::uint32_t start, std::uint32_t length)
     {
@@ -68,7 +65,6 @@ protected:
         return all;
     }
 
-    static inline QTemporaryDir* media_ = nullptr;
     TempRegistry registry_;
     ScriptedDialogs dialogs_;
     QTemporaryDir suite_;

@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
@@ -199,9 +201,41 @@ bool RunFfmpeg(const QStringList& args)
     return true;
 }
 
+QString MediaCache::Path(const QString& name)
+{
+    static QTemporaryDir folder;
+    return folder.filePath(name);
+}
+
+QString MediaCache::Make(const QString& name, const QStringList& args)
+{
+    // One name, one recipe: a second recipe under a taken name is refused.
+    static QHash<QString, QStringList> made;
+    const QString path = Path(name);
+    if (const auto at = made.constFind(name); at != made.cend())
+        return *at == args ? path : QString();
+    if (!RunFfmpeg(args + QStringList { path }))
+        return QString();
+    made.insert(name, args);
+    return path;
+}
+
 QString RunFfprobe(const QStringList& args)
 {
     return QString::fromUtf8(RunTool("ffprobe", QStringList { "-v", "error" } + args, {}, 60000).out).trimmed();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms)

@@ -50,6 +50,18 @@ struct ToolRun {
 // waiting up to timeoutMs.
 ToolRun RunTool(const QString& program, const QStringList& args, const QStringList& env = {}, int timeoutMs = 120000);
 
+// The media a test program makes, in one folder for the whole program: each
+// clip is made by the ffmpeg command once per build tree (RunFfmpeg's cache)
+// and copied in once per program, however many cases ask for it. A case that
+// changes a clip works on a copy.
+namespace MediaCache {
+// Where name lives in the program's media folder.
+QString Path(const QString& name);
+// name, made from the ffmpeg arguments (the output path left out) the first
+// time it is asked for; empty when the command failed.
+QString Make(const QString& name, const QStringList& args);
+} // namespace MediaCache
+
 // Runs the ffmpeg command with the given arguments (plus -y -loglevel error);
 // true when it exited 0. A command that makes one file (the last argument)
 // from generated sources only is run once per build tree: later runs copy
@@ -57,6 +69,11 @@ ToolRun RunTool(const QString& program, const QStringList& args, const QStringLi
 bool RunFfmpeg(const QStringList& args);
 // Output of ffprobe -v error with the given arguments.
 QString RunFfprobe(const QStringList& args);
+
+// Writes bytes to path, making its folder; false when it cannot.
+bool WriteFile(const QString& path, const QByteArray& bytes = QByteArray());
+// The bytes of path; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
 
 // Runs the event loop until done() is true; false after ms milliseconds.
 bool WaitFor(const std::function<bool()>& done, int ms);

@@ -112,8 +112,7 @@ TEST_F(ToolBarAndBrowser, BrowserPicksFromItsStartFolderAndKeepsBookmarks)
         QDir().mkpath(dir.filePath("start/inner/Videos"));
         QDir().mkpath(dir.filePath("start/inner/phone1"));
         for (const char* name : { "b.avi", "a.jpg", "c.mp3", "notes.txt", "line\nbreak.wav" }) {
-            QFile f(QDir(start).filePath(name));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(WriteFile(QDir(start).filePath(name)));
         }
     }
     {

@@ -9,7 +9,7 @@
 #include "platform/ini_file.h"
 #include "skin/skin_button.h"
 
-#include "../media/capture_media.h"
+#include "capture_media.h"
 #include "test_util.h"
 #include "ui_watchdog.h"
 

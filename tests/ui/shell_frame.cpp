@@ -127,9 +127,7 @@ void Fill(const QString& folder)
 {
     ASSERT_TRUE(QDir().mkpath(folder + "/sub/deeper"));
     for (const char* name : { "/a.avi", "/sub/b.wav", "/sub/deeper/c.yuv", "/.hidden" }) {
-        QFile f(folder + QString::fromLatin1(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("data");
+        ASSERT_TRUE(WriteFile(folder + QString::fromLatin1(name), "data"));
     }
     QFile::setPermissions(folder + "/sub/b.wav", QFileDevice::ReadOwner);
 }

@@ -4,6 +4,7 @@
 // hand it a file, destroy it and create it again.
 #include "cw_load.h"
 #include "platform/messages.h"
+#include "recorder.h"
 #include "test_util.h"
 #include "ui_watchdog.h"
 
@@ -26,23 +27,6 @@ QString HostImage(QString, QString)
 {
     return QString();
 }
-
-// The host's main window: it records the status line messages it gets.
-class HostWindow : public MessageWindow<QWidget> {
-public:
-    QStringList status;
-
-protected:
-    LRESULT onMessage(std::uint32_t m, WPARAM, LPARAM l, bool& handled) override
-    {
-        if (m != msg::HostStatus) {
-            handled = false;
-            return 0;
-        }
-        status << *FromParam<const QString>(l);
-        return 0;
-    }
-};
 
 class ComponentLibrary : public ::testing::Test {
 protected:
@@ -82,15 +66,14 @@ protected:
     void Litter()
     {
         QDir().mkpath(Temp() + "/old");
-        QFile f(Temp() + "/old/MS_AVI_VIDEO.avi");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(WriteFile(Temp() + "/old/MS_AVI_VIDEO.avi"));
     }
     // The editor's own (private) folders under Temp.
     int PrivateFolders() const { return QDir(Temp()).entryList({ "cw-*" }, QDir::Dirs | QDir::Hidden).size(); }
 
     TempRegistry registry;
     QTemporaryDir suite;
-    HostWindow host;
+    Recorder host { "host" }; // the host's main window
     void* library = nullptr;
     CwCreateFn create = nullptr;
     CwAddMovieListFn addMovieList = nullptr;
@@ -138,7 +121,7 @@ TEST_F(ComponentLibrary, HostStatusMessagesCrossTheLibraryBoundary)
     const QString info = "a.avi info";
     SendMessage(editor, msg::HostStatus, ToWParam(&file), ToLParam(&info));
     SendMessage(editor, msg::HostResendStatus);
-    EXPECT_EQ(host.status, (QStringList { info, info }));
+    EXPECT_EQ(host.texts, (QStringList { info, info }));
 }
 
 } // namespace

@@ -303,10 +303,7 @@ TEST(SkinImages, AFileThatCannotBeLoadedWarnsOnceAndIsDrawnWithout)
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
     const QString missing = dir.filePath("gone.png"), broken = dir.filePath("broken.png");
-    QFile f(broken);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not an image");
-    f.close();
+    ASSERT_TRUE(WriteFile(broken, "not an image"));
 
     SkinBitmap bmp = Load("cw_slider_mark_up.png");
     EXPECT_EQ(bmp.size(), QSize(11, 17));

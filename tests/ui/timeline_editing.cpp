@@ -208,8 +208,7 @@ TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
 {
     QTemporaryDir dir;
     for (const char* name : { "a.avi", "photo.jpg", "b.wav", "x.amr" }) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(WriteFile(dir.filePath(name)));
     }
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.avi"));
     QList<QUrl> urls;

@@ -5,7 +5,6 @@
 #include "export/phone_link.h"
 #include "config/registry.h"
 #include "config/resources.h"
-#include "platform/c_handles.h"
 #include "platform/ini_file.h"
 #include "shell/host_phone_facts.h"
 #include "test_util.h"
@@ -14,7 +13,6 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,11 +168,6 @@ protected:
     CRegistry machine;
 };
 
-TEST_F(DeviceNames, FixedItemsOnly)
-{
-    EXPECT_EQ(Collect(), "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07");
-}
-
 TEST_F(DeviceNames, FirstPartnerThatNamesItsDeviceWins)
 {
     const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
@@ -238,29 +231,7 @@ TEST(HostPhone, CommLibraryCallNeedsLibraryAndExport)
     EXPECT_FALSE(CallCommLibrary("/no/such/comm.so", 1, nullptr, nullptr, "/tmp/x.avi").has_value());
     // A library without the export.
     EXPECT_FALSE(CallCommLibrary("libm.so.6", 1, nullptr, nullptr, "/tmp/x.avi").has_value());
-}
-
-TEST(HostPhone, CommLibraryHandOverReachesTheHostsPhone)
-{
-    const QString path = CW_BUILD_DIR "/lib/libcw_comm.so";
-    const DlHandle comm(dlopen(QFile::encodeName(path).constData(), RTLD_NOW));
-    if (!comm)
-        GTEST_SKIP() << "the reference host's comm library is not built";
-    using ConnectFn = void (*)(qulonglong, QString);
-    auto connect = reinterpret_cast<ConnectFn>(dlsym(comm.get(), "CwCommConnect"));
-    ASSERT_NE(connect, nullptr);
-    QTemporaryDir dir;
-    connect(7, dir.filePath("phone"));
-    QFile avi(dir.filePath("MS_AVI_VIDEO.avi"));
-    ASSERT_TRUE(avi.open(QIODevice::WriteOnly));
-    avi.write("RIFF");
-    avi.close();
-
-    EXPECT_EQ(CallCommLibrary(path, 7, nullptr, nullptr, avi.fileName()), 1);
-    EXPECT_TRUE(QFile::exists(dir.filePath("phone/MS_AVI_VIDEO.avi")));
-    // An unknown connection: the export reports failure.
-    EXPECT_EQ(CallCommLibrary(path, 8, nullptr, nullptr, avi.fileName()), 0);
-    connect(7, QString());
+    // The hand-over through the host's comm library: e2e/host_phone.cpp.
 }
 
 } // namespace

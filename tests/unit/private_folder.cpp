@@ -3,6 +3,7 @@
 // run made (never through a link, never a protected file), abandoned folders
 // of finished processes go, and an unsafe suite folder is not used.
 #include "platform/private_folder.h"
+#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +15,6 @@
 #include <memory>
 
 namespace {
-
-void Write(const QString& path, const QByteArray& data = "x")
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 
 // The process id of a process that has ended.
 qint64 EndedPid()
@@ -34,9 +28,9 @@ qint64 EndedPid()
 TEST(PrivateFolder, EachRunHasItsOwnAndRemovesOnlyThat)
 {
     QTemporaryDir outside;
-    Write(outside.filePath("target.txt"), "keep");
+    ASSERT_TRUE(WriteFile(outside.filePath("target.txt"), "keep"));
     QTemporaryDir base;
-    Write(base.filePath("keep.txt"));
+    ASSERT_TRUE(WriteFile(base.filePath("keep.txt"), "x"));
     QFile::setPermissions(base.filePath("keep.txt"), QFile::ReadOwner);
 
     auto a = std::make_unique<CPrivateFolder>(base.path() + "/Temp");
@@ -47,11 +41,11 @@ TEST(PrivateFolder, EachRunHasItsOwnAndRemovesOnlyThat)
     EXPECT_EQ(QFile::permissions(a->path()) & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), 0);
 
     // What a run leaves: files, a read-only file, a sub-folder, links out.
-    Write(a->path() + "/video.avi");
-    Write(a->path() + "/ro.pcm");
+    ASSERT_TRUE(WriteFile(a->path() + "/video.avi", "x"));
+    ASSERT_TRUE(WriteFile(a->path() + "/ro.pcm", "x"));
     QFile::setPermissions(a->path() + "/ro.pcm", QFile::ReadOwner);
     QDir(a->path()).mkdir("sub");
-    Write(a->path() + "/sub/frame.yuv");
+    ASSERT_TRUE(WriteFile(a->path() + "/sub/frame.yuv", "x"));
     QFile::link(outside.filePath("target.txt"), a->path() + "/link.txt");
     QFile::link(outside.path(), a->path() + "/linkdir");
     const QString gone = a->path();
@@ -72,16 +66,17 @@ TEST(PrivateFolder, RemovesOnlyAbandonedMarkedFolders)
     QTemporaryDir elsewhere;
     const QString dead = base.filePath("cw-dead");
     QDir().mkpath(dead + "/sub");
-    Write(dead + "/" + CPrivateFolder::kMarkerName, QByteArray::number(EndedPid()));
-    Write(dead + "/sub/x.yuv");
+    ASSERT_TRUE(WriteFile(dead + "/" + CPrivateFolder::kMarkerName, QByteArray::number(EndedPid())));
+    ASSERT_TRUE(WriteFile(dead + "/sub/x.yuv", "x"));
     // A folder of a running process (our parent), one without a marker, one
     // whose marker is garbage, and a link to a marked folder elsewhere.
     QDir().mkpath(base.filePath("cw-alive"));
-    Write(base.filePath("cw-alive/") + CPrivateFolder::kMarkerName, QByteArray::number(qint64(getppid())));
+    ASSERT_TRUE(
+        WriteFile(base.filePath("cw-alive/") + CPrivateFolder::kMarkerName, QByteArray::number(qint64(getppid()))));
     QDir().mkpath(base.filePath("cw-nomarker"));
     QDir().mkpath(base.filePath("cw-garbage"));
-    Write(base.filePath("cw-garbage/") + CPrivateFolder::kMarkerName, "not a pid");
-    Write(elsewhere.filePath(CPrivateFolder::kMarkerName), QByteArray::number(EndedPid()));
+    ASSERT_TRUE(WriteFile(base.filePath("cw-garbage/") + CPrivateFolder::kMarkerName, "not a pid"));
+    ASSERT_TRUE(WriteFile(elsewhere.filePath(CPrivateFolder::kMarkerName), QByteArray::number(EndedPid())));
     QFile::link(elsewhere.path(), base.filePath("cw-link"));
     QDir().mkpath(base.filePath("user-folder"));
 

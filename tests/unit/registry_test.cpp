@@ -112,9 +112,7 @@ TEST(Registry, CorruptDatabaseGivesDefaultsAndIsNeverReplaced)
     TempRegistry tmp;
     const QString path = tmp.path();
     {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(8192, 'G'));
+        ASSERT_TRUE(WriteFile(path, QByteArray(8192, 'G')));
     }
     const QByteArray before = fileHash(path);
     EXPECT_EQ(GetAppTitle(), "Orvanta 3.0");

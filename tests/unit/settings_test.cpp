@@ -11,13 +11,6 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 QString imageTable(QString section, QString key)
 {
     if (section == "CW_PREVIEWVIDEO_BTN_PLAY" && key == "IMAGE")
@@ -82,9 +75,9 @@ TEST(Resources, ModelStringsUseTheLanguageSectionAndLineBreaks)
     QTemporaryDir dir;
     SetSuiteValue("INIDIR", dir.path());
     SetSuiteValue("ORVT_DEFAULT_MODELNAME", "tx-35");
-    writeFile(dir.filePath("TX-35.ini"),
+    ASSERT_TRUE(WriteFile(dir.filePath("TX-35.ini"),
         "[STRING_COMMON]\r\nONLY_PLAIN=plain\r\n"
-        "[STRING_COMMON_EN]\r\nCANNOT_BE_SUPPORT_FORMAT=Not for\\n{MODEL_NAME}\r\n");
+        "[STRING_COMMON_EN]\r\nCANNOT_BE_SUPPORT_FORMAT=Not for\\n{MODEL_NAME}\r\n"));
     SetSuiteValue("ORVT_LANG", "EN");
     EXPECT_EQ(GetModelString("STRING_COMMON", "CANNOT_BE_SUPPORT_FORMAT", "dflt"), "Not for\n{MODEL_NAME}");
     EXPECT_EQ(GetModelString("STRING_COMMON", "ONLY_PLAIN", "dflt"), "dflt");

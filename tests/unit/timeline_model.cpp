@@ -1,5 +1,5 @@
-// The editing timeline the movie composer builds: group media types byte for
-// byte, source times from clip records, track order, and the view operations.
+// The editing timeline the movie composer builds: source times from clip
+// records, track order, and the view operations.
 // test-links: cw_project cw_engine cw_media cw_platform
 #include "project/movie_timeline.h"
 
@@ -19,26 +19,6 @@ CMediaFile Clip(const char* path, std::uint32_t start, std::uint32_t length, std
 const CTimelineSource& OnlySource(const CTimelineGroup& g, std::size_t track)
 {
     return *g.tracks().at(track)->sources().at(0);
-}
-
-TEST(MovieTimeline, VideoGroupIsThe320x240Rgb24Type)
-{
-    CMovieTimeline tl;
-    ASSERT_EQ(tl.CreateTimeline(true), S_OK);
-    ASSERT_EQ(tl.GetTimeline()->GetGroupCount(), 2);
-    const CMediaType& mt = tl.GetTimeline()->GetGroup(0)->mediaType();
-    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
-    EXPECT_EQ(mt.lSampleSize, 230400u);
-    // The 88-byte block: everything zero except the bitmap header's fields.
-    ASSERT_EQ(mt.FormatLength(), 88u);
-    std::uint8_t expected[88] = {};
-    const std::uint32_t words[] = { 40, 320, 240 };
-    std::memcpy(expected + 48, words, sizeof words);
-    const std::uint16_t planesBits[] = { 1, 24 };
-    std::memcpy(expected + 60, planesBits, sizeof planesBits);
-    const std::uint32_t imageSize = 230400;
-    std::memcpy(expected + 68, &imageSize, 4);
-    EXPECT_EQ(std::memcmp(mt.Format(), expected, 88), 0);
 }
 
 TEST(MovieTimeline, SourcesCarryClipTimesInHundredNanoseconds)

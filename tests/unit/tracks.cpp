@@ -6,6 +6,7 @@
 #include "panes/timeline/timeline_window.h"
 #include "platform/messages.h"
 #include "project/clip_track.h"
+#include "recorder.h"
 #include "test_util.h"
 
 #include <QTemporaryDir>
@@ -14,28 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Sent {
-    std::uint32_t message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Sent&) const = default;
-};
-
-// Stands in for the main frame or the timeline container and records what it
-// is sent.
-class Recorder : public MessageWindow<QWidget> {
-public:
-    using MessageWindow<QWidget>::MessageWindow;
-    std::vector<Sent> sent;
-
-protected:
-    LRESULT onMessage(std::uint32_t m, WPARAM w, LPARAM l, bool&) override
-    {
-        sent.push_back({ m, w, l });
-        return 0;
-    }
-};
 
 CMediaFile Clip(const QString& name, std::uint32_t length, int kind = ClipKind::Sound)
 {
@@ -295,11 +274,7 @@ TEST_F(TrackViewTest, DeleteAllTellsTheTimelineWindowOnce)
 
 TEST_F(TrackViewTest, ZoomLevelsAndMarker)
 {
-    SendMessage(view, msg::SetZoom, 0, 39);
-    EXPECT_EQ(view->zoomLevel(), 1);
-    EXPECT_EQ(view->pixelsPerQuarterMinute(), 33);
-    SendMessage(view, msg::SetZoom, 0, 40);
-    EXPECT_EQ(view->pixelsPerSecond(), 6);
+    // The levels themselves: unit/timeline_scale.cpp.
     SendMessage(view, msg::SetZoom, 0, 19);
     EXPECT_EQ(view->zoomLevel(), 2);
     EXPECT_EQ(view->pixelsPerMinute(), 19);
@@ -320,14 +295,14 @@ class TimelineRouting : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir = new QTemporaryDir;
-        const QString d = dir->path();
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", "-f", "lavfi", "-i",
-            "sine=duration=1", "-shortest", d + "/both.avi" }));
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", d + "/sound.mp4" }));
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", d + "/mute.avi" }));
+        ASSERT_FALSE(MediaCache::Make("both.avi",
+            { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", "-f", "lavfi", "-i", "sine=duration=1",
+                "-shortest" })
+                         .isEmpty());
+        ASSERT_FALSE(MediaCache::Make("sound.mp4", { "-f", "lavfi", "-i", "sine=duration=1" }).isEmpty());
+        ASSERT_FALSE(
+            MediaCache::Make("mute.avi", { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1" }).isEmpty());
     }
-    static void TearDownTestSuite() { delete dir; }
 
     void SetUp() override
     {
@@ -343,15 +318,13 @@ protected:
     {
         ASSERT_TRUE(WaitFor([&] { return !timeline->HasPendingAdds(); }, 30000));
     }
-    CMediaFile File(const char* name, int kind) { return CMediaFile(dir->filePath(name), 3000, 64, 48, kind); }
+    CMediaFile File(const char* name, int kind) { return CMediaFile(MediaCache::Path(name), 3000, 64, 48, kind); }
     const CClipTrack& Track(int i) { return timeline->view(i)->track(); }
 
-    static QTemporaryDir* dir;
     Recorder container;
     Recorder frame;
     CCW_TimeLineWnd* timeline = nullptr;
 };
-QTemporaryDir* TimelineRouting::dir = nullptr;
 
 TEST_F(TimelineRouting, VideoWithSoundGoesOnBothTracksAsIndependentCopies)
 {
@@ -475,7 +448,7 @@ TEST_F(TimelineRouting, DroppedFileOpensInThePreviewAndActivatesItsTrack)
     Send(0, File("sound.mp4", ClipKind::Sound));
     Send(0, File("sound.mp4", ClipKind::Sound));
     timeline->view(kAudioTrack)->track().ClearSelection();
-    const QString path = dir->filePath("sound.mp4");
+    const QString path = MediaCache::Path("sound.mp4");
     frame.sent.clear();
     EXPECT_EQ(SendMessage(timeline, msg::FilesDropped, 1, ToLParam(&path)), 0);
     ASSERT_EQ(frame.sent.size(), 2u);

@@ -4,6 +4,8 @@
 // volumes without disturbing the shared server.
 #pragma once
 
+#include "test_util.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,9 +94,7 @@ public:
     bool ready() { return pactl({ "info" }) == 0; }
     int pactl(const QStringList& args)
     {
-        QProcess p;
-        p.start("pactl", QStringList { "-s", address_ } + args);
-        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return RunTool("pactl", QStringList { "-s", address_ } + args, {}, 10000).exitCode;
     }
 
 private:

@@ -1,19 +1,24 @@
-// Helpers of the render tests: probing with ffprobe and decoding results
-// back with the ffmpeg command.
+// Media the tests make and read back: generated clips (made once per build
+// tree through RunFfmpeg's test-media cache), ffprobe values, decoded
+// pictures and sound, and the checks on them.
 #pragma once
 
 #include "test_util.h"
 
 #include <QByteArray>
+#include <QColor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-namespace render_test {
 
 // One value of ffprobe's stream or format entries, e.g. ("stream", "codec_name", "v:0").
 inline QString Probe(const QString& file, const QString& entries, const QString& streams = QString())
@@ -54,19 +59,6 @@ inline std::vector<QByteArray> DecodeFrames(const QString& file, int w, int h)
     return frames;
 }
 
-// Writes bytes to path; false when it cannot.
-inline bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-inline QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Strength of one frequency in mono samples (Goertzel), relative to full scale.
 inline double ToneLevel(const std::int16_t* s, std::size_t n, int channels, int rate, double freq)
 {
@@ -83,4 +75,53 @@ inline double ToneLevel(const std::int16_t* s, std::size_t n, int channels, int 
     return count ? 2.0 * std::sqrt(std::max(power, 0.0)) / double(count) : 0.0;
 }
 
-} // namespace render_test
+// 64 x 48 pictures at 15 fps, red for the first second, green for the
+// second, blue for the third; with a 440 Hz stereo tone at 44.1 kHz unless
+// silent. MPEG-4 video and PCM sound in an AVI.
+inline QString ColourMovie(bool withSound = true)
+{
+    QStringList args { "-f", "lavfi", "-i",
+        "color=c=red:s=64x48:r=15:d=1[a];color=c=lime:s=64x48:r=15:d=1[b];color=c=blue:s=64x48:r=15:d=1[c];"
+        "[a][b][c]concat=n=3:v=1:a=0" };
+    if (withSound)
+        args << "-f"
+             << "lavfi"
+             << "-i"
+             << "sine=frequency=440:sample_rate=44100:duration=3"
+             << "-ac"
+             << "2"
+             << "-c:a"
+             << "pcm_s16le";
+    return MediaCache::Make(withSound ? "colours.avi" : "colours-silent.avi",
+        args + QStringList { "-c:v", "mpeg4", "-q:v", "2", "-t", "3" });
+}
+
+// A mono 22.05 kHz 330 Hz tone of 1.5 s as WAV.
+inline QString ToneWav()
+{
+    return MediaCache::Make("tone330.wav",
+        { "-f", "lavfi", "-i", "sine=frequency=330:sample_rate=22050:duration=1.5", "-c:a", "pcm_s16le" });
+}
+
+// A 2-second stereo 550 Hz MP3 at 128 kbit/s.
+inline QString ToneMp3()
+{
+    return MediaCache::Make("tone550.mp3",
+        { "-f", "lavfi", "-i", "sine=frequency=550:sample_rate=44100:duration=2", "-ac", "2", "-c:a", "libmp3lame",
+            "-b:a", "128k" });
+}
+
+// Which of red, green, blue the image's centre is (0, 1, 2), or -1.
+inline int CentreColour(const QImage& image)
+{
+    if (image.isNull())
+        return -1;
+    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    if (c.red() > 180 && c.green() < 80 && c.blue() < 80)
+        return 0;
+    if (c.green() > 180 && c.red() < 80 && c.blue() < 80)
+        return 1;
+    if (c.blue() > 180 && c.red() < 80 && c.green() < 80)
+        return 2;
+    return -1;
+}
