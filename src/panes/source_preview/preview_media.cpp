@@ -104,18 +104,6 @@ CCW_PreviewMedia::CCW_PreviewMedia(const PaneContext& context, QWidget* parent)
     SetEditingFlag(false);
     ShowActionButton();
     LayOut();
-
-    // The system volume's maximum; the mixer may answer slowly.
-    worker_->Post<long>(
-        this, kMixerLane,
-        [](const CBackgroundWorker::CancelFlag&) {
-            CSystemVolumeCtrl mixer;
-            return mixer.OpenMixer() ? mixer.GetMasterVolumeMax() : -1L;
-        },
-        [this](long maximum) {
-            if (!volumeGiven_)
-                TakeVolumeMaximum(maximum);
-        });
 }
 
 CCW_PreviewMedia::~CCW_PreviewMedia()
@@ -129,6 +117,25 @@ CCW_PreviewMedia::~CCW_PreviewMedia()
 QString CCW_PreviewMedia::Text(const QString& section, const QString& key) const
 {
     return context_.resources.GetResourceText(section, key);
+}
+
+void CCW_PreviewMedia::AskVolumeMaximum()
+{
+    // Once, before the first load on the same worker, so the answer comes
+    // before the load's: the mixer may answer slowly.
+    if (volumeAsked_ || volumeGiven_)
+        return;
+    volumeAsked_ = true;
+    worker_->Post<long>(
+        this, kMixerLane,
+        [](const CBackgroundWorker::CancelFlag&) {
+            CSystemVolumeCtrl mixer;
+            return mixer.OpenMixer() ? mixer.GetMasterVolumeMax() : -1L;
+        },
+        [this](long maximum) {
+            if (!volumeGiven_)
+                TakeVolumeMaximum(maximum);
+        });
 }
 
 void CCW_PreviewMedia::SetVolumeMaximum(long maximum)
@@ -236,6 +243,7 @@ LRESULT CCW_PreviewMedia::Open(WPARAM sourceKind, const QString& path, bool from
     ShowActionButton();
     phoneFormat_ = IsPhoneFormatFile(path);
 
+    AskVolumeMaximum();
     const std::uint64_t serial = ++loadSerial_;
     auto load = std::make_shared<Load>();
     auto setup = std::make_shared<ImportSetup>();

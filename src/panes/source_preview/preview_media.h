@@ -101,6 +101,7 @@ private:
     void OnPlaybackFinished();
     void OnRangeChanged(WPARAM which, LPARAM released);
     void SendClip(bool changeDuration);
+    void AskVolumeMaximum();
     void TakeVolumeMaximum(long maximum);
     void OnVolume(int position);
     void ApplyVolume();
@@ -149,6 +150,7 @@ private:
     long volumeMax_ = -1;
     bool volumeAvailable_ = false;
     bool volumeGiven_ = false; // by SetVolumeMaximum, over the mixer's answer
+    bool volumeAsked_ = false;
     long attenuation_ = 0;
     QString seekLane_;
 };
