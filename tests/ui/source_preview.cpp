@@ -3,8 +3,8 @@
 // mark, sending a whole-second clip to the timeline, kinds, facts, volume,
 // resets, the end-of-playback route, and the spectrum.
 #include "engine/playback_graph.h"
-#include "panes/edited_preview/preview_edited.h"
 #include "engine/video_renderer.h"
+#include "panes/edited_preview/preview_edited.h"
 #include "panes/movie_view/movie_view.h"
 #include "panes/source_preview/audio_spectrum.h"
 #include "panes/source_preview/preview_media.h"
@@ -135,7 +135,8 @@ TEST_F(SourcePreview, KindsFactsVolumeAndRoutes)
     EXPECT_EQ(pane->mediaKind(), 2);
     EXPECT_TRUE(pane->spectrum()->isVisible());
     EXPECT_FALSE(pane->view()->isVisible());
-    EXPECT_TRUE(pane->infoLine().startsWith("tone.mp3           0.03MB    00:00:02    mp3")) << pane->infoLine().toStdString();
+    EXPECT_TRUE(pane->infoLine().startsWith("tone.mp3           0.03MB    00:00:02    mp3"))
+        << pane->infoLine().toStdString();
     ASSERT_EQ(open(avi), 0);
     EXPECT_EQ(pane->mediaKind(), 1);
     EXPECT_TRUE(pane->infoLine().startsWith("colours.avi           ")) << pane->infoLine().toStdString();
