@@ -250,7 +250,9 @@ LRESULT CCW_PreviewMedia::Open(WPARAM sourceKind, const QString& path, bool from
     setup->resources = context_.resources;
     setup->workFolder = context_.importFolders ? context_.workFolder : QString();
     setup->owner = window();
-    CMovie_WorkDlg dialog(window(), this);
+    // No parent: the editor's window may go while the dialog runs.
+    CMovie_WorkDlg dialog(nullptr, this);
+    dialog.setWindowModality(Qt::ApplicationModal);
     setup->progressWindow = &dialog;
     dialog.SetResourceCallbacks(context_.resources.textCallback(), context_.resources.imageCallback());
     dialog.SetTitle(Text("CW_WORKDLG", "TITLE"));
