@@ -101,7 +101,7 @@ CCW_PreviewMedia::CCW_PreviewMedia(const PaneContext& context, QWidget* parent)
 
     setProperty(CCW_PreviewEdited::kStateProperty, QVariant::fromValue(quintptr(&CCW_PreviewMedia::StateOf)));
     setFont(MakeSkinFont(lookup, "CLIPWEAVER", "FONT_NORMAL", SkinFontRole::Pane));
-    SetEditingFlag(false);
+    SetEditingFlagOnWorker(false);
     ShowActionButton();
     LayOut();
 }
@@ -112,6 +112,18 @@ CCW_PreviewMedia::~CCW_PreviewMedia()
     if (context_.probe)
         context_.probe->Cancel(seekLane_);
     spectrum_->RestoreMicSource();
+}
+
+void CCW_PreviewMedia::SetEditingFlagOnWorker(bool editing)
+{
+    // A registry write waits on the disk; the worker keeps the order.
+    worker_->Post<int>(
+        nullptr, QString(),
+        [editing](const CBackgroundWorker::CancelFlag&) {
+            SetEditingFlag(editing);
+            return 0;
+        },
+        [](int) {});
 }
 
 QString CCW_PreviewMedia::Text(const QString& section, const QString& key) const
@@ -520,7 +532,7 @@ void CCW_PreviewMedia::SendClip(bool changeDuration)
     clip.SetTimes(WholeSecondsMs(left), WholeSecondsMs(right - left), lengthMs_);
     SendMessage(parentWidget(), msg::ClipToTimeline, changeDuration ? 1 : 0, ToLParam(&clip));
     if (!changeDuration)
-        SetEditingFlag(true);
+        SetEditingFlagOnWorker(true);
 }
 
 // Volume.

@@ -101,6 +101,7 @@ private:
     void OnPlaybackFinished();
     void OnRangeChanged(WPARAM which, LPARAM released);
     void SendClip(bool changeDuration);
+    void SetEditingFlagOnWorker(bool editing);
     void AskVolumeMaximum();
     void TakeVolumeMaximum(long maximum);
     void OnVolume(int position);
