@@ -45,6 +45,7 @@ const QHash<QString, Arity>& commandTable()
         { "hover", { 1, 3 } },
         { "key", { 2, -1 } },
         { "drag", { 5, 6 } },
+        { "trim", { 3, 3 } },
         { "select", { 2, 2 } },
         { "menu", { 1, 1 } },
         { "drop", { 2, -1 } },
@@ -117,6 +118,12 @@ QString checkCommand(const ScriptCommand& c)
         return QStringLiteral("\"%1\" is not a message number").arg(c.args[1]);
     if (c.name == "key" && !ParseKeys(c.args.mid(1).join(' ')))
         return QStringLiteral("\"%1\" names no key").arg(c.args.mid(1).join(' '));
+    for (const QString& n : c.name == "trim" ? c.args.mid(1) : QStringList()) {
+        bool ok = false;
+        n.toDouble(&ok);
+        if (!ok)
+            return QStringLiteral("\"%1\" is not a number of seconds").arg(n);
+    }
     if (c.name == "drag" && c.args.size() == 6 && !ParseModifiers(c.args[5]))
         return QStringLiteral("\"%1\" is not a set of modifiers").arg(c.args[5]);
     if (c.name == "wait-for") {
@@ -518,6 +525,8 @@ bool ScriptRunner::input(const ScriptCommand& c, QString* error)
     } else if (c.name == "drag") {
         const auto modifiers = c.args.size() == 6 ? *ParseModifiers(c.args[5]) : Qt::KeyboardModifiers();
         SendDrag(w, QPoint(number(1), number(2)), QPoint(number(3), number(4)), modifiers);
+    } else if (c.name == "trim") {
+        return DragMarksTo(w, c.args[1].toDouble(), c.args[2].toDouble(), error);
     } else if (c.name == "select") {
         return SelectItem(w, c.args[1], error);
     } else if (c.name == "drop") {
@@ -586,8 +595,8 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
         component_.addMovieList(QFileInfo(a0).absoluteFilePath());
     } else if (c.name == "message") {
         return sendMessage(c, error);
-    } else if (kMouseCommands.contains(c.name) || c.name == "key" || c.name == "drag" || c.name == "select"
-        || c.name == "menu" || c.name == "drop") {
+    } else if (kMouseCommands.contains(c.name) || c.name == "key" || c.name == "drag" || c.name == "trim"
+        || c.name == "select" || c.name == "menu" || c.name == "drop") {
         return input(c, error);
     } else if (c.name == "answer") {
         dialogs_.pushResult(*ParseDialogResult(a0));

@@ -20,6 +20,8 @@
 //                                    "Return, Escape")
 //   drag TARGET X1 Y1 X2 Y2 [MODS]   drag with the left button; MODS like
 //                                    shift or ctrl+alt
+//   trim TARGET LEFT RIGHT           drag the marks of the range slider TARGET
+//                                    to LEFT and RIGHT seconds
 //   select TARGET ITEM               pick ITEM (text or row) in a combo box,
 //                                    tab bar or list
 //   menu KEY                         pick an item of the open popup menu (object

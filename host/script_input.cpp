@@ -15,7 +15,11 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
+#include <QVariantMap>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 // Qt Gui's entry to its shortcut map, exported for its test library: a key
 // that is a shortcut triggers it instead of reaching the widget, as a key
@@ -297,6 +301,45 @@ void SendDrag(QWidget* target, QPoint from, QPoint to, Qt::KeyboardModifiers mod
     }
     if (alive)
         Mouse(w, QEvent::MouseButtonRelease, w->mapFrom(target, to), Qt::LeftButton, Qt::NoButton, modifiers);
+}
+
+bool DragMarksTo(QWidget* target, double left, double right, QString* error)
+{
+    QVariantMap g;
+    if (!QMetaObject::invokeMethod(target, "ScriptGeometry", Qt::DirectConnection, Q_RETURN_ARG(QVariantMap, g))) {
+        *error = QStringLiteral("%1 is no range slider").arg(target->objectName());
+        return false;
+    }
+    const double min = g["min"].toDouble(), max = g["max"].toDouble();
+    const int thumb = g["thumbWidth"].toInt(), usable = g["usable"].toInt();
+    if (!(max > min) || usable <= 0) {
+        *error = QStringLiteral("the range slider has no range");
+        return false;
+    }
+    const int y = target->height() / 2;
+    // A mark is grabbed at its centre: the left one's sits at pixel + thumb/2,
+    // the right one's at thumb + pixel + thumb/2.
+    const auto pixelOf = [&](double seconds) {
+        return int(std::ceil((std::clamp(seconds, min, max) - min) / (max - min) * usable - 1e-9));
+    };
+    const auto drag = [&](bool rightMark, double to) {
+        target->repaint(); // the marks' rectangles come from the last paint
+        g.clear();
+        QMetaObject::invokeMethod(target, "ScriptGeometry", Qt::DirectConnection, Q_RETURN_ARG(QVariantMap, g));
+        const double now = g[rightMark ? "right" : "left"].toDouble();
+        const int offset = (rightMark ? thumb : 0) + thumb / 2;
+        const QPoint from(int((now - min) / (max - min) * usable) + offset, y);
+        SendDrag(target, from, QPoint(pixelOf(to) + offset, y), Qt::NoModifier);
+    };
+    // The marks cannot pass each other: the one that makes room goes first.
+    if (left <= g["right"].toDouble()) {
+        drag(false, left);
+        drag(true, right);
+    } else {
+        drag(true, right);
+        drag(false, left);
+    }
+    return true;
 }
 
 bool SendDrop(QWidget* target, const QStringList& paths)

@@ -47,6 +47,11 @@ void SendKeys(QWidget* target, const QKeySequence& keys);
 void SendDrag(QWidget* target, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers);
 // Files dropped on the centre of target (as text/uri-list). Whether a widget
 // that accepts drops took them.
+// Drags the two marks of a range slider (found by its ScriptGeometry) to the
+// first pixels that give at least left and right seconds; false with a
+// reason when target is no range slider or has no range.
+bool DragMarksTo(QWidget* target, double left, double right, QString* error);
+
 bool SendDrop(QWidget* target, const QStringList& paths);
 // Picks item (its text, else its row number) in a combo box, tab bar or item
 // view; an item view gets a click on the item.

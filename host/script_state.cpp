@@ -27,12 +27,12 @@ QMap<QString, ScriptStateSection>& Sections()
     return sections;
 }
 
-// The sections the edited-movie preview publishes: its property holds the
+// The sections the two previews publish: a pane's property holds the
 // address of a function of the component (QJsonObject (*)(const QObject*,
 // const QString&)) that describes it.
-QJsonValue PaneSection(const ScriptStateContext& context, const QString& section)
+QJsonValue PaneSection(const ScriptStateContext& context, const char* paneName, const QString& section)
 {
-    QObject* pane = context.editor ? context.editor->findChild<QObject*>("CCW_PreviewEdited") : nullptr;
+    QObject* pane = context.editor ? context.editor->findChild<QObject*>(paneName) : nullptr;
     const auto address = pane ? pane->property("cwStateSection").value<quintptr>() : 0;
     if (!address)
         return QJsonValue();
@@ -42,7 +42,10 @@ QJsonValue PaneSection(const ScriptStateContext& context, const QString& section
 
 [[maybe_unused]] const bool kPaneSections = [] {
     for (const char* section : { "edited", "save" })
-        Sections().insert(section, [section](const ScriptStateContext& c) { return PaneSection(c, section); });
+        Sections().insert(
+            section, [section](const ScriptStateContext& c) { return PaneSection(c, "CCW_PreviewEdited", section); });
+    Sections().insert(
+        "preview", [](const ScriptStateContext& c) { return PaneSection(c, "CCW_PreviewMedia", "preview"); });
     return true;
 }();
 

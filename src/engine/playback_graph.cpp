@@ -207,14 +207,20 @@ HRESULT CGraphBasic::Stop()
 
 HRESULT CGraphBasic::SetCurrentPosition(REFERENCE_TIME position)
 {
+    const HRESULT hr = MovePosition(position);
+    if (SUCCEEDED(hr) && !parts_->streaming->isRunning())
+        parts_->streaming->showFrameAt(position);
+    return hr;
+}
+
+HRESULT CGraphBasic::MovePosition(REFERENCE_TIME position)
+{
     if (state_ == Closed || !parts_ || position < 0 || position > duration_)
         return E_FAIL;
-    if (parts_->streaming->isRunning()) {
+    if (parts_->streaming->isRunning())
         parts_->streaming->start(position);
-    } else {
+    else
         pausedAt_ = position;
-        parts_->streaming->showFrameAt(position);
-    }
     return S_OK;
 }
 

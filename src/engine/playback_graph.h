@@ -77,6 +77,10 @@ public:
     HRESULT Stop();
     // 100 ns units; 0 <= position <= duration. Shows the frame there unless running.
     HRESULT SetCurrentPosition(REFERENCE_TIME position);
+    // As SetCurrentPosition, but shows no frame: for a caller that has the
+    // picture there made elsewhere (a seek that must not decode on its
+    // thread).
+    HRESULT MovePosition(REFERENCE_TIME position);
     HRESULT GetCurrentPosition(REFERENCE_TIME* position) const;
     // The graph's state after pending changes: State_Stopped, _Paused or
     // _Running (changes complete at once here). E_FAIL when closed.

@@ -124,6 +124,24 @@ bool CCaptureSourceCtrl::IsMicName(const QString& name)
     return upper.contains(QLatin1String("MIC")) || upper.contains(QString::fromUtf8("마이크"));
 }
 
+CCaptureSourceCtrl::SourceChoice CCaptureSourceCtrl::ChooseItems(const QList<SourceItem>& items)
+{
+    SourceChoice choice;
+    int lastMicText = -1;
+    for (int i = 0; i < items.size(); ++i) {
+        const SourceItem& item = items[i];
+        if (item.line == LineType::Microphone)
+            choice.mic = i;
+        if (choice.waveMix < 0 && (item.line == LineType::WaveOut || IsWaveMixName(item.text)))
+            choice.waveMix = i;
+        if (IsMicName(item.text))
+            choice.mic = lastMicText = i;
+    }
+    if (choice.waveMix < 0)
+        choice.waveMix = lastMicText;
+    return choice;
+}
+
 namespace {
 // The mixer form: the elements with a capture switch, in order.
 std::vector<snd_mixer_elem_t*> CaptureSwitches(const std::vector<snd_mixer_elem_t*>& all)
@@ -170,12 +188,12 @@ bool CCaptureSourceCtrl::Open(const QString& device)
         for (snd_mixer_elem_t* e : switches)
             items_.append(QString::fromUtf8(snd_mixer_selem_get_name(e)));
     }
-    for (int i = 0; i < items_.size(); ++i) {
-        if (waveMix_ < 0 && IsWaveMixName(items_[i]))
-            waveMix_ = i;
-        if (IsMicName(items_[i]))
-            mic_ = i;
-    }
+    QList<SourceItem> items;
+    for (const QString& text : items_)
+        items.append({ text, LineType::Other });
+    const SourceChoice choice = ChooseItems(items);
+    waveMix_ = choice.waveMix;
+    mic_ = choice.mic;
     mixer_ = std::move(mixer);
     return !items_.isEmpty();
 }

@@ -8,9 +8,8 @@
 // CCaptureSourceCtrl is the recording-source switch: an enumerated capture
 // element (a multiplexer: one item active) or, failing that, the capture
 // switches of several elements (a mixer: any number on). Its items are the
-// enumeration's names or the elements' names; the wave-mix item is the first
-// whose upper-cased name holds WAVE, MIX, OUT (or their Korean forms), the
-// microphone item the last that holds MIC (or its Korean form).
+// enumeration's names or the elements' names; ChooseItems picks the wave-mix
+// and the microphone item among them.
 //
 // Without a card, or on a card without the controls, every call fails
 // cleanly (false, 0, or nothing changed). Open the mixer off the UI thread:
@@ -53,6 +52,16 @@ private:
 class CCaptureSourceCtrl {
 public:
     enum class Kind { None, Multiplexer, Mixer };
+    // The kind of line an item names, where the mixer tells it.
+    enum class LineType { Other, Microphone, WaveOut };
+    struct SourceItem {
+        QString text;
+        LineType line = LineType::Other;
+    };
+    struct SourceChoice {
+        int waveMix = -1;
+        int mic = -1;
+    };
 
     CCaptureSourceCtrl();
     ~CCaptureSourceCtrl();
@@ -72,6 +81,11 @@ public:
     // Which items are on now (empty when closed).
     QList<bool> Values() const;
 
+    // The wave-mix item: the first wave-out line or the first whose
+    // upper-cased text holds WAVE, MIX, OUT (or their Korean forms); failing
+    // that, the last whose text holds MIC (or its Korean form). The
+    // microphone item: the last microphone line or MIC text.
+    static SourceChoice ChooseItems(const QList<SourceItem>& items);
     // The naming rules on their own.
     static bool IsWaveMixName(const QString& name);
     static bool IsMicName(const QString& name);

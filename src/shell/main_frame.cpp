@@ -12,6 +12,7 @@
 #include "panes/media_list/thumbnail_wnd.h"
 #include "panes/media_list/toolbar_wnd.h"
 #include "panes/recording/recording_dlg.h"
+#include "panes/source_preview/preview_media.h"
 #include "panes/timeline/edit_menu.h"
 #include "panes/timeline/media_menu.h"
 #include "panes/timeline/timeline_ruler.h"
@@ -124,6 +125,7 @@ bool CCW_MainFrame::CreatePanes()
     paneContext_.isDeviceName = [this](const QString& name) { return IsConnectedDeviceName(name); };
     AttachEditedPreview();
     paneContext_.importFolders = !suiteFolder_.isEmpty();
+    preview_->AttachSourcePreview(new CCW_PreviewMedia(paneContext_, preview_));
     // The panes below copy the context, now that it is complete.
     auto* mediaMenu = new CCW_MediaMenuWnd(paneContext_);
     mediaMenu->SetRecordingDialogFactory([this](QWidget* parent, const QString& suggestedName) -> QDialog* {
@@ -382,6 +384,7 @@ LRESULT CCW_MainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lP
         FileGone(wParam, lParam);
         return 0;
     case msg::TrackEmptied:
+    case msg::PlaybackFinished:
         if (!panesCreated_)
             return 1;
         return Forward(preview_, message, wParam, lParam);

@@ -4,6 +4,7 @@
 #include "shell/routing.h"
 
 #include <QStackedLayout>
+#include <algorithm>
 
 CCW_PreviewContain::CCW_PreviewContain(QObject* frame, QWidget* parent)
     : MessageWindow<QWidget>(parent)
@@ -37,6 +38,20 @@ QWidget* CCW_PreviewContain::frontPreview() const
 QWidget* CCW_PreviewContain::ByTarget(WPARAM target) const
 {
     return target == WPARAM(kWholeMovie) ? edited_.data() : source_.data();
+}
+
+QWidget* CCW_PreviewContain::OwnerOf(WPARAM view) const
+{
+    // The address is only compared, never followed: a view that has gone
+    // matches no preview.
+    for (QWidget* preview : { source_.data(), edited_.data() }) {
+        if (!preview)
+            continue;
+        const auto children = preview->findChildren<QObject*>();
+        if (std::find(children.begin(), children.end(), reinterpret_cast<QObject*>(view)) != children.end())
+            return preview;
+    }
+    return nullptr;
 }
 
 void CCW_PreviewContain::BringToFront(QWidget* preview)
@@ -82,6 +97,11 @@ LRESULT CCW_PreviewContain::onMessage(std::uint32_t message, WPARAM wParam, LPAR
         return 0;
     case msg::TrackEmptied:
         return Forward(source_, message, wParam, lParam);
+    case msg::PlaybackFinished:
+        return Forward(OwnerOf(wParam), message, wParam, lParam);
+    case msg::SliderMoved:
+        // The source preview's volume: the edited-movie preview follows.
+        return Forward(edited_, message, wParam, lParam);
     case msg::ClipToTimeline:
     case msg::PlayingState:
     case msg::PositionMarker:

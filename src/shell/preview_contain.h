@@ -37,6 +37,8 @@ private:
     // The receiver of a message with a target: 0-2 the source preview, 3 the
     // edited-movie preview.
     QWidget* ByTarget(WPARAM target) const;
+    // The preview whose child is the object at address view, or null.
+    QWidget* OwnerOf(WPARAM view) const;
     void BringToFront(QWidget* preview);
 
     QPointer<QObject> frame_;

@@ -176,6 +176,12 @@ void CRangeSlider::normaliseVisual()
     }
 }
 
+QVariantMap CRangeSlider::ScriptGeometry() const
+{
+    return { { "min", min_ }, { "max", max_ }, { "left", left_ }, { "right", right_ }, { "thumbWidth", thumbWidth_ },
+        { "usable", usableLength() } };
+}
+
 int CRangeSlider::pixel(double v) const
 {
     return static_cast<int>((v - min_) / (max_ - min_) * usableLength());

@@ -18,6 +18,7 @@
 #include "skin/skin_bitmap.h"
 
 #include <QRect>
+#include <QVariantMap>
 #include <QWidget>
 
 class CRangeSlider : public QWidget {
@@ -49,6 +50,11 @@ public:
     // All seven from one skin section (MARK_UP, MARK_DOWN, BACK_HEAD,
     // BACK_BODY, BACK_TAIL, SELECT, VISUAL), in that order.
     void LoadBitmaps(const ResourceLookup& lookup, const QString& section);
+
+    // The values and the geometry for the host's script mode, which has its
+    // own copy of this class and asks through the meta-object: min, max,
+    // left, right, thumbWidth, usable.
+    Q_INVOKABLE QVariantMap ScriptGeometry() const;
 
     int thumbWidth() const { return thumbWidth_; }
     // Client width minus two thumb widths.

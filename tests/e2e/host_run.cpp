@@ -269,3 +269,35 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
         EXPECT_GT(colourCount(img), 3);
     }
 }
+
+TEST_F(HostRun, ScriptOpensAListedFileTrimsItAndSendsIt)
+{
+    if (!haveComponent())
+        GTEST_SKIP() << "libcw_load.so is not built yet";
+    const QString movie = home_.filePath("movie.avi");
+    ASSERT_EQ(QProcess::execute("ffmpeg",
+                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=15", "-f", "lavfi", "-i",
+                      "sine=frequency=440", "-t", "6", "-c:v", "mpeg4", "-c:a", "pcm_s16le", movie }),
+        0);
+    const QString state = home_.filePath("preview.json");
+    // The first row of the media list opens in the source preview; the marks
+    // go to 1 s and 4.5 s, and the clip goes to the timeline.
+    const QString text = QString("add \"%1\"\nwait-for idle\ndblclick CMS_ListCtrl 40 40\nwait-for idle\n"
+                                 "trim CCW_PreviewMedia/6306 1 4.5\nclick CCW_PreviewMedia/6124\nwait 1000\n"
+                                 "state \"%2\"\nquit\n")
+                             .arg(movie, state);
+    HostResult r = host({ "--no-phone", "--script", script(text) });
+    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
+    QFile f(state);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QJsonObject all = QJsonDocument::fromJson(f.readAll()).object();
+    const QJsonObject preview = all["preview"].toObject();
+    EXPECT_EQ(preview["path"].toString(), movie);
+    EXPECT_EQ(preview["kind"].toInt(), 1);
+    EXPECT_EQ(int(preview["marks"].toArray()[0].toDouble()), 1);
+    EXPECT_EQ(int(preview["marks"].toArray()[1].toDouble()), 4);
+    const QJsonArray clips = all["timeline"].toObject()["tracks"].toArray()[0].toObject()["clips"].toArray();
+    ASSERT_EQ(clips.size(), 1);
+    EXPECT_EQ(clips[0].toObject()["mediaStart"].toInt(), 1000);
+    EXPECT_EQ(clips[0].toObject()["length"].toInt(), 3000);
+}

@@ -23,14 +23,15 @@ using Routing = ShellTest;
 TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
 {
     const QString path = "/m/a.avi";
-    // The media list comes with the panes; the previews do not yet.
+    // The media list and both previews come with the panes: a missing file
+    // and a missing clip record are refused by the source preview.
     EXPECT_EQ(ToFrame(msg::AddMovieList, 0, ToLParam(&path)), 0);
     std::uint32_t count = 0;
     SendMessage(frame.thumbnailPane(), msg::ListCount, 0, ToLParam(&count));
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(ToFrame(msg::OpenSource, 0, ToLParam(&path)), 1);
-    EXPECT_EQ(ToFrame(msg::PreviewClip, 0, 0), 1);
-    EXPECT_EQ(ToFrame(msg::ResetPreviews, 0, 0), 1);
+    EXPECT_EQ(ToFrame(msg::OpenSource, 0, ToLParam(&path)), LRESULT(E_FAIL));
+    EXPECT_EQ(ToFrame(msg::PreviewClip, 0, 0), LRESULT(E_FAIL));
+    EXPECT_EQ(ToFrame(msg::ResetPreviews, 0, 0), 0);
     EXPECT_EQ(ToFrame(msg::HostNoop), 0);
     AddVoiceClip();
     // The timeline and the edited-movie preview exist already: a whole-movie

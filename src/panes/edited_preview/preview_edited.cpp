@@ -352,7 +352,9 @@ void CCW_PreviewEdited::OnSlider(WPARAM id, LPARAM pos)
         SeekTo(std::int64_t(pos) * 1000);
         return;
     }
-    if (id == WPARAM(kVolumeSliderId)) {
+    if (id == WPARAM(kSourceVolumeSliderId))
+        volume_->SetPos(int(pos));
+    if (id == WPARAM(kVolumeSliderId) || id == WPARAM(kSourceVolumeSliderId)) {
         attenuation_ = AttenuationFor(int(pos), kVolumeMax);
         ApplyVolume();
     }

@@ -48,6 +48,8 @@ public:
     static constexpr int kStopId = 0x17F0;
     static constexpr int kVolumeSliderId = 0x17F2;
     static constexpr int kPositionSliderId = 0x17F3;
+    // The source preview's volume slider, whose moves this pane follows.
+    static constexpr int kSourceVolumeSliderId = 6307;
     static constexpr int kTimerId = 1;
     static constexpr int kTimerMs = 500;
     static constexpr QSize kAnimationSize { 54, 16 };

@@ -20,14 +20,6 @@ namespace {
 const QString kOpenLane = QStringLiteral("open");
 } // namespace
 
-// What the worker hands back: the graph (null when the open was dropped
-// meanwhile), its result and the MP3 playing time (-1: none).
-struct CCW_VideoView::OpenedFile {
-    std::unique_ptr<CGraphBasic> graph;
-    HRESULT result = E_FAIL;
-    std::int64_t mp3Ms = -1;
-};
-
 CCW_VideoView::CCW_VideoView(QWidget* parent)
     : MessageWindow<QWidget>(parent)
     , graph_(std::make_unique<CGraphBasic>())
@@ -81,17 +73,7 @@ HRESULT CCW_VideoView::openFile(const QString& path, Kind kind, std::shared_ptr<
     worker_->Post<OpenedFile>(
         this, kOpenLane,
         [path, timeline, published](const CBackgroundWorker::CancelFlag& cancel) {
-            OpenedFile opened;
-            auto graph = std::make_unique<CGraphBasic>();
-            opened.result = timeline ? graph->OpenTimeline(timeline) : graph->OpenFile(path);
-            if (SUCCEEDED(opened.result) && !cancel->load() && path.toUpper().contains(QLatin1String(".MP3"))) {
-                MP3FileInfo info;
-                if (info.Open(QFile::encodeName(path).constData()))
-                    opened.mp3Ms = std::int64_t(info.PlayingTime()) * 1000;
-            }
-            // Dropped meanwhile: the graph closes here, on the worker.
-            if (!cancel->load())
-                opened.graph = std::move(graph);
+            OpenedFile opened = OpenOnWorker(path, timeline, cancel);
             published->store(true, std::memory_order_release);
             return opened;
         },
@@ -100,6 +82,31 @@ HRESULT CCW_VideoView::openFile(const QString& path, Kind kind, std::shared_ptr<
                 takeOpenedFile(std::move(opened), serial, kind);
         });
     return S_OK;
+}
+
+CCW_VideoView::OpenedFile CCW_VideoView::OpenOnWorker(
+    const QString& path, std::shared_ptr<CTimeline> timeline, const CBackgroundWorker::CancelFlag& cancel)
+{
+    OpenedFile opened;
+    auto graph = std::make_unique<CGraphBasic>();
+    opened.result = timeline ? graph->OpenTimeline(timeline) : graph->OpenFile(path);
+    if (SUCCEEDED(opened.result) && !cancel->load() && path.toUpper().contains(QLatin1String(".MP3"))) {
+        MP3FileInfo info;
+        if (info.Open(QFile::encodeName(path).constData()))
+            opened.mp3Ms = std::int64_t(info.PlayingTime()) * 1000;
+    }
+    // Dropped meanwhile: the graph closes here, on the worker.
+    if (!cancel->load())
+        opened.graph = std::move(graph);
+    return opened;
+}
+
+HRESULT CCW_VideoView::TakeOpened(const QString& path, Kind kind, OpenedFile opened)
+{
+    Close();
+    viewKind_ = kind;
+    path_ = path;
+    return showOpened(std::move(opened), kind);
 }
 
 void CCW_VideoView::takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind kind)
@@ -121,6 +128,12 @@ void CCW_VideoView::takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind
     }
     opening_ = false;
     setBusy(false);
+    const HRESULT result = showOpened(std::move(opened), kind);
+    PostMessage(mainFrame_, msg::MovieViewOpened, WPARAM(std::uint32_t(result)), LPARAM(kind));
+}
+
+HRESULT CCW_VideoView::showOpened(OpenedFile opened, Kind kind)
+{
     if (opened.graph)
         graph_ = std::move(opened.graph);
     else
@@ -137,7 +150,7 @@ void CCW_VideoView::takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind
         if (kind == KindAudioFile)
             hide();
     }
-    PostMessage(mainFrame_, msg::MovieViewOpened, WPARAM(std::uint32_t(opened.result)), LPARAM(kind));
+    return opened.result;
 }
 
 void CCW_VideoView::dropOpen()
@@ -322,7 +335,7 @@ void CCW_VideoView::onGraphNotify()
     long code = 0, param1 = 0, param2 = 0;
     while (graph_->HasMediaEvent() && SUCCEEDED(graph_->GetEvent(&code, &param1, &param2, 0))) {
         if (code == EC_COMPLETE) {
-            SendMessage(mainFrame_, msg::PlaybackFinished, 0, 0);
+            SendMessage(mainFrame_, msg::PlaybackFinished, ToWParam(this), 0);
             graph_->Stop();
         }
     }

@@ -17,12 +17,17 @@
 // graph that never played has no streaming threads to join, only the sound
 // output's).
 //
+// A pane that runs the open itself (beside a wait dialog) uses the two
+// halves: OpenOnWorker on its own worker, TakeOpened on the UI thread.
+//
 // End of playback: the view sends msg::PlaybackFinished (0x415) to the main
-// frame and rewinds.
+// frame, its own address in wParam, and rewinds; the frame hands it to the
+// pane that owns the view.
 #pragma once
 
 #include "engine/playback_graph.h"
 #include "panes/movie_view/video_surface.h"
+#include "platform/background_worker.h"
 #include "platform/messages.h"
 #include "project/movie_timeline.h"
 
@@ -32,7 +37,6 @@
 #include <cstdint>
 #include <memory>
 
-class CBackgroundWorker;
 class CMediaFile;
 class FrameCache;
 
@@ -40,6 +44,15 @@ class CCW_VideoView : public MessageWindow<QWidget> {
 public:
     // ViewKind values.
     enum Kind : std::int32_t { KindNone = 0, KindVideoFile = 1, KindAudioFile = 2, KindEditedMovie = 5 };
+
+    // What the worker half of an open hands back: the graph (null when the
+    // open was dropped meanwhile), its result and the MP3 playing time (-1:
+    // none).
+    struct OpenedFile {
+        std::unique_ptr<CGraphBasic> graph;
+        HRESULT result = E_FAIL;
+        std::int64_t mp3Ms = -1;
+    };
 
     explicit CCW_VideoView(QWidget* parent = nullptr);
     ~CCW_VideoView() override;
@@ -54,6 +67,16 @@ public:
     // media detector cannot describe has its message shown then.
     HRESULT OpenVideoFile(const QString& path);
     HRESULT OpenAudioFile(const QString& path);
+    // The worker half of an open: builds the graph of path (or of timeline)
+    // and reads its facts, for a path containing ".MP3" also the playing
+    // time (in a child process). Any thread; a graph whose open is cancelled
+    // meanwhile is closed here.
+    static OpenedFile OpenOnWorker(
+        const QString& path, std::shared_ptr<CTimeline> timeline, const CBackgroundWorker::CancelFlag& cancel);
+    // The UI half: closes what is shown and shows what OpenOnWorker opened as
+    // kind (the surface attached, the sizes and the duration taken). The
+    // open's result: 0, or E_FAIL with nothing shown.
+    HRESULT TakeOpened(const QString& path, Kind kind, OpenedFile opened);
     // True from an open request until its result is taken or dropped.
     bool IsOpening() const { return opening_; }
     // The result of the last open taken: 0 or E_FAIL; S_FALSE while one is
@@ -121,9 +144,9 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    struct OpenedFile;
     HRESULT openFile(const QString& path, Kind kind, std::shared_ptr<CTimeline> timeline = nullptr);
     void takeOpenedFile(OpenedFile opened, std::uint64_t serial, Kind kind);
+    HRESULT showOpened(OpenedFile opened, Kind kind);
     void dropOpen();
     void setBusy(bool busy);
     void attachGraph();
