@@ -14,7 +14,7 @@
 #include "skin/skin_button.h"
 #include "skin/skin_slider.h"
 
-#include "../media/playback_media.h"
+#include "media_files.h"
 #include "shell_fixture.h"
 
 #include <QElapsedTimer>
@@ -23,8 +23,6 @@
 #include <QTest>
 #include <numeric>
 #include <sys/stat.h>
-
-using namespace playback_media;
 
 namespace {
 
@@ -124,9 +122,9 @@ TEST_F(SourcePreview, TrimsAndSendsWholeSeconds)
 // from the graph, the resets and where the end of playback goes.
 TEST_F(SourcePreview, KindsFactsVolumeAndRoutes)
 {
-    const QString silent = ColourMovie(media, false, "silent.avi");
-    const QString avi = ColourMovie(media);
-    const QString mp3 = ToneMp3(media);
+    const QString silent = ColourMovie(false);
+    const QString avi = ColourMovie();
+    const QString mp3 = ToneMp3();
     ASSERT_FALSE(silent.isEmpty() || avi.isEmpty() || mp3.isEmpty());
 
     ASSERT_EQ(open(silent), 0);
@@ -203,7 +201,8 @@ TEST_F(SourcePreview, KindsFactsVolumeAndRoutes)
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     // A file that goes while it is loaded: NO_FILE, and the pane resets.
-    const QString doomed = ColourMovie(media, true, "doomed.avi");
+    const QString doomed = media.filePath("doomed.avi");
+    ASSERT_TRUE(QFile::copy(ColourMovie(), doomed));
     ASSERT_EQ(open(doomed), 0);
     QFile::remove(doomed);
     pane->toggleButton()->click();
