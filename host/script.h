@@ -10,6 +10,10 @@
 // fails the script at that line.
 //
 //   add PATH                         hand PATH to AddMovieList
+//   clip PATH IN LENGTH              send the timeline a clip of PATH from IN
+//                                    for LENGTH ms, as the source preview does
+//   registry set KEY NAME VALUE      write the text VALUE as NAME of SOFTWARE\KEY
+//   registry delete KEY NAME         delete the value NAME of SOFTWARE\KEY
 //   message TARGET MSG WPARAM LPARAM send message MSG to TARGET; a WPARAM or
 //                                    LPARAM that is not a number is a text
 //                                    passed as the address of a QString
@@ -151,6 +155,8 @@ private:
     void finish(int status);
     bool execute(const ScriptCommand& c, bool& quit, QString* error);
     bool sendMessage(const ScriptCommand& c, QString* error);
+    bool sendClip(const ScriptCommand& c, QString* error);
+    bool editRegistry(const ScriptCommand& c, QString* error);
     QObject* target(const QString& name, QString* error);
     QWidget* widgetTarget(const QString& name, QString* error);
     bool input(const ScriptCommand& c, QString* error);
