@@ -57,7 +57,7 @@ const QHash<QString, Arity>& commandTable()
         { "answer-cancel", { 0, 0 } },
         { "modal-timeout", { 1, 1 } },
         { "wait", { 1, 1 } },
-        { "wait-for", { 1, 3 } },
+        { "wait-for", { 1, 5 } },
         { "screenshot", { 1, 2 } },
         { "state", { 1, 1 } },
         { "create", { 0, 0 } },
@@ -103,8 +103,10 @@ QStringList numbersOf(const ScriptCommand& c)
         return c.args.mid(1, 2);
     if (c.name == "drag")
         return c.args.mid(1, 4);
-    if (c.name == "wait-for")
-        return c.args.mid(c.args[0].toLower() == "closed" ? 2 : 1, 1);
+    if (c.name == "wait-for") {
+        const QString what = c.args[0].toLower();
+        return c.args.mid(what == "closed" ? 2 : what == "property" ? 4 : 1, 1);
+    }
     return {};
 }
 
@@ -132,10 +134,11 @@ QString checkCommand(const ScriptCommand& c)
     }
     if (c.name == "wait-for") {
         const QString what = c.args[0].toLower();
-        const int most = what == "closed" ? 3 : 2;
-        if ((what != "dialog" && what != "closed" && what != "idle") || c.args.size() > most
-            || (what == "closed" && c.args.size() < 2))
-            return QStringLiteral("wait-for takes dialog [MS], closed TARGET [MS] or idle [MS]");
+        const int most = what == "closed" ? 3 : what == "property" ? 5 : 2;
+        if ((what != "dialog" && what != "closed" && what != "idle" && what != "property") || c.args.size() > most
+            || (what == "closed" && c.args.size() < 2) || (what == "property" && c.args.size() < 4))
+            return QStringLiteral(
+                "wait-for takes dialog [MS], closed TARGET [MS], idle [MS] or property TARGET NAME VALUE [MS]");
     }
     return QString();
 }
@@ -366,6 +369,13 @@ bool ScriptRunner::holding()
     }
     case Hold::Closed:
         met = !FindTarget(scope, hold_.target, true);
+        break;
+    case Hold::Property:
+        if (const QObject* o = FindTarget(scope, hold_.target, true)) {
+            const QVariant v = o->property(hold_.name.toUtf8().constData());
+            const auto number = ParseScriptNumber(hold_.value);
+            met = v.isValid() && (number ? v.toLongLong() >= *number : v.toString() == hold_.value);
+        }
         break;
     case Hold::Idle:
         met = lastBusy_.elapsed() >= kIdleQuietMs;
@@ -666,6 +676,13 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
             hold_.target = c.args[1];
             if (c.args.size() > 2)
                 hold_.ms = *ParseScriptNumber(c.args[2]);
+        } else if (what == "property") {
+            hold_.kind = Hold::Property;
+            hold_.target = c.args[1];
+            hold_.name = c.args[2];
+            hold_.value = c.args[3];
+            if (c.args.size() > 4)
+                hold_.ms = *ParseScriptNumber(c.args[4]);
         } else {
             hold_.kind = what == "idle" ? Hold::Idle : Hold::Dialog;
             if (c.args.size() > 1)

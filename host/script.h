@@ -37,6 +37,9 @@
 //   wait MS                          let the editor run for MS milliseconds
 //   wait-for dialog [MS]             until a dialog or popup menu is open
 //   wait-for closed TARGET [MS]      until no shown window matches TARGET
+//   wait-for property TARGET NAME VALUE [MS]
+//                                    until TARGET's property NAME is VALUE (a
+//                                    number: at least VALUE)
 //   wait-for idle [MS]               until 100 ms pass with no event but timers
 //                                    (MS: fail after that long; 10000)
 //   screenshot PNG [TARGET]          save the window (or TARGET)
@@ -131,8 +134,10 @@ protected:
 private:
     // What holds the script before its next command.
     struct Hold {
-        enum Kind { None, Time, Dialog, Closed, Idle } kind = None;
+        enum Kind { None, Time, Dialog, Closed, Idle, Property } kind = None;
         QString target;
+        QString name; // of the property
+        QString value;
         int line = 0;
         QElapsedTimer since;
         qint64 ms = 0;

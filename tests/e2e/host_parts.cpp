@@ -403,13 +403,15 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
     const auto driving = ParseScript("click Dlg/6\nrclick x 3 4\nkey x Ctrl+A, Return\ndrag x 1 2 3 4 shift+ctrl\n"
                                      "select x \"two words\"\nmenu 0x8001\ndrop x a.avi b.wav\nwait-for dialog\n"
                                      "wait-for closed Dlg 500\nwait-for idle\nstate s.json\nanswer-path a b\n"
-                                     "clip a.avi 1000 3000\nregistry set Orvanta3.0 X \"a b\"\nregistry delete K X\n",
+                                     "clip a.avi 1000 3000\nregistry set Orvanta3.0 X \"a b\"\nregistry delete K X\n"
+                                     "wait-for property Dlg slider 25 900\n",
         &error);
     ASSERT_TRUE(driving) << qPrintable(error);
-    EXPECT_EQ(driving->size(), 15);
+    EXPECT_EQ(driving->size(), 16);
     for (const char* bad : { "click x 1", "hover", "key x NoSuchKey", "drag x 1 2 3 4 hyper", "drag x 1 2 3",
              "wait-for later", "wait-for closed", "wait-for idle soon", "state", "drop x", "clip a.avi 0",
-             "clip a.avi in 1000", "registry set K X", "registry delete K X Y", "registry get K X" }) {
+             "clip a.avi in 1000", "registry set K X", "registry delete K X Y", "registry get K X",
+             "wait-for property Dlg slider", "wait-for property Dlg slider 2 soon" }) {
         error.clear();
         EXPECT_FALSE(ParseScript(QString("wait 1\n%1\n").arg(bad), &error)) << bad;
         EXPECT_TRUE(error.startsWith("line 2:")) << qPrintable(error);
