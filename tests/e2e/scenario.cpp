@@ -171,12 +171,13 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
         // The toolbar's browser, from the home folder down to the clips; all
         // four picked at once.
         { "browser",
-            QString("click OpenFile\nwait-for dialog 10000\nwait 1000\nselect tree first-movie\nwait 1000\n"
+            QString("click OpenFile\nwait-for dialog 10000\nwait 1500\nselect tree first-movie\nwait 1500\n"
                     "wait-for idle 10000\nclick CMS_Browser/selectall\nstate \"%1\"\n"
                     "screenshot \"%2\" CMS_Browser")
                 .arg(state("browser"), path("shots/browser.png")) },
         { "gain",
-            QString("click CMS_Browser/Gain\nwait-for closed CMS_Browser 10000\nwait 1000\nwait-for idle 30000\n"
+            QString("click CMS_Browser/Gain\nwait-for closed CMS_Browser 10000\n"
+                    "wait-for property CCW_ThumbnailWnd thumbnailsReady 3 30000\n"
                     "expect-dialog @COMMON/CANNOT_BE_SUPPORT_FORMAT\nstate \"%1\"")
                 .arg(state("list")) },
         // SOURCE PREVIEW: double-click the first video in the media list,
@@ -237,7 +238,7 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
     EXPECT_EQ(list["rows"].toInt(), 3);
     EXPECT_EQ(list["thumbnailsReady"].toInt(), 3);
 
-    // The preview played: the marker moved on, and stopped with the stop.
+    // The preview played: the marker moved on.
     const QJsonObject playing1 = section("playing1", "edited");
     const QJsonObject playing2 = section("playing2", "edited");
     EXPECT_GT(playing2["positionMs"].toInt(), playing1["positionMs"].toInt());
@@ -269,7 +270,9 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
     EXPECT_TRUE(recording["hasRecording"].toBool());
     EXPECT_FALSE(recording["recording"].toBool());
     EXPECT_EQ(voice["path"].toString(), recording["path"].toString());
-    const int movieMs = 5000;
+    // The movie lasts as long as the video track says.
+    const int movieMs = clips(0)[0].toObject()["length"].toInt() + clips(0)[1].toObject()["length"].toInt();
+    ASSERT_EQ(movieMs, 5000);
 
     // The movie for the model: 3GP, MPEG-4 part 2 at 176 x 144 and 5 fps,
     // every sampled frame, AMR-NB sound at 8 kHz mono.
