@@ -3,6 +3,8 @@
 #include "component.h"
 #include "host_window.h"
 #include "platform/messages.h"
+#include "platform/registry_store.h"
+#include "project/media_file.h"
 #include "resource_tables.h"
 #include "script_input.h"
 #include "script_recording.h"
@@ -38,6 +40,8 @@ const QHash<QString, Arity>& commandTable()
 {
     static const QHash<QString, Arity> table = {
         { "add", { 1, 1 } },
+        { "clip", { 3, 3 } },
+        { "registry", { 3, 4 } },
         { "message", { 4, 4 } },
         { "click", { 1, 3 } },
         { "dblclick", { 1, 3 } },
@@ -54,7 +58,7 @@ const QHash<QString, Arity>& commandTable()
         { "answer-cancel", { 0, 0 } },
         { "modal-timeout", { 1, 1 } },
         { "wait", { 1, 1 } },
-        { "wait-for", { 1, 3 } },
+        { "wait-for", { 1, 5 } },
         { "screenshot", { 1, 2 } },
         { "state", { 1, 1 } },
         { "create", { 0, 0 } },
@@ -94,12 +98,16 @@ QStringList numbersOf(const ScriptCommand& c)
 {
     if (c.name == "wait" || c.name == "modal-timeout")
         return c.args.mid(0, 1);
+    if (c.name == "clip")
+        return c.args.mid(1, 2);
     if (kMouseCommands.contains(c.name))
         return c.args.mid(1, 2);
     if (c.name == "drag")
         return c.args.mid(1, 4);
-    if (c.name == "wait-for")
-        return c.args.mid(c.args[0].toLower() == "closed" ? 2 : 1, 1);
+    if (c.name == "wait-for") {
+        const QString what = c.args[0].toLower();
+        return c.args.mid(what == "closed" ? 2 : what == "property" ? 4 : 1, 1);
+    }
     return {};
 }
 
@@ -126,12 +134,18 @@ QString checkCommand(const ScriptCommand& c)
     }
     if (c.name == "drag" && c.args.size() == 6 && !ParseModifiers(c.args[5]))
         return QStringLiteral("\"%1\" is not a set of modifiers").arg(c.args[5]);
+    if (c.name == "registry") {
+        const QString what = c.args[0].toLower();
+        if ((what != "set" || c.args.size() != 4) && (what != "delete" || c.args.size() != 3))
+            return QStringLiteral("registry takes set KEY NAME VALUE or delete KEY NAME");
+    }
     if (c.name == "wait-for") {
         const QString what = c.args[0].toLower();
-        const int most = what == "closed" ? 3 : 2;
-        if ((what != "dialog" && what != "closed" && what != "idle") || c.args.size() > most
-            || (what == "closed" && c.args.size() < 2))
-            return QStringLiteral("wait-for takes dialog [MS], closed TARGET [MS] or idle [MS]");
+        const int most = what == "closed" ? 3 : what == "property" ? 5 : 2;
+        if ((what != "dialog" && what != "closed" && what != "idle" && what != "property") || c.args.size() > most
+            || (what == "closed" && c.args.size() < 2) || (what == "property" && c.args.size() < 4))
+            return QStringLiteral(
+                "wait-for takes dialog [MS], closed TARGET [MS], idle [MS] or property TARGET NAME VALUE [MS]");
     }
     return QString();
 }
@@ -363,6 +377,13 @@ bool ScriptRunner::holding()
     case Hold::Closed:
         met = !FindTarget(scope, hold_.target, true);
         break;
+    case Hold::Property:
+        if (const QObject* o = FindTarget(scope, hold_.target, true)) {
+            const QVariant v = o->property(hold_.name.toUtf8().constData());
+            const auto number = ParseScriptNumber(hold_.value);
+            met = v.isValid() && (number ? v.toLongLong() >= *number : v.toString() == hold_.value);
+        }
+        break;
     case Hold::Idle:
         met = lastBusy_.elapsed() >= kIdleQuietMs;
         break;
@@ -501,6 +522,42 @@ bool ScriptRunner::sendMessage(const ScriptCommand& c, QString* error)
     return true;
 }
 
+bool ScriptRunner::sendClip(const ScriptCommand& c, QString* error)
+{
+    if (!component_.editor()) {
+        *error = "no editor to send the clip to";
+        return false;
+    }
+    // The record the source preview's send button makes: the file, its kind
+    // by its ending, the used part in whole milliseconds.
+    CMediaFile clip;
+    if (!clip.SetFile(QFileInfo(c.args[0]).absoluteFilePath())) {
+        *error = QStringLiteral("no clip of \"%1\"").arg(c.args[0]);
+        return false;
+    }
+    const auto in = std::uint32_t(*ParseScriptNumber(c.args[1]));
+    const auto length = std::uint32_t(*ParseScriptNumber(c.args[2]));
+    clip.SetTimes(in, length, std::max(clip.sourceLength(), in + length));
+    MessageEvent event(msg::ClipToTimeline, 0, ToLParam(&clip));
+    QCoreApplication::sendEvent(component_.editor(), &event);
+    log_ << "result: " << qlonglong(event.result()) << (event.handled() ? "" : " (not handled)") << Qt::endl;
+    return true;
+}
+
+bool ScriptRunner::editRegistry(const ScriptCommand& c, QString* error)
+{
+    // The editor reads its values afresh at each use: a change shows at once.
+    RegistryStore& store = RegistryStore::instance();
+    const QString key = QStringLiteral("SOFTWARE\\") + c.args[1];
+    const bool set = c.args[0].toLower() == "set";
+    const bool ok = set ? store.createKey(RegHive::LocalMachine, key)
+            && store.writeValue(RegHive::LocalMachine, key, c.args[2], RegistryStore::stringValue(c.args[3]))
+                        : store.deleteValue(RegHive::LocalMachine, key, c.args[2]);
+    if (!ok)
+        *error = QStringLiteral("cannot %1 %2 of %3 in %4").arg(c.args[0], c.args[2], key, store.path());
+    return ok;
+}
+
 bool ScriptRunner::input(const ScriptCommand& c, QString* error)
 {
     if (c.name == "menu")
@@ -593,6 +650,10 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
             return false;
         }
         component_.addMovieList(QFileInfo(a0).absoluteFilePath());
+    } else if (c.name == "clip") {
+        return sendClip(c, error);
+    } else if (c.name == "registry") {
+        return editRegistry(c, error);
     } else if (c.name == "message") {
         return sendMessage(c, error);
     } else if (kMouseCommands.contains(c.name) || c.name == "key" || c.name == "drag" || c.name == "trim"
@@ -624,6 +685,13 @@ bool ScriptRunner::execute(const ScriptCommand& c, bool& quit, QString* error)
             hold_.target = c.args[1];
             if (c.args.size() > 2)
                 hold_.ms = *ParseScriptNumber(c.args[2]);
+        } else if (what == "property") {
+            hold_.kind = Hold::Property;
+            hold_.target = c.args[1];
+            hold_.name = c.args[2];
+            hold_.value = c.args[3];
+            if (c.args.size() > 4)
+                hold_.ms = *ParseScriptNumber(c.args[4]);
         } else {
             hold_.kind = what == "idle" ? Hold::Idle : Hold::Dialog;
             if (c.args.size() > 1)

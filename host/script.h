@@ -10,6 +10,10 @@
 // fails the script at that line.
 //
 //   add PATH                         hand PATH to AddMovieList
+//   clip PATH IN LENGTH              send the timeline a clip of PATH from IN
+//                                    for LENGTH ms, as the source preview does
+//   registry set KEY NAME VALUE      write the text VALUE as NAME of SOFTWARE\KEY
+//   registry delete KEY NAME         delete the value NAME of SOFTWARE\KEY
 //   message TARGET MSG WPARAM LPARAM send message MSG to TARGET; a WPARAM or
 //                                    LPARAM that is not a number is a text
 //                                    passed as the address of a QString
@@ -35,6 +39,9 @@
 //   wait MS                          let the editor run for MS milliseconds
 //   wait-for dialog [MS]             until a dialog or popup menu is open
 //   wait-for closed TARGET [MS]      until no shown window matches TARGET
+//   wait-for property TARGET NAME VALUE [MS]
+//                                    until TARGET's property NAME is VALUE (a
+//                                    number: at least VALUE)
 //   wait-for idle [MS]               until 100 ms pass with no event but timers
 //                                    (MS: fail after that long; 10000)
 //   screenshot PNG [TARGET]          save the window (or TARGET)
@@ -129,8 +136,10 @@ protected:
 private:
     // What holds the script before its next command.
     struct Hold {
-        enum Kind { None, Time, Dialog, Closed, Idle } kind = None;
+        enum Kind { None, Time, Dialog, Closed, Idle, Property } kind = None;
         QString target;
+        QString name; // of the property
+        QString value;
         int line = 0;
         QElapsedTimer since;
         qint64 ms = 0;
@@ -153,6 +162,8 @@ private:
     void finish(int status);
     bool execute(const ScriptCommand& c, bool& quit, QString* error);
     bool sendMessage(const ScriptCommand& c, QString* error);
+    bool sendClip(const ScriptCommand& c, QString* error);
+    bool editRegistry(const ScriptCommand& c, QString* error);
     QObject* target(const QString& name, QString* error);
     QWidget* widgetTarget(const QString& name, QString* error);
     bool input(const ScriptCommand& c, QString* error);

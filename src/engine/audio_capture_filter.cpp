@@ -30,21 +30,39 @@ bool CapturePinEnabled(const std::string& pinName, int inputPinCount)
 namespace {
 // One capture thread for the process: every audio source opens, runs and
 // closes there, one after the other (the sound server's client library is
-// used from one thread only). It ends when the application object goes.
+// used from one thread only). It ends when the application object goes, or
+// when this code is unloaded first (a host's plug-in), which must not leave
+// its routine in the application's list.
+QThread* g_captureThread = nullptr;
+
+void StopCaptureThread()
+{
+    if (g_captureThread) {
+        g_captureThread->quit();
+        g_captureThread->wait();
+    }
+}
+
 QThread* CaptureThread()
 {
     static QThread* thread = [] {
         auto* t = new QThread();
         t->setObjectName(QStringLiteral("audio capture"));
         t->start();
-        qAddPostRoutine([] {
-            CaptureThread()->quit();
-            CaptureThread()->wait();
-        });
+        g_captureThread = t;
+        qAddPostRoutine(StopCaptureThread);
         return t;
     }();
     return thread;
 }
+
+struct CaptureThreadUnload {
+    ~CaptureThreadUnload()
+    {
+        qRemovePostRoutine(StopCaptureThread);
+        StopCaptureThread();
+    }
+} g_captureThreadUnload;
 } // namespace
 
 std::int64_t CAudioCaptureFilter::NowMs()

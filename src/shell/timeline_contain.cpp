@@ -99,6 +99,7 @@ LRESULT CCW_TimeLineContain::onMessage(std::uint32_t message, WPARAM wParam, LPA
     case msg::SeekMovie:
     case msg::TrackEmptied:
     case msg::HostStatus:
+    case msg::PhoneSaveCommand:
         // From the menus and the timeline: to the frame.
         return Forward(frame_, message, wParam, lParam);
     default:

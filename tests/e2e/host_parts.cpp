@@ -269,10 +269,12 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
     QString error;
     const auto script = ParseScript("# start\nadd \"/tmp/my clip.avi\"\n\nmessage frame 0x5017 0 /tmp/a.avi\n"
                                     "expect-status clip.avi  1.00MB\nclick Dlg/6\nkey x Ctrl+A, Return\n"
-                                    "drag x 1 2 3 4 shift+ctrl\nselect x \"two words\"\nwait-for closed Dlg 500\n",
+                                    "drag x 1 2 3 4 shift+ctrl\nselect x \"two words\"\nwait-for closed Dlg 500\n"
+                                    "clip a.avi 1000 3000\nregistry set Orvanta3.0 X \"a b\"\nregistry delete K X\n"
+                                    "wait-for property Dlg slider 25 900\n",
         &error);
     ASSERT_TRUE(script) << qPrintable(error);
-    ASSERT_EQ(script->size(), 8);
+    ASSERT_EQ(script->size(), 12);
     EXPECT_EQ((*script)[0].line, 2);
     EXPECT_EQ((*script)[0].args, QStringList { "/tmp/my clip.avi" });
     EXPECT_EQ((*script)[1].args, (QStringList { "frame", "0x5017", "0", "/tmp/a.avi" }));
@@ -280,7 +282,9 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
 
     for (const char* bad : { "jump 3", "add", "add a b", "wait soon", "answer maybe", "message frame x 0 0",
              "message frame 0x5017 0", "click x 1", "key x NoSuchKey", "drag x 1 2 3 4 hyper", "drag x 1 2 3",
-             "wait-for later", "wait-for closed", "wait-for idle soon", "state", "drop x" }) {
+             "wait-for later", "wait-for closed", "wait-for idle soon", "state", "drop x", "clip a.avi 0",
+             "clip a.avi in 1000", "registry set K X", "registry delete K X Y", "registry get K X",
+             "wait-for property Dlg slider", "wait-for property Dlg slider 2 soon" }) {
         error.clear();
         EXPECT_FALSE(ParseScript(QString("wait 1\n%1\n").arg(bad), &error)) << bad;
         EXPECT_TRUE(error.startsWith("line 2:")) << qPrintable(error);

@@ -256,7 +256,8 @@ TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
     EXPECT_TRUE(menu->trackHasSelection(kAudioTrack));
     EXPECT_EQ(menu->toolTipOf(CCW_MediaMenuWnd::kAudioDelete), menu->button("AudioDelete")->toolTip());
 
-    // No recording dialog: nothing changes. With one answered OK: a voice clip.
+    // A cancelled recording changes nothing. With a dialog answered OK: a voice clip.
+    dialogs->pushResult(IDCANCEL);
     menu->RunCommand(CCW_MediaMenuWnd::kVoiceRecord);
     EXPECT_EQ(menu->voiceCounter(), 1);
     QString suggested;

@@ -206,7 +206,9 @@ void CCW_EditMenuWnd::Preview()
 
 void CCW_EditMenuWnd::Save(int command)
 {
-    SendMessage(parentWidget(), command == kSaveId ? msg::SaveToPc : msg::SaveToPhone, kWholeMovie, 0);
+    // The phone-save button's command goes to the main frame, which runs the
+    // PC save and then copies the file to the phone.
+    SendMessage(parentWidget(), command == kSaveId ? msg::SaveToPc : msg::PhoneSaveCommand, kWholeMovie, 0);
 }
 
 LRESULT CCW_EditMenuWnd::onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled)

@@ -189,7 +189,6 @@ void CCW_MediaMenuWnd::Record()
     QString recorded;
     QPointer<QDialog> dialog = recordingDialog_ ? recordingDialog_(this, name) : nullptr;
     if (dialog && context_.dialogs) {
-        dialog->setObjectName(name);
         result = context_.dialogs->runModal(dialog);
         if (dialog)
             recorded = dialog->property("recordedPath").toString();
