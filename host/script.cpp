@@ -100,7 +100,7 @@ QStringList numbersOf(const ScriptCommand& c)
         return c.args.mid(0, 1);
     if (c.name == "clip")
         return c.args.mid(1, 2);
-    if (kMouseCommands.contains(c.name))
+    if (kMouseCommands.contains(c.name) && c.args.size() == 3)
         return c.args.mid(1, 2);
     if (c.name == "drag")
         return c.args.mid(1, 4);
@@ -118,7 +118,8 @@ QString checkCommand(const ScriptCommand& c)
         if (!ParseScriptNumber(n))
             return QStringLiteral("\"%1\" is not a number").arg(n);
     }
-    if (kMouseCommands.contains(c.name) && c.args.size() == 2)
+    // dblclick TARGET ITEM double-clicks an item of a list.
+    if (kMouseCommands.contains(c.name) && c.name != "dblclick" && c.args.size() == 2)
         return QStringLiteral("\"%1\" needs both X and Y").arg(c.name);
     if (c.name == "answer" && !ParseDialogResult(c.args[0]))
         return QStringLiteral("\"%1\" is not a dialog result").arg(c.args[0]);
@@ -573,6 +574,8 @@ bool ScriptRunner::input(const ScriptCommand& c, QString* error)
         static const QHash<QString, MouseAction> actions
             = { { "click", MouseAction::Click }, { "dblclick", MouseAction::DoubleClick },
                   { "rclick", MouseAction::RightClick }, { "hover", MouseAction::Hover } };
+        if (c.args.size() == 2)
+            return DoubleClickItem(w, c.args[1], error);
         std::optional<QPoint> at;
         if (c.args.size() == 3)
             at = QPoint(number(1), number(2));

@@ -384,6 +384,38 @@ bool SendDrop(QWidget* target, const QStringList& paths)
     return drop.isAccepted();
 }
 
+namespace {
+
+// An item of view by its text, else by its row number.
+QModelIndex FindItem(QAbstractItemView* view, const QString& item)
+{
+    QAbstractItemModel* model = view->model();
+    if (!model)
+        return {};
+    const QModelIndexList found = model->match(
+        model->index(0, 0, view->rootIndex()), Qt::DisplayRole, item, 1, Qt::MatchExactly | Qt::MatchRecursive);
+    if (!found.isEmpty())
+        return found.first();
+    bool isRow = false;
+    const int row = item.toInt(&isRow);
+    return isRow ? model->index(row, 0, view->rootIndex()) : QModelIndex();
+}
+
+} // namespace
+
+bool DoubleClickItem(QWidget* target, const QString& item, QString* error)
+{
+    auto* view = qobject_cast<QAbstractItemView*>(target);
+    const QModelIndex index = view ? FindItem(view, item) : QModelIndex();
+    if (!index.isValid()) {
+        *error = QStringLiteral("%1 has no item \"%2\"").arg(QLatin1String(target->metaObject()->className()), item);
+        return false;
+    }
+    view->scrollTo(index);
+    SendMouse(view->viewport(), MouseAction::DoubleClick, view->visualRect(index).center());
+    return true;
+}
+
 bool SelectItem(QWidget* target, const QString& item, QString* error)
 {
     bool isRow = false;
@@ -421,16 +453,7 @@ bool SelectItem(QWidget* target, const QString& item, QString* error)
         return true;
     }
     if (auto* view = qobject_cast<QAbstractItemView*>(target)) {
-        QAbstractItemModel* model = view->model();
-        if (!model)
-            return missing();
-        QModelIndex index;
-        const QModelIndexList found = model->match(
-            model->index(0, 0, view->rootIndex()), Qt::DisplayRole, item, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        if (!found.isEmpty())
-            index = found.first();
-        else if (isRow)
-            index = model->index(row, 0, view->rootIndex());
+        const QModelIndex index = FindItem(view, item);
         if (!index.isValid())
             return missing();
         view->scrollTo(index);

@@ -56,6 +56,8 @@ bool SendDrop(QWidget* target, const QStringList& paths);
 // Picks item (its text, else its row number) in a combo box, tab bar or item
 // view; an item view gets a click on the item.
 bool SelectItem(QWidget* target, const QString& item, QString* error);
+// Double-clicks item (its text, else its row number) of an item view.
+bool DoubleClickItem(QWidget* target, const QString& item, QString* error);
 // Picks the item key of the open popup menu: its object name, its text
 // ("&" left out), its command id, or "@SECTION/KEY" (the text of that key,
 // found with textOf).

@@ -271,10 +271,10 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
                                     "expect-status clip.avi  1.00MB\nclick Dlg/6\nkey x Ctrl+A, Return\n"
                                     "drag x 1 2 3 4 shift+ctrl\nselect x \"two words\"\nwait-for closed Dlg 500\n"
                                     "clip a.avi 1000 3000\nregistry set Orvanta3.0 X \"a b\"\nregistry delete K X\n"
-                                    "wait-for property Dlg slider 25 900\n",
+                                    "wait-for property Dlg slider 25 900\ndblclick list \"my clip.avi\"\n",
         &error);
     ASSERT_TRUE(script) << qPrintable(error);
-    ASSERT_EQ(script->size(), 12);
+    ASSERT_EQ(script->size(), 13);
     EXPECT_EQ((*script)[0].line, 2);
     EXPECT_EQ((*script)[0].args, QStringList { "/tmp/my clip.avi" });
     EXPECT_EQ((*script)[1].args, (QStringList { "frame", "0x5017", "0", "/tmp/a.avi" }));

@@ -191,42 +191,6 @@ TEST_F(HostRun, ScriptTargetThatMatchesNothingFailsAtThatLine)
     EXPECT_FALSE(QFileInfo::exists(state + ".after"));
 }
 
-TEST_F(HostRun, ScriptPicksFilesThroughOpenFileAndTheBrowser)
-{
-    if (!haveComponent())
-        GTEST_SKIP() << "libcw_load.so is not built yet";
-    const QString media = home_.filePath("media");
-    QDir().mkpath(media);
-    ASSERT_TRUE(RunFfmpeg(
-        { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-t", "2", "-c:v", "mjpeg", media + "/clip.avi" }));
-    QImage photo(64, 48, QImage::Format_RGB32);
-    photo.fill(Qt::darkCyan);
-    ASSERT_TRUE(photo.save(media + "/photo.jpg"));
-    {
-        CRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kSuiteKey));
-        ASSERT_TRUE(reg.WriteString("Mini Browser Path", media));
-    }
-    const QString shot = home_.filePath("shots/browser.png");
-    const QString state = home_.filePath("state.json");
-    // A new user: open the browser from the toolbar, pick the movie, add it.
-    HostResult r = host({ "--no-phone", "--script",
-        script(QString("wait-for idle 30000\nclick OpenFile\nwait-for dialog 10000\nwait 1000\n"
-                       "select CMS_BrowserListCtrl clip.avi\nscreenshot \"%1\" CMS_Browser\nstate \"%2.browser\"\n"
-                       "click CMS_Browser/Gain\nwait-for closed CMS_Browser 10000\nwait 1000\nwait-for idle 30000\n"
-                       "state \"%2\"\nquit\n")
-                   .arg(shot, state)) });
-    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
-    const auto read = [](const QString& path) { return QJsonDocument::fromJson(ReadFile(path)).object(); };
-    const QJsonObject browser = read(state + ".browser")["browser"].toObject();
-    EXPECT_EQ(browser["folder"].toString(), media);
-    EXPECT_EQ(browser["selection"].toArray(), QJsonArray { media + "/clip.avi" });
-    const QJsonObject list = read(state)["medialist"].toObject();
-    EXPECT_EQ(list["rows"].toInt(), 1);
-    EXPECT_EQ(list["thumbnailsReady"].toInt(), 1);
-    EXPECT_GT(colourCount(QImage(shot)), 3);
-}
-
 TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
 {
     if (!haveComponent())
@@ -268,36 +232,4 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtTwoScales)
         EXPECT_GE(img.width(), 800 * scale);
         EXPECT_GT(colourCount(img), 3);
     }
-}
-
-TEST_F(HostRun, ScriptOpensAListedFileTrimsItAndSendsIt)
-{
-    if (!haveComponent())
-        GTEST_SKIP() << "libcw_load.so is not built yet";
-    const QString movie = home_.filePath("movie.avi");
-    ASSERT_EQ(QProcess::execute("ffmpeg",
-                  { "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=15", "-f", "lavfi", "-i",
-                      "sine=frequency=440", "-t", "6", "-c:v", "mpeg4", "-c:a", "pcm_s16le", movie }),
-        0);
-    const QString state = home_.filePath("preview.json");
-    // The first row of the media list opens in the source preview; the marks
-    // go to 1 s and 4.5 s, and the clip goes to the timeline.
-    const QString text = QString("add \"%1\"\nwait-for idle\ndblclick CMS_ListCtrl 40 40\nwait-for idle\n"
-                                 "trim CCW_PreviewMedia/6306 1 4.5\nclick CCW_PreviewMedia/6124\nwait 1000\n"
-                                 "state \"%2\"\nquit\n")
-                             .arg(movie, state);
-    HostResult r = host({ "--no-phone", "--script", script(text) });
-    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
-    QFile f(state);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QJsonObject all = QJsonDocument::fromJson(f.readAll()).object();
-    const QJsonObject preview = all["preview"].toObject();
-    EXPECT_EQ(preview["path"].toString(), movie);
-    EXPECT_EQ(preview["kind"].toInt(), 1);
-    EXPECT_EQ(int(preview["marks"].toArray()[0].toDouble()), 1);
-    EXPECT_EQ(int(preview["marks"].toArray()[1].toDouble()), 4);
-    const QJsonArray clips = all["timeline"].toObject()["tracks"].toArray()[0].toObject()["clips"].toArray();
-    ASSERT_EQ(clips.size(), 1);
-    EXPECT_EQ(clips[0].toObject()["mediaStart"].toInt(), 1000);
-    EXPECT_EQ(clips[0].toObject()["length"].toInt(), 3000);
 }

@@ -5,8 +5,8 @@
 // effect, previews, records a voice, saves for the phone model and sends the
 // movie to the phone; a screenshot follows every step. The saved movie is
 // probed and decoded.
-#include "../media/render_helpers.h"
 #include "engine/effect_kernels.h"
+#include "media_files.h"
 #include "test_util.h"
 
 #include <QColor>
@@ -21,8 +21,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-using namespace render_test;
 
 namespace {
 
@@ -180,13 +178,14 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
                     "wait-for property CCW_ThumbnailWnd thumbnailsReady 3 30000\n"
                     "expect-dialog @COMMON/CANNOT_BE_SUPPORT_FORMAT\nstate \"%1\"")
                 .arg(state("list")) },
-        // SOURCE PREVIEW: double-click the first video in the media list,
-        // play it, trim 1-4 s and send it; then the AVI whole. Until that
-        // pane is in, the clips arrive as its send button makes them.
+        // The first video opens in the source preview from the list and
+        // plays; its marks go to 1 s and 4 s and it is sent; then the AVI is
+        // sent whole.
         { "timeline",
-            QString("clip \"%1\" 1000 3000\nwait 500\nwait-for idle\nclip \"%2\" 0 2000\nwait 500\nwait-for idle\n"
-                    "click fit\nwait 200")
-                .arg(media("colours.mpg"), media("scene.avi")) },
+            "dblclick CMS_ListCtrl colours.mpg\nwait 500\nwait-for idle 20000\nclick CCW_PreviewMedia/6303\n"
+            "wait 1000\ntrim CCW_PreviewMedia/6306 1 4\nclick CCW_PreviewMedia/6124\nwait 500\nwait-for idle\n"
+            "dblclick CMS_ListCtrl scene.avi\nwait 500\nwait-for idle 20000\nclick CCW_PreviewMedia/6124\n"
+            "wait 500\nwait-for idle\nclick fit\nwait 200" },
         // The AVI (selected as it arrived) to the start.
         { "home", "key CCW_TimeLineWnd Home\nwait 200" },
         { "music",

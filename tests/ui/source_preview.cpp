@@ -133,7 +133,7 @@ TEST_F(SourcePreview, KindsFactsVolumeAndRoutes)
     EXPECT_EQ(pane->mediaKind(), 2);
     EXPECT_TRUE(pane->spectrum()->isVisible());
     EXPECT_FALSE(pane->view()->isVisible());
-    EXPECT_TRUE(pane->infoLine().startsWith("tone.mp3           0.03MB    00:00:02    mp3"))
+    EXPECT_TRUE(pane->infoLine().startsWith("tone550.mp3           0.03MB    00:00:02    mp3"))
         << pane->infoLine().toStdString();
     ASSERT_EQ(open(avi), 0);
     EXPECT_EQ(pane->mediaKind(), 1);
