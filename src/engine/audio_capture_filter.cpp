@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 
 const char* const MicPinName = "MIC_PIN";
 
@@ -33,27 +34,30 @@ namespace {
 // used from one thread only). It ends when the application object goes, or
 // when this code is unloaded first (a host's plug-in), which must not leave
 // its routine in the application's list.
+std::mutex g_captureThreadLock;
 QThread* g_captureThread = nullptr;
 
 void StopCaptureThread()
 {
+    std::lock_guard lock(g_captureThreadLock);
     if (g_captureThread) {
         g_captureThread->quit();
         g_captureThread->wait();
+        delete g_captureThread;
+        g_captureThread = nullptr;
     }
 }
 
 QThread* CaptureThread()
 {
-    static QThread* thread = [] {
-        auto* t = new QThread();
-        t->setObjectName(QStringLiteral("audio capture"));
-        t->start();
-        g_captureThread = t;
+    std::lock_guard lock(g_captureThreadLock);
+    if (!g_captureThread) {
+        g_captureThread = new QThread();
+        g_captureThread->setObjectName(QStringLiteral("audio capture"));
+        g_captureThread->start();
         qAddPostRoutine(StopCaptureThread);
-        return t;
-    }();
-    return thread;
+    }
+    return g_captureThread;
 }
 
 struct CaptureThreadUnload {
