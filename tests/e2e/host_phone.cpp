@@ -85,15 +85,11 @@ TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
     EXPECT_EQ(facts.handle, phone.handle());
     EXPECT_EQ(facts.commLibrary, comm);
 
-    QFile avi(dir_.filePath("MS_AVI_VIDEO.avi"));
-    ASSERT_TRUE(avi.open(QIODevice::WriteOnly));
-    avi.write("RIFF");
-    avi.close();
-    EXPECT_NE(
-        CallCommLibrary(facts.commLibrary, facts.handle, HostTextLookup, HostImageLookup, avi.fileName()).value_or(0),
-        0);
+    const QString avi = dir_.filePath("MS_AVI_VIDEO.avi");
+    ASSERT_TRUE(WriteFile(avi, "RIFF"));
+    EXPECT_NE(CallCommLibrary(facts.commLibrary, facts.handle, HostTextLookup, HostImageLookup, avi).value_or(0), 0);
     EXPECT_TRUE(QFileInfo::exists(phoneFile("MS_AVI_VIDEO.avi")));
-    EXPECT_EQ(CallCommLibrary(facts.commLibrary, 0, HostTextLookup, HostImageLookup, avi.fileName()), 0);
+    EXPECT_EQ(CallCommLibrary(facts.commLibrary, 0, HostTextLookup, HostImageLookup, avi), 0);
 }
 
 TEST_F(HostPhoneLink, DeviceNamesUseTheHostsTexts)

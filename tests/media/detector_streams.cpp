@@ -12,7 +12,6 @@
 #include "test_util.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
@@ -205,17 +204,26 @@ TEST(Detector, FarAheadWithoutKeyFrameReadsOn)
 INSTANTIATE_TEST_SUITE_P(Codecs, DetectorCodec, ::testing::Values("mpeg4.avi", "mjpeg.avi"),
     [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('.')); });
 
-TEST(Detector, SoundOnlyFile)
+// A sound file has one stream, the sound. Cover art (an attached picture) is
+// not a video stream either: not an output stream of the detector, not the
+// picture stream of the readers, and the shared has-video answer says no.
+TEST(Detector, SoundOnlyFilesAndCoverArtHaveNoVideoStream)
 {
+    const QString path = MediaCache::Path("cover.mp3");
+    ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i", "color=red:s=32x32:d=1",
+        "-map", "0:a", "-map", "1:v", "-frames:v", "1", "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v:0",
+        "attached_pic", "-id3v2_version", "3", path }));
     CMediaDet det;
-    ASSERT_EQ(det.put_Filename(MediaCache::Path("tone.wav")), S_OK);
-    std::int32_t n = 0;
-    ASSERT_EQ(det.get_OutputStreams(&n), S_OK);
-    EXPECT_EQ(n, 1);
-    GUID major = GUID_NULL;
-    ASSERT_EQ(det.get_StreamType(&major), S_OK);
-    EXPECT_EQ(major, MEDIATYPE_Audio);
-    double length = 0;
+    for (const QString& file : { path, MediaCache::Path("tone.wav") }) {
+        ASSERT_EQ(det.put_Filename(file), S_OK);
+        std::int32_t n = 0;
+        ASSERT_EQ(det.get_OutputStreams(&n), S_OK);
+        EXPECT_EQ(n, 1) << qPrintable(file);
+        GUID major = GUID_NULL;
+        ASSERT_EQ(det.get_StreamType(&major), S_OK);
+        EXPECT_EQ(major, MEDIATYPE_Audio) << qPrintable(file);
+    }
+    double length = 0; // of the tone
     ASSERT_EQ(det.get_StreamLength(&length), S_OK);
     EXPECT_NEAR(length, 2.0, 0.01);
     CMediaType mt;
@@ -223,25 +231,6 @@ TEST(Detector, SoundOnlyFile)
     ASSERT_NE(mt.WaveFormat(), nullptr);
     EXPECT_EQ(mt.WaveFormat()->nChannels, 2);
     EXPECT_EQ(mt.WaveFormat()->nAvgBytesPerSec, 22050u * 4u);
-}
-
-// Cover art (an attached picture) is not a video stream: not an output
-// stream of the detector, not the picture stream of the readers, and the
-// shared has-video answer says no.
-TEST(Detector, CoverArtIsNoVideoStream)
-{
-    const QString path = MediaCache::Path("cover.mp3");
-    ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i", "color=red:s=32x32:d=1",
-        "-map", "0:a", "-map", "1:v", "-frames:v", "1", "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v:0",
-        "attached_pic", "-id3v2_version", "3", path }));
-    CMediaDet det;
-    ASSERT_EQ(det.put_Filename(path), S_OK);
-    std::int32_t n = 0;
-    ASSERT_EQ(det.get_OutputStreams(&n), S_OK);
-    EXPECT_EQ(n, 1);
-    GUID major = GUID_NULL;
-    ASSERT_EQ(det.get_StreamType(&major), S_OK);
-    EXPECT_EQ(major, MEDIATYPE_Audio);
 
     EXPECT_FALSE(HasVideoStream(path));
     EXPECT_TRUE(HasVideoStream(MediaCache::Path("mpeg4.avi")));
@@ -286,17 +275,8 @@ TEST(Detector, BadInputFailsWithCodes)
     EXPECT_EQ(det.get_StreamLength(&value), E_UNEXPECTED);
     EXPECT_EQ(det.get_OutputStreams(nullptr), E_POINTER);
 
-    QFile garbage(MediaCache::Path("garbage.avi"));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(5000, '\x5A'));
-    garbage.close();
-    QFile whole(MediaCache::Path("mpeg4.avi"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    const QByteArray bytes = whole.readAll();
-    QFile head(MediaCache::Path("head.avi"));
-    ASSERT_TRUE(head.open(QIODevice::WriteOnly));
-    head.write(bytes.left(600));
-    head.close();
+    ASSERT_TRUE(WriteFile(MediaCache::Path("garbage.avi"), QByteArray(5000, '\x5A')));
+    ASSERT_TRUE(WriteFile(MediaCache::Path("head.avi"), ReadFile(MediaCache::Path("mpeg4.avi")).left(600)));
     ASSERT_TRUE(QDir().mkpath(MediaCache::Path("folder.avi")));
 
     EXPECT_EQ(det.put_Filename(QString()), E_INVALIDARG);
@@ -324,13 +304,8 @@ TEST(Detector, BadInputFailsWithCodes)
 // are shown, later times give the last one, nothing crashes.
 TEST(Detector, TruncatedFileShowsWhatIsThere)
 {
-    QFile whole(MediaCache::Path("mpeg4.avi"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    const QByteArray bytes = whole.readAll();
-    QFile cut(MediaCache::Path("cut.avi"));
-    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
-    cut.write(bytes.left(bytes.size() / 2));
-    cut.close();
+    const QByteArray bytes = ReadFile(MediaCache::Path("mpeg4.avi"));
+    ASSERT_TRUE(WriteFile(MediaCache::Path("cut.avi"), bytes.left(bytes.size() / 2)));
 
     CMediaDet det;
     ASSERT_EQ(det.put_Filename(MediaCache::Path("cut.avi")), S_OK);

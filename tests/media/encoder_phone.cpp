@@ -120,10 +120,8 @@ double DecodedToneHz(const QString& file)
 // Mean Y, U, V of the decoded frame number `frame`.
 std::array<double, 3> DecodedMeanYuv(const QString& file, int frame)
 {
-    const QByteArray raw = RunTool("ffmpeg",
-        { "-v", "error", "-i", file, "-vf", QString("select=eq(n\\,%1)").arg(frame), "-frames:v", "1", "-f", "rawvideo",
-            "-pix_fmt", "yuv420p", "-" })
-                               .out;
+    const QByteArray raw = Decode(file,
+        { "-vf", QString("select=eq(n\\,%1)").arg(frame), "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "yuv420p" });
     std::array<double, 3> mean { 0, 0, 0 };
     const int luma = kWidth * kHeight;
     if (raw.size() != luma * 3 / 2)
@@ -271,9 +269,7 @@ TEST_F(PhoneEncode, AbortStopsTheLibraryAndLeavesNoFilesOrKeepsTheOldOne)
         SCOPED_TRACE(c.file);
         const QString out = Out(c.file);
         if (c.existing) {
-            QFile f(out);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.existing);
+            ASSERT_TRUE(WriteFile(out, c.existing));
         }
         g_src = Source {};
         g_src.abortVideoAt = c.abortVideoAt;
@@ -283,11 +279,9 @@ TEST_F(PhoneEncode, AbortStopsTheLibraryAndLeavesNoFilesOrKeepsTheOldOne)
         EXPECT_EQ(g_src.soundCalls, c.soundCalls);
         EXPECT_EQ(UnitsDone(), c.videoCalls + c.soundCalls);
         EXPECT_EQ(g_src.status.back(), std::make_pair(0, 0));
-        QFile f(out);
         if (c.existing) {
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-            EXPECT_EQ(f.readAll(), c.existing);
-            f.remove();
+            EXPECT_EQ(ReadFile(out), c.existing);
+            QFile::remove(out);
         }
         EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         EXPECT_FALSE(LibraryLoaded(ott::kEncoderLibrary));
@@ -313,30 +307,32 @@ TEST_F(PhoneEncode, BadInputFailsCleanly)
     EXPECT_FALSE(QFile::exists(Out("codec.3gp")));
     EXPECT_EQ(g_src.videoCalls, 0); // refused before any request
 
-    // The sound flag with no sound at all: the movie is written without it.
-    g_src = Source {};
-    g_src.totalSamples = 0;
-    ASSERT_EQ(Encode(Out("silent.3gp"), 2, 2, 5, 0), 1);
-    const QJsonObject probe = ProbeStreams(Out("silent.3gp"));
-    EXPECT_EQ(probe["streams"].toArray().size(), 1);
-    EXPECT_EQ(StreamOf(probe, "video")["codec_name"].toString(), "mpeg4");
-    // Without sound the callback's times place the frames: 10 at 200 ms steps.
-    EXPECT_EQ(Probe(Out("silent.3gp"), "stream=duration").split('\n'), QStringList { "2.000000" });
-    ExpectNoScratchFiles();
     EXPECT_TRUE(dialogs_->records().empty());
 }
 
-TEST_F(PhoneEncode, SoundWithoutFramesGetsOneBlackPictureAsLongAsItself)
+// A missing stream: the sound flag with no sound at all writes the movie
+// without it, the callback's times placing the frames (10 at 200 ms steps);
+// sound without frames (a movie shorter than one sampling step) gets one
+// black picture as long as itself.
+TEST_F(PhoneEncode, AMissingStreamIsLeftOutOrMadeUp)
 {
-    // A movie shorter than one sampling step: the block counts no frames.
+    g_src.totalSamples = 0;
+    ASSERT_EQ(Encode(Out("silent.3gp"), 2, 2, 5, 0), 1);
+    const QJsonObject silent = ProbeStreams(Out("silent.3gp"));
+    EXPECT_EQ(silent["streams"].toArray().size(), 1);
+    EXPECT_EQ(StreamOf(silent, "video")["codec_name"].toString(), "mpeg4");
+    EXPECT_EQ(Probe(Out("silent.3gp"), "stream=duration").split('\n'), QStringList { "2.000000" });
+
+    g_src = Source {};
     g_src.frames = 0;
     g_src.totalSamples = 8000 * 3 / 2;
     ASSERT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 1);
-    const QJsonObject probe = ProbeStreams(Out("noframes.3gp"));
-    EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "1");
-    EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), "amr_nb");
+    const QJsonObject noFrames = ProbeStreams(Out("noframes.3gp"));
+    EXPECT_EQ(StreamOf(noFrames, "video")["nb_read_frames"].toString(), "1");
+    EXPECT_EQ(StreamOf(noFrames, "audio")["codec_name"].toString(), "amr_nb");
     EXPECT_EQ(Probe(Out("noframes.3gp"), "stream=duration").split('\n'), (QStringList { "1.500000", "1.500000" }));
     EXPECT_NEAR(DecodedMeanYuv(Out("noframes.3gp"), 0)[0], 16.0, 3.0);
+    ExpectNoScratchFiles();
 }
 
 TEST(EncoderDriver, LibrariesRunWithoutTheComponent)

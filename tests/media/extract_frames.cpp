@@ -102,8 +102,9 @@ TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
     EXPECT_TRUE(Messages().isEmpty());
 }
 
-// The whole stream (length 0) into the cache, every 0.5 s: 0.0 ... 3.0.
-TEST_F(ExtractFrames, I420FramesOfTheWholeStream)
+// The whole stream (length 0) into the cache, every 0.5 s: 0.0 ... 3.0; then
+// a part of it.
+TEST_F(ExtractFrames, I420FramesOfTheWholeStreamOrAPart)
 {
     CMovieGraphCapture capture;
     FrameCache cache;
@@ -135,6 +136,19 @@ TEST_F(ExtractFrames, I420FramesOfTheWholeStream)
         EXPECT_NEAR(cr, w.cr, 16);
         Sample(*cache.At(std::size_t(w.frame)), kW / 2, 4, &Y, &cb, &cr);
         EXPECT_GT(Y, 230); // first rows of the frame are the top of the picture
+    }
+
+    // From 1.0 s for 1 s: 1.0 (green), 1.5, 2.0 (blue); the progress total
+    // still counts from time 0.
+    FrameCache later;
+    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
+    ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, later), S_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(CMovieWorkState::GetTotal(), 5);
+    for (const auto& [i, y] : { std::pair { 0, 149 }, std::pair { 2, 29 } }) {
+        int Y = 0, cb = 0, cr = 0;
+        Sample(*later.At(std::size_t(i)), kW / 2, kH - 10, &Y, &cb, &cr);
+        EXPECT_NEAR(Y, y, 12) << i;
     }
 }
 
@@ -183,23 +197,6 @@ TEST_F(ExtractFrames, FramesBeyondTheMemoryLimitSpillToTheWorkFile)
     EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, lost), E_FAIL);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(Messages(), QStringList { "Failed writing the frame work file" });
-}
-
-// The progress total counts from time 0 even when sampling starts later.
-TEST_F(ExtractFrames, StartOffsetAndTotal)
-{
-    CMovieGraphCapture capture;
-    FrameCache cache;
-    capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
-    std::int32_t count = 0;
-    ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
-    EXPECT_EQ(count, 3); // 1.0, 1.5, 2.0
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 5);
-    int Y = 0, cb = 0, cr = 0;
-    Sample(*cache.At(0), kW / 2, kH - 10, &Y, &cb, &cr);
-    EXPECT_NEAR(Y, 149, 12);
-    Sample(*cache.At(2), kW / 2, kH - 10, &Y, &cb, &cr);
-    EXPECT_NEAR(Y, 29, 12);
 }
 
 // A cache that presses Cancel when it receives its third frame.

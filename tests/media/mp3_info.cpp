@@ -47,11 +47,7 @@ protected:
     static QString Path(const QString& name) { return MediaCache::Path(name); }
     static std::string Local(const QString& name) { return Path(name).toLocal8Bit().toStdString(); }
 
-    static QByteArray Read(const QString& name)
-    {
-        QFile f(Path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray Read(const QString& name) { return ReadFile(Path(name)); }
     static void Write(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(WriteFile(Path(name), bytes)); }
 
     static void ExpectCleared(const MP3FileInfo& info)

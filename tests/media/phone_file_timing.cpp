@@ -187,9 +187,7 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
 {
     const Container c = GetParam();
     const QString file = Save(c);
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray data = f.readAll();
+    const QByteArray data = ReadFile(file);
     // Only the finished file is left beside it.
     EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files | QDir::Hidden), QStringList { c.file });
 

@@ -244,17 +244,11 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
 {
     const QStringList users { "old.3gp", "old.yuv", "old.pcm", "video.tmp", "video_info.tmp", "audio.tmp",
         "audio_info.tmp", "MS_AVI_VIDEO.avi", "MS_AVI_AUDIO.wav" };
-    for (const QString& name : users) {
-        QFile f(out_.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("the user's " + name.toUtf8());
-    }
+    for (const QString& name : users)
+        ASSERT_TRUE(WriteFile(out_.filePath(name), "the user's " + name.toUtf8()));
     const auto untouched = [&](const QStringList& names) {
-        for (const QString& name : names) {
-            QFile f(out_.filePath(name));
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(name);
-            EXPECT_EQ(f.readAll(), "the user's " + name.toUtf8()) << qPrintable(name);
-        }
+        for (const QString& name : names)
+            EXPECT_EQ(ReadFile(out_.filePath(name)), "the user's " + name.toUtf8()) << qPrintable(name);
     };
     const QString input = out_.filePath("same.3gp");
     ASSERT_EQ(::link(QFile::encodeName(media("clip.mp4")).constData(), QFile::encodeName(input).constData()), 0);

@@ -57,15 +57,28 @@ protected:
 // Containers, brands and lengths of every model's file are checked on
 // cw-save's output in phone_file_timing.cpp; here what only the pipeline
 // shows: its work units, results and what it leaves in the work folder.
+// The save loads and renders the timelines it is given (the editor's view's)
+// and suspends the view around the frame sampling only.
 TEST_F(SaveMedia, SavesTwoClipsCountingEveryUnitAndKeepsTheIntermediates)
 {
+    CMovieTimeline movie;
+    CMovieTimeline sound;
+    std::vector<std::string> calls;
+    env_.movieTimeline = &movie;
+    env_.soundTimeline = &sound;
+    env_.suspendView = [&calls](bool on) { calls.push_back(on ? "suspend" : "resume"); };
+    env_.stopView = [&calls] { calls.push_back("stop"); };
     CMovieSave save(env_);
+    save.setStepObserver([&calls](SaveStep step) { calls.push_back("step " + std::to_string(int(step))); });
     save.setModel("tx-07"); // any case
     save.BeginSave();
     ASSERT_TRUE(save.LoadProjectIntoPreview(twoClipProject()));
     EXPECT_EQ(save.DurationMs(), 5000);
+    ASSERT_TRUE(movie.GetTimeline());
+    EXPECT_EQ(movie.GetTimeline()->duration(), 50000000);
     const QString out = out_.filePath("a.3gp");
     EXPECT_EQ(save.Save(out), CMovieSave::Outcome::Saved);
+    EXPECT_EQ(calls, (std::vector<std::string> { "step 0", "step 1", "step 2", "suspend", "resume", "step 3" }));
     // The encode's units: every sound chunk once, every sampled frame
     // twice; 10 frames per second of movie (sampling includes both ends).
     const int chunk = AudioChunkSamples(EncoderParamsForModel("tx-07").audioCodec, 1);
@@ -101,26 +114,6 @@ TEST_F(SaveMedia, SoundIsCutAtTheVideoEnd)
     ASSERT_EQ(save.Save(out), CMovieSave::Outcome::Saved);
     const double soundSeconds = Probe(out, "stream=duration", "a:0").toDouble();
     EXPECT_NEAR(soundSeconds, 2.0, 0.3);
-}
-
-// The save loads and renders the timelines it is given (the editor's view's)
-// and suspends the view around the frame sampling only.
-TEST_F(SaveMedia, GivenTimelinesAndViewHooks)
-{
-    CMovieTimeline movie;
-    CMovieTimeline sound;
-    std::vector<std::string> calls;
-    env_.movieTimeline = &movie;
-    env_.soundTimeline = &sound;
-    env_.suspendView = [&calls](bool on) { calls.push_back(on ? "suspend" : "resume"); };
-    env_.stopView = [&calls] { calls.push_back("stop"); };
-    CMovieSave save(env_);
-    save.setStepObserver([&calls](SaveStep step) { calls.push_back("step " + std::to_string(int(step))); });
-    ASSERT_TRUE(save.LoadProjectIntoPreview(twoClipProject()));
-    ASSERT_TRUE(movie.GetTimeline());
-    EXPECT_EQ(movie.GetTimeline()->duration(), 50000000);
-    EXPECT_EQ(save.Save(out_.filePath("v.3gp")), CMovieSave::Outcome::Saved);
-    EXPECT_EQ(calls, (std::vector<std::string> { "step 0", "step 1", "step 2", "suspend", "resume", "step 3" }));
 }
 
 // A save reports success only for a file that was written: a library that
@@ -452,9 +445,7 @@ TEST_F(CwSave, InterruptCancelsAndLeavesNoFiles)
     ::kill(p.processId(), SIGINT);
     p.waitForFinished(120000);
     EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().constData();
-    QFile old(out);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), "yesterday");
+    EXPECT_EQ(ReadFile(out), "yesterday");
     EXPECT_EQ(QDir(out_.path()).entryList(QDir::Files), (QStringList { "long.3gp", "project.json" }));
     EXPECT_TRUE(runFolders().isEmpty()) << qPrintable(runFolders().join(' '));
 }

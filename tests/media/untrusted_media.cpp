@@ -24,10 +24,8 @@ protected:
     }
     QString Text(const QString& name, const QByteArray& text)
     {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
+        EXPECT_TRUE(WriteFile(dir.filePath(name), text));
+        return dir.filePath(name);
     }
     QTemporaryDir dir;
 };
@@ -79,9 +77,7 @@ TEST_F(UntrustedMedia, TruncatedAndJunkFilesAreRefusedCleanly)
 {
     const QString movie = Make("m.mp4", { "-f", "lavfi", "-i", "testsrc=s=64x48:d=1", "-c:v", "mpeg4" });
     ASSERT_FALSE(movie.isEmpty());
-    QFile in(movie);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    const QByteArray whole = in.readAll();
+    const QByteArray whole = ReadFile(movie);
     for (int cut : { 0, 8, 64, 600 }) {
         const QString path = Text(QString("cut%1.mp4").arg(cut), whole.left(cut));
         EXPECT_EQ(OpenMediaInput(path), nullptr) << cut;

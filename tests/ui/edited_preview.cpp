@@ -140,10 +140,8 @@ TEST_F(EditedPreview, Playback)
 TEST_F(EditedPreview, SaveToPc)
 {
     QTemporaryDir ini;
-    QFile orvt(ini.filePath("orvt.ini"));
-    ASSERT_TRUE(orvt.open(QIODevice::WriteOnly));
-    orvt.write(QString("[DESKTOP PATH]\nCAMCORDER0=2,%1\n").arg(out_.path()).toUtf8());
-    orvt.close();
+    ASSERT_TRUE(
+        WriteFile(ini.filePath("orvt.ini"), QString("[DESKTOP PATH]\nCAMCORDER0=2,%1\n").arg(out_.path()).toUtf8()));
     SetSuiteValue("INIDIR", ini.path());
 
     std::vector<int> phases;

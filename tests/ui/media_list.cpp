@@ -59,10 +59,8 @@ protected:
     }
     QString Bytes(const char* name, const QByteArray& bytes)
     {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        EXPECT_TRUE(WriteFile(dir.filePath(name), bytes));
+        return dir.filePath(name);
     }
     std::vector<DialogRecord> Refusals()
     {
@@ -189,10 +187,8 @@ TEST_F(MediaList, AddsSkipHeldPathsAndThePhoneRuleRefuses)
     // display model name, or the backup-only sentence for the TX-35.
     Texts()["COMMON/CANNOT_BE_SUPPORT_FORMAT"] = "Not for {MODEL_NAME}.";
     SetSuiteValue("ORVT_DISPLAY_MODELNAME", "Tx-35 Pro");
-    QFile ini(dir.filePath("TX-35 PRO.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[STRING_COMMON_EN]\nCANNOT_BE_SUPPORT_FORMAT=\n");
-    ini.close();
+    const QString ini = dir.filePath("TX-35 PRO.ini");
+    ASSERT_TRUE(WriteFile(ini, "[STRING_COMMON_EN]\nCANNOT_BE_SUPPORT_FORMAT=\n"));
     pane->SetClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
     struct Case {
         const char* model;
@@ -216,9 +212,7 @@ TEST_F(MediaList, AddsSkipHeldPathsAndThePhoneRuleRefuses)
     }
     EXPECT_EQ(pane->list()->count(), 3);
     // The model file's own text wins when it has one.
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[STRING_COMMON_EN]\nCANNOT_BE_SUPPORT_FORMAT=Back up {MODEL_NAME} only\n");
-    ini.close();
+    ASSERT_TRUE(WriteFile(ini, "[STRING_COMMON_EN]\nCANNOT_BE_SUPPORT_FORMAT=Back up {MODEL_NAME} only\n"));
     dialogs->clearRecords();
     QString skm = "/m/e.skm";
     SendMessage(pane, msg::ListAddFile, ToWParam(&skm), 1);

@@ -181,32 +181,28 @@ TEST_F(Routing, SaveRequestsCarryTheProject)
     EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
 }
 
-TEST_F(Routing, WholeMoviePreviewNeedsAClip)
+// A whole-movie preview needs a clip; with only a voice clip the request
+// goes on (the preview reports the missing video itself). The playing state
+// sets the edit menu's button; lParam 1 asks for a fresh preview instead.
+TEST_F(Routing, WholeMoviePreviewNeedsAClipAndFollowsThePlayingState)
 {
     AttachPanes();
     EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), E_FAIL);
     EXPECT_TRUE(edited->sent.empty());
-    EXPECT_EQ(faces, std::vector<bool> { false });
-
-    // Only a voice clip: the request goes on (the preview reports the
-    // missing video itself).
-    AddVoiceClip();
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), 0);
-    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
-}
-
-TEST_F(Routing, PlayingStateAndPreviewEnded)
-{
-    AttachPanes();
     ToFrame(msg::PlayingState, 1, 0);
     ToFrame(msg::PlayingState, 0, 0);
     ToFrame(msg::PreviewEnded, 0, 0);
-    EXPECT_EQ(faces, (std::vector<bool> { true, false, false }));
-    // lParam 1 asks for a fresh whole-movie preview.
+    EXPECT_EQ(faces, (std::vector<bool> { false, true, false, false }));
+
     AddVoiceClip();
-    faces.clear();
-    EXPECT_EQ(ToFrame(msg::PlayingState, 1, 1), 0);
-    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
+    for (int viaPlayingState : { 0, 1 }) {
+        edited->clear();
+        faces.clear();
+        EXPECT_EQ(viaPlayingState ? ToFrame(msg::PlayingState, 1, 1)
+                                  : SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0),
+            0);
+        EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
+    }
     EXPECT_TRUE(faces.empty());
 }
 
@@ -324,20 +320,15 @@ TEST_F(Routing, StatusLineFollowsTheFrame)
     EXPECT_EQ(host.texts, QStringList { QString() });
     EXPECT_TRUE(frame.statusText().isEmpty());
     EXPECT_TRUE(frame.statusFile().isEmpty());
-}
 
-TEST_F(Routing, ClearStatusAlsoResetsThePreview)
-{
-    AttachPanes();
-    const QString file = "/m/a.avi";
-    const QString info = "a.avi";
+    // 0x3075 clears the line and resets the source preview; the stored text
+    // stays for a later 0x3074.
     ToFrame(msg::HostStatus, ToWParam(&file), ToLParam(&info));
     host.clear();
-    source->result = 0;
+    source->clear();
     EXPECT_EQ(ToFrame(msg::HostClearStatus, 0, 0), 0);
     EXPECT_EQ(host.texts, QStringList { QString() });
     EXPECT_EQ(source->sent, (std::vector<Sent> { { msg::ResetPreviews, 0, 0 } }));
-    // The stored text stays for a later 0x3074.
     host.clear();
     ToFrame(msg::HostResendStatus);
     EXPECT_EQ(host.texts, QStringList { info });

@@ -1,7 +1,7 @@
 // test-links: cw_platform
 #include "platform/ini_file.h"
+#include "test_util.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -12,9 +12,7 @@ protected:
     QString file(const QByteArray& bytes)
     {
         const QString path = dir_.filePath(QString("f%1.ini").arg(n_++));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
+        EXPECT_TRUE(WriteFile(path, bytes));
         return path;
     }
     QString read(const QString& path, const QString& s, const QString& k, unsigned buffer = 256)
@@ -81,9 +79,7 @@ TEST_F(Ini, WriterKeepsTheRestOfTheFileAndItsEncoding)
     EXPECT_TRUE(ini::WritePrivateProfileString("A", "new", QString("n"), p));
     EXPECT_TRUE(ini::WritePrivateProfileString("C", "z", QString("3"), p));
     EXPECT_TRUE(ini::WritePrivateProfileString("B", "y", std::nullopt, p));
-    QFile written(p);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(written.readAll().startsWith("\xFF\xFE"));
+    EXPECT_TRUE(ReadFile(p).startsWith("\xFF\xFE"));
     EXPECT_EQ(read(p, "A", "x"), "changed");
     EXPECT_EQ(read(p, "A", "new"), "n");
     EXPECT_EQ(read(p, "C", "z"), "3");

@@ -55,9 +55,7 @@ TEST(PrivateFolder, EachRunHasItsOwnAndRemovesOnlyThat)
     EXPECT_TRUE(QFileInfo::exists(b.path() + "/" + CPrivateFolder::kMarkerName));
     EXPECT_TRUE(QFileInfo::exists(base.filePath("keep.txt")));
     EXPECT_EQ(QFile::permissions(base.filePath("keep.txt")) & QFile::WriteOwner, 0);
-    QFile target(outside.filePath("target.txt"));
-    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
-    EXPECT_EQ(target.readAll(), "keep");
+    EXPECT_EQ(ReadFile(outside.filePath("target.txt")), "keep");
 }
 
 TEST(PrivateFolder, RemovesOnlyAbandonedMarkedFolders)

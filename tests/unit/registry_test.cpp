@@ -5,7 +5,6 @@
 #include "test_util.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -15,9 +14,7 @@ const QString kRegTool = QStringLiteral(CW_BUILD_DIR "/bin/orvanta-reg");
 
 QByteArray fileHash(const QString& path)
 {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(ReadFile(path), QCryptographicHash::Sha256);
 }
 
 // Runs the registry tool; its output without the line end.

@@ -54,9 +54,6 @@ TEST(SaveFormats, InitialFolderCommaRule)
     TempRegistry reg;
     QTemporaryDir dir;
     SetSuiteValue("INIDIR", dir.path());
-    QFile f(dir.filePath("orvt.ini"));
-    f.open(QIODevice::WriteOnly);
-    f.write("[DESKTOP PATH]\r\nCAMCORDER0=2,/data/Camcorder\r\n");
-    f.close();
+    ASSERT_TRUE(WriteFile(dir.filePath("orvt.ini"), "[DESKTOP PATH]\r\nCAMCORDER0=2,/data/Camcorder\r\n"));
     EXPECT_EQ(InitialSaveFolder(), "/data/Camcorder");
 }

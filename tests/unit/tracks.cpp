@@ -248,7 +248,9 @@ TEST_F(TrackViewTest, MovesTellTheFrameOnlyWhenTheyGoAhead)
     EXPECT_EQ(Names(view->track()), "b a* c");
 }
 
-TEST_F(TrackViewTest, DeleteResetsTheMoviePreviewAndTheSourcePreviewForTheEditedClip)
+// Deleting resets the movie preview, and the source preview for the edited
+// clip; emptying the track tells the timeline window once.
+TEST_F(TrackViewTest, DeleteResetsThePreviewsAndEmptyingTellsTheWindowOnce)
 {
     EXPECT_FALSE(view->DeleteSelected());
     EXPECT_TRUE(frame.sent.empty());
@@ -262,30 +264,12 @@ TEST_F(TrackViewTest, DeleteResetsTheMoviePreviewAndTheSourcePreviewForTheEdited
     Select(0);
     EXPECT_TRUE(view->DeleteSelected());
     EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::ResetPreviews, 3, 0 }, { msg::ResetPreviews, 0, 0 } }));
-}
 
-TEST_F(TrackViewTest, DeleteAllTellsTheTimelineWindowOnce)
-{
+    window.sent.clear();
     EXPECT_TRUE(view->DeleteAll());
     EXPECT_EQ(window.sent, (std::vector<Sent> { { msg::TrackEmptied, ToWParam(view), 0 } }));
     EXPECT_FALSE(view->DeleteAll());
     EXPECT_EQ(window.sent.size(), 1u);
-}
-
-TEST_F(TrackViewTest, ZoomLevelsAndMarker)
-{
-    // The levels themselves: unit/timeline_scale.cpp.
-    SendMessage(view, msg::SetZoom, 0, 19);
-    EXPECT_EQ(view->zoomLevel(), 2);
-    EXPECT_EQ(view->pixelsPerMinute(), 19);
-    SendMessage(view, msg::SetZoom, 0, 1); // ignored
-    EXPECT_EQ(view->zoomLevel(), 2);
-    SendMessage(view, msg::PositionMarker, 1, 4500);
-    EXPECT_TRUE(view->positionShown());
-    EXPECT_EQ(view->position(), 4500);
-    SendMessage(view, msg::PositionMarker, 0, 9000);
-    EXPECT_FALSE(view->positionShown());
-    EXPECT_EQ(view->position(), 4500);
 }
 
 // ---------------------------------------------------------------------------
@@ -458,15 +442,22 @@ TEST_F(TimelineRouting, DroppedFileOpensInThePreviewAndActivatesItsTrack)
     EXPECT_EQ(Track(kAudioTrack).editedPos(), 1u);
 }
 
+// Marker and zoom reach every view; a view ignores a zoom below the first
+// level (the levels: unit/timeline_scale.cpp), and a hidden marker keeps its
+// time.
 TEST_F(TimelineRouting, PositionAndZoomReachEveryView)
 {
     SendMessage(timeline, msg::PositionMarker, 1, 2500);
     SendMessage(timeline, msg::SetZoom, 0, 45);
+    SendMessage(timeline->view(kAudioTrack), msg::SetZoom, 0, 1);
     for (int i = 0; i < kTrackCount; ++i) {
         EXPECT_TRUE(timeline->view(i)->positionShown());
         EXPECT_EQ(timeline->view(i)->position(), 2500);
         EXPECT_EQ(timeline->view(i)->pixelsPerSecond(), 11);
     }
+    SendMessage(timeline, msg::PositionMarker, 0, 9000);
+    EXPECT_FALSE(timeline->view(kVoiceTrack)->positionShown());
+    EXPECT_EQ(timeline->view(kVoiceTrack)->position(), 2500);
 }
 
 TEST_F(TimelineRouting, ActivatingATrackClearsTheOthers)
