@@ -75,11 +75,31 @@ void CMS_ListModel::InsertRow(int row, std::unique_ptr<MediaListItem> item)
     endInsertRows();
 }
 
-void CMS_ListModel::RemoveRow(int row)
+void CMS_ListModel::RemoveRows(const std::vector<int>& doomed)
 {
-    beginRemoveRows(QModelIndex(), row, row);
-    rows.erase(rows.begin() + row);
-    endRemoveRows();
+    // Runs of neighbouring rows go at once. Many scattered rows go in one
+    // reset: row by row, the view and its selection would be brought up to
+    // date after each, which takes seconds for thousands of rows.
+    constexpr std::size_t kMostRuns = 32;
+    std::vector<std::pair<int, int>> runs; // first, last; from the end
+    for (int row : doomed) {
+        if (!runs.empty() && runs.back().first == row + 1)
+            runs.back().first = row;
+        else
+            runs.emplace_back(row, row);
+    }
+    if (runs.size() > kMostRuns) {
+        beginResetModel();
+        for (const auto& [first, last] : runs)
+            rows.erase(rows.begin() + first, rows.begin() + last + 1);
+        endResetModel();
+        return;
+    }
+    for (const auto& [first, last] : runs) {
+        beginRemoveRows(QModelIndex(), first, last);
+        rows.erase(rows.begin() + first, rows.begin() + last + 1);
+        endRemoveRows();
+    }
 }
 
 CMS_ListCtrl::CMS_ListCtrl(const ResourceLookup& resources, CThumbnailMaker& thumbnails, QWidget* parent)
@@ -149,17 +169,17 @@ void CMS_ListCtrl::RemoveRows(std::vector<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [this](int row) { return row < 0 || row >= count(); }), rows.end());
     for (int row : rows) {
-        if (row < 0 || row >= count())
-            continue;
         MediaListItem& gone = *model_.rows[std::size_t(row)];
         CThumbnailMaker::Drop(gone.ticket);
         ready_ -= gone.thumbnailReady ? 1 : 0;
         Forget(exact_, gone.workPath);
         Forget(folded_, gone.workPath.toCaseFolded());
         model_.cells[std::size_t(gone.imageIndex)] = QImage(); // the slot stays, its picture goes
-        model_.RemoveRow(row);
     }
+    model_.RemoveRows(rows);
     Changed();
 }
 

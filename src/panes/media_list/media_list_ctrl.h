@@ -38,7 +38,8 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
     void InsertRow(int row, std::unique_ptr<MediaListItem> item);
-    void RemoveRow(int row);
+    // Removes the rows given in descending order without repeats.
+    void RemoveRows(const std::vector<int>& doomed);
     void Relayout() { emit layoutChanged(); }
 
     std::vector<std::unique_ptr<MediaListItem>> rows;
