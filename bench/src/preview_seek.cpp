@@ -13,7 +13,7 @@
 #include "engine/media_probe.h"
 #include "engine/video_renderer.h"
 #include "panes/movie_view/movie_view.h"
-#include "panes/source_preview/audio_spectrum.h"
+#include "panes/source_preview/level_bars.h"
 #include "panes/source_preview/preview_media.h"
 #include "platform/dialog_service.h"
 #include "skin/range_slider.h"

@@ -6,7 +6,7 @@
 #include "engine/video_renderer.h"
 #include "panes/edited_preview/preview_edited.h"
 #include "panes/movie_view/movie_view.h"
-#include "panes/source_preview/audio_spectrum.h"
+#include "panes/source_preview/level_bars.h"
 #include "platform/background_worker.h"
 #include "platform/dialog_service.h"
 #include "platform/system_volume.h"

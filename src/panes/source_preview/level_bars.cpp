@@ -1,4 +1,4 @@
-#include "panes/source_preview/audio_spectrum.h"
+#include "panes/source_preview/level_bars.h"
 
 #include <QPainter>
 #include <QTimerEvent>
