@@ -94,12 +94,7 @@ TEST(EffectFilter, OutputOffersExactlyTheInputType)
     CMediaType changed = mt;
     changed.Format()[sizeof(VIDEOINFOHEADER) - 1] ^= 0x01;
     EXPECT_EQ(chain.filter->CheckTransform(&mt, &mt), S_OK);
-    EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL);
-    CMediaType longer = mt;
-    std::vector<std::uint8_t> padded(mt.Format(), mt.Format() + mt.FormatLength());
-    padded.resize(padded.size() + 4);
-    longer.SetFormat(padded.data(), static_cast<std::uint32_t>(padded.size()));
-    EXPECT_EQ(chain.filter->CheckTransform(&mt, &longer), E_FAIL);
+    EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL); // (type equality: media_graph.cpp)
 
     // A downstream pin that insists on another type is refused.
     auto sink = std::make_shared<CSampleSinkFilter>(CMediaType(), nullptr);
