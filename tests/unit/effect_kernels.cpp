@@ -89,14 +89,7 @@ TEST(EffectImageSetup, DescribesFramesAndRefusesBadValues)
     EXPECT_EQ(InitEffectImage(&img, buffer, -1, 1), -1);
     EXPECT_EQ(InitEffectImage(&img, buffer, 1, -4), -1);
 
-    // Padding of 24-bit rows at alignment 4 for widths 1, 2, 3, 5.
-    const int paddings[][2] = { { 1, 1 }, { 2, 2 }, { 3, 3 }, { 4, 0 }, { 5, 1 } };
-    for (auto [width, padding] : paddings) {
-        ASSERT_EQ(InitEffectImage(&img, buffer, width, 1), 0);
-        ASSERT_EQ(SetEffectPixelFormat(&img, 3, kRgb24RedMask, kRgb24GreenMask, kRgb24BlueMask, 0, 4), 0);
-        EXPECT_EQ(img.rowPadding, padding) << width;
-        EXPECT_EQ(EffectImageStride(img), width * 3 + padding);
-    }
+    // Rows padded to 4 bytes: every TestFrame checks its stride; here 2 bytes.
     ASSERT_EQ(InitEffectImage(&img, buffer, 3, 1), 0);
     EXPECT_EQ(SetEffectPixelFormat(&img, 3, kRgb24RedMask, kRgb24GreenMask, kRgb24BlueMask, 0, 2), 0);
     EXPECT_EQ(img.rowPadding, 1);
