@@ -9,9 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -85,36 +82,6 @@ int UnitsDone()
     for (const auto& s : g_src.status)
         n += s.first == 4 ? s.second : 0;
     return n;
-}
-
-QJsonObject ProbeStreams(const QString& file)
-{
-    const QString json = RunFfprobe({ "-count_frames", "-show_entries",
-        "format=format_name:format_tags=major_brand:stream=codec_type,codec_name,profile,width,height,"
-        "nb_read_frames,sample_rate,channels",
-        "-of", "json", file });
-    return QJsonDocument::fromJson(json.toUtf8()).object();
-}
-
-QJsonObject StreamOf(const QJsonObject& probe, const QString& type)
-{
-    for (const auto& s : probe["streams"].toArray()) {
-        if (s.toObject()["codec_type"].toString() == type)
-            return s.toObject();
-    }
-    return {};
-}
-
-// Frequency of the decoded sound from its zero crossings (middle second).
-double DecodedToneHz(const QString& file)
-{
-    const std::vector<std::int16_t> s = DecodePcm(file, 8000, 1);
-    if (s.size() < 12000)
-        return 0;
-    int crossings = 0;
-    for (std::size_t i = 4001; i < 12000; ++i)
-        crossings += (s[i - 1] < 0) != (s[i] < 0);
-    return crossings / 2.0;
 }
 
 // Mean Y, U, V of the decoded frame number `frame`.
@@ -194,22 +161,16 @@ TEST_P(PhoneFormats, FileCarriesTheFormatPictureAndTone)
     ASSERT_EQ(Encode(out, row.selector, row.mode, row.codec), 1);
     ExpectNoScratchFiles();
 
-    const QJsonObject probe = ProbeStreams(out);
-    const QJsonObject video = StreamOf(probe, "video");
-    const QJsonObject audio = StreamOf(probe, "audio");
-    EXPECT_EQ(probe["format"].toObject()["tags"].toObject()["major_brand"].toString(), row.brand);
-    EXPECT_EQ(video["codec_name"].toString(), row.video);
+    EXPECT_EQ(Probe(out, "format_tags=major_brand"), row.brand);
+    EXPECT_EQ(Probe(out, "stream=codec_name,width,height,nb_frames", "v:0"), QString(row.video) + "\n176\n144\n10");
     if (QString(row.video) == "mpeg4" && QString(row.brand) != "") {
-        EXPECT_EQ(video["profile"].toString(), "Simple Profile");
+        EXPECT_EQ(Probe(out, "stream=profile", "v:0"), "Simple Profile");
     }
-    EXPECT_EQ(video["width"].toInt(), kWidth);
-    EXPECT_EQ(video["height"].toInt(), kHeight);
-    EXPECT_EQ(video["nb_read_frames"].toString().toInt(), g_src.frames);
-    EXPECT_EQ(audio["codec_name"].toString(), row.audio);
-    EXPECT_EQ(audio["sample_rate"].toString(), "8000");
-    EXPECT_EQ(audio["channels"].toInt(), 1);
+    EXPECT_EQ(Probe(out, "stream=codec_name,sample_rate,channels", "a:0"), QString(row.audio) + "\n8000\n1");
 
-    EXPECT_NEAR(DecodedToneHz(out), 1000.0, 30.0);
+    const std::vector<std::int16_t> pcm = DecodePcm(out, 8000, 1);
+    ASSERT_GE(pcm.size(), 12000u);
+    EXPECT_GT(ToneLevel(pcm.data() + 4000, 8000, 1, 8000, 1000.0), 0.1); // the tone, in the middle second
     const auto yuv = DecodedMeanYuv(out, 5);
     EXPECT_NEAR(yuv[0], g_src.y, 4.0);
     EXPECT_NEAR(yuv[1], g_src.u, 4.0);
@@ -217,8 +178,8 @@ TEST_P(PhoneFormats, FileCarriesTheFormatPictureAndTone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, PhoneFormats,
+    // (The AAC files of the block's codec 0 are cw-save's in phone_file_timing.cpp.)
     ::testing::Values(FormatRow { "a.3gp", 2, 2, 1, "3gp4", "mpeg4", "amr_nb" },
-        FormatRow { "e.mp4", 2, 2, 0, "isom", "mpeg4", "aac" }, FormatRow { "f.3gp", 2, 2, 0, "3gp4", "mpeg4", "aac" },
         FormatRow { "g.3gp", 2, 1, 3, "3gp4", "h263", "amr_nb" },
         FormatRow { "h.avi", 9, 2, 5, "", "mpeg4", "pcm_s16le" },
         // A codec without audio values in the block still gets 8 kHz AAC.
@@ -318,18 +279,15 @@ TEST_F(PhoneEncode, AMissingStreamIsLeftOutOrMadeUp)
 {
     g_src.totalSamples = 0;
     ASSERT_EQ(Encode(Out("silent.3gp"), 2, 2, 5, 0), 1);
-    const QJsonObject silent = ProbeStreams(Out("silent.3gp"));
-    EXPECT_EQ(silent["streams"].toArray().size(), 1);
-    EXPECT_EQ(StreamOf(silent, "video")["codec_name"].toString(), "mpeg4");
+    EXPECT_EQ(Probe(Out("silent.3gp"), "stream=codec_name"), "mpeg4");
     EXPECT_EQ(Probe(Out("silent.3gp"), "stream=duration").split('\n'), QStringList { "2.000000" });
 
     g_src = Source {};
     g_src.frames = 0;
     g_src.totalSamples = 8000 * 3 / 2;
     ASSERT_EQ(Encode(Out("noframes.3gp"), 2, 2, 5), 1);
-    const QJsonObject noFrames = ProbeStreams(Out("noframes.3gp"));
-    EXPECT_EQ(StreamOf(noFrames, "video")["nb_read_frames"].toString(), "1");
-    EXPECT_EQ(StreamOf(noFrames, "audio")["codec_name"].toString(), "amr_nb");
+    EXPECT_EQ(Probe(Out("noframes.3gp"), "stream=nb_frames", "v:0"), "1");
+    EXPECT_EQ(Probe(Out("noframes.3gp"), "stream=codec_name", "a:0"), "amr_nb");
     EXPECT_EQ(Probe(Out("noframes.3gp"), "stream=duration").split('\n'), (QStringList { "1.500000", "1.500000" }));
     EXPECT_NEAR(DecodedMeanYuv(Out("noframes.3gp"), 0)[0], 16.0, 3.0);
     ExpectNoScratchFiles();
@@ -352,8 +310,7 @@ TEST(EncoderDriver, LibrariesRunWithoutTheComponent)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RunTool(drive, c.args + QStringList { dir.filePath(c.file) }).exitCode, 0) << c.file;
-        const QJsonObject probe = ProbeStreams(dir.filePath(c.file));
-        EXPECT_EQ(StreamOf(probe, "video")["nb_read_frames"].toString(), "15") << c.file;
-        EXPECT_EQ(StreamOf(probe, "audio")["codec_name"].toString(), c.audio) << c.file;
+        EXPECT_EQ(Probe(dir.filePath(c.file), "stream=nb_frames", "v:0"), "15") << c.file;
+        EXPECT_EQ(Probe(dir.filePath(c.file), "stream=codec_name", "a:0"), c.audio) << c.file;
     }
 }

@@ -16,8 +16,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -93,23 +93,15 @@ TEST_F(MediaProbe, StreamsOfAMovieASilentMovieAndAnMp3)
     EXPECT_EQ(both.pictureSize, QSize(64, 48));
     EXPECT_EQ(both.streams[1].pictureSize, QSize());
 
-    const MediaStreams silent = Streams(mute);
-    ASSERT_TRUE(silent.ok);
-    EXPECT_EQ(silent.streamCount(), 1);
-    EXPECT_TRUE(silent.hasVideo);
-
-    const MediaStreams sound = Streams(mp3);
-    ASSERT_TRUE(sound.ok);
-    EXPECT_EQ(sound.streamCount(), 1);
-    EXPECT_FALSE(sound.hasVideo);
-    EXPECT_NEAR(sound.seconds, 2.0, 0.1);
-    EXPECT_EQ(sound.frameRate, 0);
-    EXPECT_TRUE(sound.pictureSize.isEmpty());
-
-    const MediaStreams withCover = Streams(cover);
-    ASSERT_TRUE(withCover.ok);
-    EXPECT_EQ(withCover.streamCount(), 1);
-    EXPECT_FALSE(withCover.hasVideo);
+    // (ok, stream count, has video) of the others.
+    const std::tuple<QString, int, bool> others[] = { { mute, 1, true }, { mp3, 1, false }, { cover, 1, false } };
+    for (const auto& [file, count, video] : others) {
+        const MediaStreams got = Streams(file);
+        EXPECT_TRUE(got.ok) << qPrintable(file);
+        EXPECT_EQ(got.streamCount(), count) << qPrintable(file);
+        EXPECT_EQ(got.hasVideo, video) << qPrintable(file);
+    }
+    EXPECT_NEAR(Streams(mp3).seconds, 2.0, 0.1);
 }
 
 TEST_F(MediaProbe, PicturesAtTimesInTheDetectorsBitmapFormat)
@@ -117,14 +109,8 @@ TEST_F(MediaProbe, PicturesAtTimesInTheDetectorsBitmapFormat)
     const MediaBitmap red = Bitmap(movie, 0.5);
     ASSERT_TRUE(red.ok) << red.error.toStdString();
     ASSERT_EQ(red.bits.size(), CMediaDet::BitmapBytes(32, 24));
-    BITMAPINFOHEADER header {};
-    std::memcpy(&header, red.bits.constData(), sizeof header);
-    EXPECT_EQ(header.biWidth, 32);
-    EXPECT_EQ(header.biHeight, 24); // bottom-up
-    EXPECT_EQ(header.biBitCount, 24);
-    const QImage image = red.ToImage();
-    EXPECT_EQ(image.size(), QSize(32, 24));
-    EXPECT_EQ(CentreColour(image), 0);
+    EXPECT_EQ(red.ToImage().size(), QSize(32, 24));
+    EXPECT_EQ(CentreColour(red.ToImage()), 0); // the bottom-up rows read the right way round
 
     // Forward through one seek lane (one detector kept open), then back.
     const QString lane = CMediaProbe::Lane(&receiver, "seek");
@@ -137,13 +123,10 @@ TEST_F(MediaProbe, PicturesAtTimesInTheDetectorsBitmapFormat)
 
 TEST_F(MediaProbe, Mp3Facts)
 {
+    // The facts themselves: mp3_info.cpp; here that they come through.
     const Mp3Facts facts = Mp3(mp3);
     ASSERT_TRUE(facts.ok) << facts.error.toStdString();
-    EXPECT_EQ(facts.path, mp3);
     EXPECT_EQ(facts.playingTime, 2);
-    EXPECT_EQ(facts.bitRate, 128000);
-    EXPECT_EQ(facts.sampleRate, 44100);
-    EXPECT_EQ(facts.layerText, "Layer III");
     EXPECT_EQ(facts.bitRateText, "128 kbit/s");
 }
 

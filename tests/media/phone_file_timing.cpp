@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -199,18 +200,15 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
     for (qsizetype at = 8; at + 4 <= top[0].body.size(); at += 4)
         brands << QString::fromLatin1(top[0].body.mid(at, 4));
     EXPECT_EQ(brands.join(' '), c.brands);
-    qsizetype moov = -1, mdat = -1;
-    for (std::size_t i = 0; i < top.size(); ++i) {
-        if (top[i].type == "moov" && moov < 0)
-            moov = qsizetype(i);
-        if (top[i].type == "mdat" && mdat < 0)
-            mdat = qsizetype(i);
-    }
-    ASSERT_GE(moov, 0);
-    ASSERT_GE(mdat, 0);
-    EXPECT_LT(moov, mdat);
+    const auto first = [&top](const char* type) {
+        return std::size_t(
+            std::find_if(top.begin(), top.end(), [&](const Box& b) { return b.type == type; }) - top.begin());
+    };
+    const std::size_t moov = first("moov");
+    ASSERT_LT(first("mdat"), top.size());
+    ASSERT_LT(moov, first("mdat"));
     // Both tracks start at 0: no empty edit delays one against the other.
-    for (qint64 mediaTime : EditMediaTimes(top[std::size_t(moov)].body))
+    for (qint64 mediaTime : EditMediaTimes(top[moov].body))
         EXPECT_GE(mediaTime, 0);
 
     // Lengths and codecs as FFmpeg sees them.

@@ -5,6 +5,7 @@
 #include "export/save_job.h"
 #include "config/suite_settings.h"
 #include "engine/work_state.h"
+#include "recorder.h"
 #include "save_fixture.h"
 
 #include <QDir>
@@ -116,30 +117,6 @@ TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
     EXPECT_TRUE(dialogs_->records().empty());
 }
 
-TEST_F(SaveJob, ProjectsThatCannotBeLoadedAreRefusedWithTheirMessage)
-{
-    struct Case {
-        const char* name;
-        std::function<void(CProjectLists&)> change;
-        const char* message;
-    };
-    const Case cases[] = {
-        { "no video", [](CProjectLists& p) { p.tracks[kVideoTrack].clear(); }, "CW_MESSAGE/NOT_SELCT_VIDEO" },
-        { "empty", [](CProjectLists& p) { p = CProjectLists {}; }, "the project could not be loaded" },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SaveRequest s = request();
-        c.change(s.project);
-        CSaveJob job(env_, s);
-        const SaveJobResult r = job.Run();
-        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
-        EXPECT_EQ(r.message, c.message);
-        EXPECT_TRUE(r.steps.empty());
-        EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
-    }
-}
-
 TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
 {
     using Progresses = std::vector<SaveJobProgress>;
@@ -237,7 +214,8 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
 }
 
 // Yesterday's movie of the output's name, and files named like the save's
-// work files beside it, stay byte for byte through a missing clip, an output
+// work files beside it, stay byte for byte through projects that cannot be
+// loaded (a missing clip, no video, nothing at all), an output
 // that is one of the clips (a hard link: another name, the same file), and a
 // cancel in each step; a save that succeeds replaces only the movie.
 TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
@@ -253,13 +231,22 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
     const QString input = out_.filePath("same.3gp");
     ASSERT_EQ(::link(QFile::encodeName(media("clip.mp4")).constData(), QFile::encodeName(input).constData()), 0);
 
-    {
-        SCOPED_TRACE("missing clip");
+    const std::pair<std::function<void(CProjectLists&)>, const char*> unloadable[] = {
+        { [this](CProjectLists& p) { p.tracks[kVoiceTrack][0] = clip("/no/such.mp3", ClipKind::Voice, 0, 1000); },
+            "CW_MESSAGE/NO_FILE" },
+        { [](CProjectLists& p) { p.tracks[kVideoTrack].clear(); }, "CW_MESSAGE/NOT_SELCT_VIDEO" },
+        { [](CProjectLists& p) { p = CProjectLists {}; }, "the project could not be loaded" },
+    };
+    Recorder frame;
+    env_.mainFrame = &frame;
+    for (const auto& [change, message] : unloadable) {
+        SCOPED_TRACE(message);
         SaveRequest s = request("old.3gp");
-        s.project.tracks[kVoiceTrack][0] = clip("/no/such.mp3", ClipKind::Voice, 0, 1000);
+        change(s.project);
         const SaveJobResult r = CSaveJob(env_, s).Run();
         EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
-        EXPECT_EQ(r.message, "CW_MESSAGE/NO_FILE");
+        EXPECT_EQ(r.message, message);
+        EXPECT_TRUE(r.steps.empty());
         untouched(users);
     }
     {
@@ -297,7 +284,12 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
         EXPECT_TRUE(cache_.IsEmpty());
         EXPECT_FALSE(CMovieWorkState::IsCancelled());
     }
-    EXPECT_EQ(dialogs_->records().size(), 1u); // the missing clip's; a cancel is no failure
+    // The missing clip's message closes itself, and the main frame hears of
+    // the file; no video's waits for the user; a cancel is no failure.
+    ASSERT_EQ(dialogs_->records().size(), 2u);
+    EXPECT_TRUE(dialogs_->records()[0].selfClosing);
+    EXPECT_FALSE(dialogs_->records()[1].selfClosing);
+    EXPECT_EQ(frame.texts, QStringList { "/no/such.mp3" });
 
     const SaveJobResult r = CSaveJob(env_, request("old.3gp")).Run();
     ASSERT_EQ(r.status, SaveJobResult::Status::Saved) << qPrintable(r.message);

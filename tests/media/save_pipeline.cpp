@@ -10,14 +10,11 @@
 #include "export/save_formats.h"
 #include "media_files.h"
 #include "platform/dialog_service.h"
-#include "platform/messages.h"
-#include "recorder.h"
 #include "save_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -180,30 +177,6 @@ TEST_F(SaveMedia, FalseSuccess)
     EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
 }
 
-TEST_F(SaveMedia, RefusalsBeforeAnythingIsRendered)
-{
-    Recorder frame;
-    env_.mainFrame = &frame;
-    CMovieSave save(env_);
-    EXPECT_FALSE(save.LoadProjectIntoPreview(CProjectLists {}));
-    EXPECT_TRUE(dialogs_->records().empty());
-
-    CProjectLists noVideo;
-    noVideo.tracks[kVoiceTrack] = { clip("tone.mp3", ClipKind::Voice, 0, 1000) };
-    EXPECT_FALSE(save.LoadProjectIntoPreview(noVideo));
-    ASSERT_EQ(dialogs_->records().size(), 1u);
-    EXPECT_EQ(dialogs_->records()[0].text, "CW_MESSAGE/NOT_SELCT_VIDEO");
-    EXPECT_FALSE(dialogs_->records()[0].selfClosing);
-
-    CProjectLists missing = twoClipProject();
-    missing.tracks[kAudioTrack].push_back(clip("gone.mp3", ClipKind::Sound, 0, 1000));
-    EXPECT_FALSE(save.LoadProjectIntoPreview(missing));
-    ASSERT_EQ(dialogs_->records().size(), 2u);
-    EXPECT_EQ(dialogs_->records()[1].text, "CW_MESSAGE/NO_FILE");
-    EXPECT_TRUE(dialogs_->records()[1].selfClosing);
-    EXPECT_EQ(frame.texts, QStringList { media("gone.mp3") });
-}
-
 TEST(SaveCallbacks, FramesChunksAndStatus)
 {
     TempRegistry registry; // no "FOLDER": the encoder cannot run
@@ -321,6 +294,24 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
         { tx07 + "\"video\": [" + clipJson("clip.mp4") + "]}", { "--folder", empty.path() }, 2, "no encoder library" },
         { tx07 + "\"video\": [{\"path\": \"/no/such.mp4\"}]}", {}, 2, "video clip 1: /no/such.mp4 is not a file" },
         { tx07 + "\"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2, "no video clip" },
+        // Times are whole milliseconds from 0 to 2^31 - 1 within the file, and
+        // a clip that cannot be placed is an error naming it, never dropped.
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1e12") + "]}", {}, 2,
+            "video clip 1: \"start\" must be a whole number of milliseconds from 0 to 2147483647" },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": -1") + "]}", {}, 2,
+            "video clip 1: \"start\" must be a whole number" },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 4294967296") + "]}", {}, 2,
+            "video clip 1: \"length\" must be a whole number" },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 1500.5") + "]}", {}, 2,
+            "video clip 1: \"length\" must be a whole number" },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": \"10\"") + "]}", {}, 2,
+            "video clip 1: \"start\" must be a whole number" },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1000, \"length\": 5000") + "]}", {}, 2,
+            "video clip 1: " }, // beyond the file's end
+        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 3000") + "]}", {}, 2,
+            "video clip 1: nothing of " },
+        { tx07 + "\"video\": [" + clipJson("clip.mp4") + "], \"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2,
+            "audio clip 1 (" }, // starts where the video (with its sound) ends
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.says);
@@ -336,37 +327,6 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
         QFile::remove(out_.filePath("a.3gp"));
     }
     EXPECT_TRUE(runFolders().isEmpty()) << qPrintable(runFolders().join(' '));
-}
-
-// Times are whole milliseconds from 0 to 2^31 - 1 within the file, and a
-// clip that cannot be placed is an error naming it, never dropped.
-TEST_F(CwSave, Numbers)
-{
-    const struct {
-        QByteArray video;
-        QByteArray audio;
-        const char* says;
-    } cases[] = {
-        { ", \"start\": 1e12", "",
-            "video clip 1: \"start\" must be a whole number of milliseconds from 0 to 2147483647" },
-        { ", \"start\": -1", "", "video clip 1: \"start\" must be a whole number" },
-        { ", \"length\": 4294967296", "", "video clip 1: \"length\" must be a whole number" },
-        { ", \"length\": 1500.5", "", "video clip 1: \"length\" must be a whole number" },
-        { ", \"start\": \"10\"", "", "video clip 1: \"start\" must be a whole number" },
-        { ", \"start\": 1000, \"length\": 5000", "", "video clip 1: " }, // beyond the file's end
-        { ", \"start\": 3000", "", "video clip 1: nothing of " },
-        { "", clipJson("tone.mp3"), "audio clip 1 (" }, // starts where the video (with its sound) ends
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.says);
-        const QByteArray project = "{\"model\": \"TX-07\", \"video\": [" + clipJson("clip.mp4", c.video)
-            + "], \"audio\": [" + c.audio + "]}";
-        const ToolRun r
-            = RunTool(kProgram, { writeProject(project), "-o", out_.filePath("a.3gp"), "--folder", suite_.path() });
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.err.contains(c.says)) << r.err.constData();
-        EXPECT_FALSE(QFile::exists(out_.filePath("a.3gp")));
-    }
 }
 
 // Two cw-save runs and a save in this process (the editor's) at once, with

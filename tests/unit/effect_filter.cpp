@@ -94,12 +94,7 @@ TEST(EffectFilter, OutputOffersExactlyTheInputType)
     CMediaType changed = mt;
     changed.Format()[sizeof(VIDEOINFOHEADER) - 1] ^= 0x01;
     EXPECT_EQ(chain.filter->CheckTransform(&mt, &mt), S_OK);
-    EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL);
-    CMediaType longer = mt;
-    std::vector<std::uint8_t> padded(mt.Format(), mt.Format() + mt.FormatLength());
-    padded.resize(padded.size() + 4);
-    longer.SetFormat(padded.data(), static_cast<std::uint32_t>(padded.size()));
-    EXPECT_EQ(chain.filter->CheckTransform(&mt, &longer), E_FAIL);
+    EXPECT_EQ(chain.filter->CheckTransform(&mt, &changed), E_FAIL); // (type equality: media_graph.cpp)
 
     // A downstream pin that insists on another type is refused.
     auto sink = std::make_shared<CSampleSinkFilter>(CMediaType(), nullptr);
@@ -227,32 +222,12 @@ TEST(EffectFilter, NoEffectGivesAnExactCopyWithEveryProperty)
     chain.graph.Stop();
 }
 
-// A sample whose flag queries answer something other than S_OK / S_FALSE.
-class OddSample : public CMediaSample {
-public:
-    using CMediaSample::CMediaSample;
-    HRESULT flagAnswer = S_OK;
-    int oddFlag = 0; // 1 sync point, 2 preroll, 3 discontinuity
-    HRESULT IsSyncPoint() override { return oddFlag == 1 ? flagAnswer : CMediaSample::IsSyncPoint(); }
-    HRESULT IsPreroll() override { return oddFlag == 2 ? flagAnswer : CMediaSample::IsPreroll(); }
-    HRESULT IsDiscontinuity() override { return oddFlag == 3 ? flagAnswer : CMediaSample::IsDiscontinuity(); }
-};
-
-TEST(EffectFilter, UnexpectedFlagAnswersAndShortBuffersFail)
+TEST(EffectFilter, ShortOutputBuffersFail)
 {
-    const CMediaType mt = MakeRgbVideoType(4, 2, 24);
-    EffectChain chain(mt);
+    EffectChain chain(MakeRgbVideoType(4, 2, 24));
     ASSERT_EQ(chain.ConnectInput(), S_OK);
     std::vector<std::uint8_t> a(24, 1), b(24, 0);
-    for (int flag : { 1, 2, 3 })
-        for (HRESULT answer : { E_FAIL, HRESULT(2) }) {
-            OddSample in(a.data(), 24);
-            in.oddFlag = flag;
-            in.flagAnswer = answer;
-            CMediaSample out(b.data(), 24);
-            EXPECT_EQ(chain.filter->Transform(&in, &out), E_UNEXPECTED) << flag;
-        }
-    OddSample in(a.data(), 24);
+    CMediaSample in(a.data(), 24);
     in.SetActualDataLength(24);
     CMediaSample small(b.data(), 23);
     EXPECT_EQ(chain.filter->Transform(&in, &small), E_INVALIDARG); // actual length 24 does not fit

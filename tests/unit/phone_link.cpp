@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -207,31 +206,16 @@ TEST_F(DeviceNames, OversizedValuesAreSkipped)
 
 // ---------------------------------------------------------------------------
 
-TEST(HostPhone, FactsComeFromTheHostMainWindow)
+// The facts read from the host's main window, and the hand-over through its
+// comm library: e2e/host_phone.cpp (and ui/shell_frame.cpp from the frame's
+// window); without a host there are none.
+TEST(HostPhone, NoHostNoFactsAndTheCommLibraryNeedsItsExport)
 {
     EXPECT_EQ(ReadHostPhoneFacts().phoneLink, nullptr);
-    QWidget host;
-    PhoneLink link;
-    host.setProperty(kHostPhoneLinkProperty, QVariant::fromValue<QObject*>(&link));
-    host.setProperty(kHostPhoneConnectedProperty, true);
-    host.setProperty(kHostPhoneHandleProperty, qulonglong(42));
-    host.setProperty(kHostCommLibraryProperty, QString("/no/such/comm.so"));
-    QWidget child(&host);
-    const HostPhoneFacts facts = ReadHostPhoneFacts(&child);
-    EXPECT_EQ(facts.phoneLink, &link);
-    EXPECT_TRUE(facts.connected);
-    EXPECT_EQ(facts.handle, 42u);
-    EXPECT_EQ(facts.commLibrary, "/no/such/comm.so");
-    EXPECT_EQ(FindHostMainWindow(), &host);
-}
-
-TEST(HostPhone, CommLibraryCallNeedsLibraryAndExport)
-{
     EXPECT_FALSE(CallCommLibrary("", 1, nullptr, nullptr, "/tmp/x.avi").has_value());
     EXPECT_FALSE(CallCommLibrary("/no/such/comm.so", 1, nullptr, nullptr, "/tmp/x.avi").has_value());
     // A library without the export.
     EXPECT_FALSE(CallCommLibrary("libm.so.6", 1, nullptr, nullptr, "/tmp/x.avi").has_value());
-    // The hand-over through the host's comm library: e2e/host_phone.cpp.
 }
 
 } // namespace

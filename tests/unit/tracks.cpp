@@ -129,22 +129,20 @@ TEST(ClipTrack, MovesFollowSelectedAndEditedPositions)
         EXPECT_EQ(none.MoveSelection(m), R::Refused);
         EXPECT_EQ(one.MoveSelection(m), R::Refused);
     }
-}
 
-TEST(ClipTrack, SeveralSelectedClipsMoveTogether)
-{
-    CClipTrack t = ThreeClips();
-    t.Add(Clip("d.mp3", 1000));
-    t.ClearSelection();
-    t.at(1).SetSelected(true);
-    t.at(3).SetSelected(true);
-    t.MoveSelection(CClipTrack::Move::Forward);
-    EXPECT_EQ(Names(t), "b* a d* c");
-    t.MoveSelection(CClipTrack::Move::End);
-    EXPECT_EQ(Names(t), "a c b* d*");
-    t.MoveSelection(CClipTrack::Move::First);
-    EXPECT_EQ(Names(t), "b* d* a c");
-    CheckConsistency(t);
+    // Several selected clips move together.
+    CClipTrack several = ThreeClips();
+    several.Add(Clip("d.mp3", 1000));
+    several.ClearSelection();
+    several.at(1).SetSelected(true);
+    several.at(3).SetSelected(true);
+    several.MoveSelection(M::Forward);
+    EXPECT_EQ(Names(several), "b* a d* c");
+    several.MoveSelection(M::End);
+    EXPECT_EQ(Names(several), "a c b* d*");
+    several.MoveSelection(M::First);
+    EXPECT_EQ(Names(several), "b* d* a c");
+    CheckConsistency(several);
 }
 
 TEST(ClipTrack, DeleteSelectedAndRemoveByPathKeepPositions)
