@@ -178,22 +178,12 @@ TEST_F(SourcePreview, KindsFactsVolumeAndRoutes)
     EXPECT_FALSE(pane->isLoaded());
     EXPECT_EQ(pane->label(), "00:00:00");
 
-    // What does not open leaves the pane empty and no dialog behind.
-    QFile(media.filePath("empty.avi")).open(QIODevice::WriteOnly);
-    QFile random(media.filePath("random.avi"));
-    ASSERT_TRUE(random.open(QIODevice::WriteOnly));
-    for (int i = 0; i < 4096; ++i)
-        random.putChar(char(i * 7919 % 251));
-    random.close();
-    QFile half(media.filePath("half.avi"));
-    ASSERT_TRUE(half.open(QIODevice::WriteOnly));
-    QFile whole(avi);
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    half.write(whole.read(256));
-    half.close();
+    // What does not open leaves the pane empty and no dialog behind (the
+    // damaged files the decoder refuses: media/untrusted_media.cpp).
+    ASSERT_TRUE(WriteFile(media.filePath("half.avi"), ReadFile(avi).left(256)));
     QDir(media.path()).mkdir("folder.avi");
     ASSERT_EQ(mkfifo(QFile::encodeName(media.filePath("fifo.avi")).constData(), 0600), 0);
-    for (const char* name : { "empty.avi", "random.avi", "half.avi", "folder.avi", "fifo.avi", "gone.avi" }) {
+    for (const char* name : { "half.avi", "folder.avi", "fifo.avi", "gone.avi" }) {
         EXPECT_EQ(open(media.filePath(name)), LRESULT(E_FAIL)) << name;
         EXPECT_FALSE(pane->isLoaded()) << name;
         EXPECT_TRUE(pane->sourcePath().isEmpty()) << name;
