@@ -13,6 +13,7 @@
 #include "platform/dialog_service.h"
 
 #include "media_files.h"
+#include "recorder.h"
 #include "test_util.h"
 
 #include <QApplication>
@@ -29,26 +30,6 @@
 
 namespace {
 
-// The main frame: counts the ends of playback and records each open result
-// (its code and the view kind).
-class MainFrame : public MessageWindow<QObject> {
-public:
-    int count = 0;
-    std::vector<std::pair<HRESULT, int>> opened;
-
-protected:
-    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
-    {
-        if (message == msg::PlaybackFinished)
-            ++count;
-        else if (message == msg::MovieViewOpened)
-            opened.emplace_back(HRESULT(std::uint32_t(wParam)), int(lParam));
-        else
-            handled = false;
-        return 0;
-    }
-};
-
 class VideoView : public ::testing::Test {
 protected:
     void SetUp() override
@@ -60,16 +41,26 @@ protected:
         host.show();
     }
 
+    // The open results the main frame heard of (the code, the view kind).
+    std::vector<std::pair<HRESULT, int>> opened() const
+    {
+        std::vector<std::pair<HRESULT, int>> results;
+        for (const Sent& s : mainFrame.sent) {
+            if (s.message == msg::MovieViewOpened)
+                results.emplace_back(HRESULT(std::uint32_t(s.wParam)), int(s.lParam));
+        }
+        return results;
+    }
     // Waits for the main frame to hear of the next open and returns its result.
     HRESULT Opened()
     {
         const std::size_t next = seen + 1;
-        if (!WaitFor([&] { return mainFrame.opened.size() >= next; }, 30000))
+        if (!WaitFor([&] { return opened().size() >= next; }, 30000))
             return E_UNEXPECTED;
         seen = next;
         EXPECT_FALSE(view->IsOpening());
-        EXPECT_EQ(view->OpenResult(), mainFrame.opened[next - 1].first);
-        return mainFrame.opened[next - 1].first;
+        EXPECT_EQ(view->OpenResult(), opened()[next - 1].first);
+        return opened()[next - 1].first;
     }
     HRESULT OpenVideo(const QString& path)
     {
@@ -85,7 +76,7 @@ protected:
     QTemporaryDir dir;
     QWidget host;
     CCW_VideoView* view = nullptr;
-    MainFrame mainFrame;
+    Recorder mainFrame { "main frame" };
     std::size_t seen = 0; // open results taken by Opened()
 };
 } // namespace
@@ -100,7 +91,7 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->Path(), movie);
     ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->VideoSize(), QSize(64, 48));
     EXPECT_TRUE(view->isVisible());
 
@@ -116,9 +107,9 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     ASSERT_EQ(view->PlayPause(), S_OK);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
     ASSERT_EQ(view->SetPosition(2500), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.times(msg::PlaybackFinished) > 0; }, 10000));
     QTest::qWait(200);
-    EXPECT_EQ(mainFrame.count, 1);
+    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 1);
     // Rewound and stopped, with the first picture up again.
     EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
     std::int64_t ms = -1;
@@ -139,7 +130,7 @@ TEST_F(VideoView, TransportRulesOfTheView)
 {
     // Empty: it paints black, ignores graph notices and refuses every move.
     EXPECT_EQ(SendMessage(view, msg::WM_GRAPHNOTIFY), 0);
-    EXPECT_EQ(mainFrame.count, 0);
+    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 0);
     QTest::qWait(20);
     const QImage image = view->grab().toImage();
     ASSERT_FALSE(image.isNull());
@@ -196,11 +187,11 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
     ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
     EXPECT_EQ(view->Path(), mp3);
     EXPECT_TRUE(view->Graph().IsAudioOnly());
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 1u) << "the first open was dropped";
+    EXPECT_EQ(opened().size(), 1u) << "the first open was dropped";
 
     // Closed while opening: nothing comes back, and a later open works.
     ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
@@ -211,7 +202,7 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
     ASSERT_EQ(OpenVideo(movie), S_OK);
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 2u) << "the closed open was dropped";
+    EXPECT_EQ(opened().size(), 2u) << "the closed open was dropped";
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
 
@@ -222,7 +213,7 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
     ASSERT_EQ(view->OpenEditedMovie(), S_OK);
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 2u);
+    EXPECT_EQ(opened().size(), 2u);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
     EXPECT_EQ(view->TimelineDurationMs(), 2000);
     EXPECT_EQ(view->DurationMs(), 2000);
@@ -242,7 +233,7 @@ TEST_F(VideoView, ViewDestroyedWhileOpening)
         delete doomed;
     }
     QTest::qWait(300);
-    EXPECT_TRUE(mainFrame.opened.empty());
+    EXPECT_TRUE(opened().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone with the views";
 }
 
@@ -251,7 +242,7 @@ TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
     const QString mp3 = ToneMp3();
     ASSERT_FALSE(mp3.isEmpty());
     ASSERT_EQ(OpenAudio(mp3), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
     EXPECT_FALSE(view->isVisible());
     MP3FileInfo info;
