@@ -20,25 +20,18 @@ namespace {
 
 const QString kBuild = QStringLiteral(CW_BUILD_DIR);
 
-struct HostResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 class HostRun : public ::testing::Test {
 protected:
     static bool haveComponent() { return QFileInfo::exists(kBuild + "/lib/libcw_load.so"); }
 
     // Runs the host offscreen with this test's registry and home folders.
-    HostResult host(const QStringList& args, int timeoutMs = 120000, const QStringList& extraEnv = {})
+    ToolRun host(const QStringList& args, int timeoutMs = 120000, const QStringList& extraEnv = {})
     {
-        const ToolRun run = RunTool(kBuild + "/bin/orvanta-host", args,
+        return RunTool(kBuild + "/bin/orvanta-host", args,
             QStringList { "QT_QPA_PLATFORM=offscreen", "ORVANTA_COMPONENT=", "XDG_DATA_HOME=" + home_.filePath("data"),
                 "XDG_CONFIG_HOME=" + home_.filePath("config"), "XDG_CACHE_HOME=" + home_.filePath("cache") }
                 + extraEnv,
             timeoutMs);
-        return { run.exitCode, QString::fromUtf8(run.out), QString::fromUtf8(run.err) };
     }
 
     QString script(const QString& text)
@@ -58,30 +51,30 @@ protected:
 
 TEST_F(HostRun, MissingComponentOrExportEndsWithStatus2)
 {
-    HostResult r = host({ "--component", home_.filePath("none/libcw_load.so") });
-    EXPECT_EQ(r.status, 2) << qPrintable(r.err);
-    EXPECT_TRUE(r.err.contains("none/libcw_load.so")) << qPrintable(r.err);
+    ToolRun r = host({ "--component", home_.filePath("none/libcw_load.so") });
+    EXPECT_EQ(r.exitCode, 2) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("none/libcw_load.so")) << r.err.constData();
 
     // A real library without the entry points: the comm library.
     r = host({ "--component", kBuild + "/lib/libcw_comm.so" });
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.contains("\"Create\"")) << qPrintable(r.err);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("\"Create\"")) << r.err.constData();
 
     r = host({ "--data", home_.filePath("nodata"), "--component", kBuild + "/lib/libcw_comm.so" });
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.contains("suite data")) << qPrintable(r.err);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("suite data")) << r.err.constData();
 }
 
 TEST_F(HostRun, BadCommandLineOrScriptEndsWithStatus1)
 {
-    HostResult r = host({ "--no-such-option" });
-    EXPECT_EQ(r.status, 1);
+    ToolRun r = host({ "--no-such-option" });
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("--no-such-option"));
     r = host({ "--script", script("add a.avi\nfly away\n") });
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("line 2")) << qPrintable(r.err);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("line 2")) << r.err.constData();
     r = host({ "--script", home_.filePath("absent.txt") });
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.exitCode, 1);
 }
 
 TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
@@ -93,8 +86,8 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
         ASSERT_TRUE(reg.WriteString("APP_TITLE", ""));
     }
     // Without a component the host stops after publishing its values.
-    HostResult r = host({ "--component", home_.filePath("none.so") });
-    ASSERT_EQ(r.status, 2) << qPrintable(r.err);
+    ToolRun r = host({ "--component", home_.filePath("none.so") });
+    ASSERT_EQ(r.exitCode, 2) << r.err.constData();
 
     const QString user = home_.filePath("data/orvanta");
     EXPECT_EQ(suiteValue("FOLDER"), user);
@@ -121,7 +114,7 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
 
     // The command line may change the model and the language.
     r = host({ "--component", home_.filePath("none.so"), "--model", "ZT-500", "--lang", "en" });
-    ASSERT_EQ(r.status, 2);
+    ASSERT_EQ(r.exitCode, 2);
     EXPECT_EQ(GetDisplayModelName(), "ZT-500");
     EXPECT_EQ(GetLanguage(), "EN");
     EXPECT_TRUE(GetModelIniPath().endsWith("/ini/ZT-500.ini"));
@@ -132,8 +125,8 @@ TEST_F(HostRun, ScreenshotOptionSavesTheWindowAfterStartUp)
     if (!haveComponent())
         GTEST_SKIP() << "libcw_load.so is not built yet";
     const QString shot = home_.filePath("start.png");
-    HostResult r = host({ "--no-phone", "--screenshot", shot });
-    ASSERT_EQ(r.status, 0) << qPrintable(r.err);
+    ToolRun r = host({ "--no-phone", "--screenshot", shot });
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     QImage img(shot);
     ASSERT_FALSE(img.isNull());
     EXPECT_GT(ColourCount(img), 3);
@@ -164,8 +157,8 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtScaleTwo)
                                  "key CCW_TimeLineWnd Home\nwait 200\nclick CCW_TimeLineView/0x17E6 5 5\nwait 200\n"
                                  "state \"%3\"\nscreenshot \"%4\"\nquit\n")
                              .arg(home_.filePath("a.wav"), home_.filePath("b.wav"), state, shot);
-    HostResult r = host({ "--no-phone", "--script", script(text) }, 120000, { "QT_SCALE_FACTOR=2" });
-    ASSERT_EQ(r.status, 0) << qPrintable(r.out) << qPrintable(r.err);
+    ToolRun r = host({ "--no-phone", "--script", script(text) }, 120000, { "QT_SCALE_FACTOR=2" });
+    ASSERT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
     const QJsonObject timeline = QJsonDocument::fromJson(ReadFile(state)).object()["timeline"].toObject();
     const QJsonArray clips = timeline["tracks"].toArray()[1].toObject()["clips"].toArray();
     ASSERT_EQ(clips.size(), 2);

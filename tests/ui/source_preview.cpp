@@ -28,7 +28,7 @@ namespace {
 
 // Ten seconds, each one second of red, green or blue in turn (second s has
 // colour s mod 3), with a tone.
-QString ColourSeconds(const QTemporaryDir& dir)
+QString ColourSeconds()
 {
     const char* colours[] = { "red", "lime", "blue" };
     QString graph;
@@ -37,11 +37,9 @@ QString ColourSeconds(const QTemporaryDir& dir)
     for (int s = 0; s < 10; ++s)
         graph += QString("[v%1]").arg(s);
     graph += "concat=n=10:v=1:a=0";
-    const QString path = dir.filePath("seconds.avi");
-    return RunFfmpeg({ "-f", "lavfi", "-i", graph, "-f", "lavfi", "-i", "sine=frequency=440:duration=10", "-c:v",
-               "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", "-t", "10", path })
-        ? path
-        : QString();
+    return MediaCache::Make("seconds.avi",
+        { "-f", "lavfi", "-i", graph, "-f", "lavfi", "-i", "sine=frequency=440:duration=10", "-c:v", "mpeg4", "-q:v",
+            "2", "-c:a", "pcm_s16le", "-t", "10" });
 }
 
 class SourcePreview : public ShellTest {
@@ -78,7 +76,7 @@ protected:
 // seconds.
 TEST_F(SourcePreview, TrimsAndSendsWholeSeconds)
 {
-    const QString movie = ColourSeconds(media);
+    const QString movie = ColourSeconds();
     ASSERT_FALSE(movie.isEmpty());
     ASSERT_EQ(open(movie), 0);
     EXPECT_TRUE(pane->isLoaded());
