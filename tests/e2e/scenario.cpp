@@ -4,7 +4,7 @@
 // the browser, lays out the timeline, replaces the sound with music, picks an
 // effect, previews, records a voice, saves for the phone model and sends the
 // movie to the phone; a screenshot follows every step. The saved movie is
-// probed and decoded.
+// probed and decoded. The same user runs again at scale 2, up to the save.
 #include "engine/effect_kernels.h"
 #include "media_files.h"
 #include "test_util.h"
@@ -18,7 +18,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -51,17 +50,6 @@ QStringList filesUnder(const QString& folder)
 QByteArray digest(const QString& path)
 {
     return QCryptographicHash::hash(ReadFile(path), QCryptographicHash::Sha1);
-}
-
-// A screenshot that shows something: several colours, not one flat fill.
-int colourCount(const QImage& img)
-{
-    QSet<QRgb> colours;
-    for (int y = 0; y < img.height(); y += 3) {
-        for (int x = 0; x < img.width(); x += 3)
-            colours.insert(img.pixel(x, y));
-    }
-    return int(colours.size());
 }
 
 // What the Sepia kernel makes of one colour.
@@ -136,7 +124,8 @@ protected:
 
     // Runs the host on the steps; each step ends with a screenshot of the
     // window, shots/NN-NAME.png.
-    ToolRun host(const QList<std::pair<QString, QString>>& steps, const QStringList& args = {})
+    ToolRun host(
+        const QList<std::pair<QString, QString>>& steps, const QStringList& args = {}, const QStringList& env = {})
     {
         QString text;
         for (const auto& [name, commands] : steps) {
@@ -147,10 +136,30 @@ protected:
         EXPECT_TRUE(WriteFile(path("script.txt"), text.toUtf8()));
         return RunTool(kBuild + "/bin/orvanta-host",
             QStringList { "--phone", path("phone"), "--script", path("script.txt") } + args,
-            { "QT_QPA_PLATFORM=offscreen", "ORVANTA_REGISTRY=" + path("registry.db"), "HOME=" + path("home"),
-                "XDG_DATA_HOME=" + path("data"), "XDG_CONFIG_HOME=" + path("config"), "XDG_CACHE_HOME=" + path("cache"),
-                "ORVANTA_COMPONENT=" },
+            QStringList { "QT_QPA_PLATFORM=offscreen", "ORVANTA_REGISTRY=" + path("registry.db"),
+                "HOME=" + path("home"), "XDG_DATA_HOME=" + path("data"), "XDG_CONFIG_HOME=" + path("config"),
+                "XDG_CACHE_HOME=" + path("cache"), "ORVANTA_COMPONENT=" }
+                + env,
             240000);
+    }
+
+    // The new user's steps, from the start to the save (and on to the phone
+    // when toPhone); the movies go to out.
+    QList<std::pair<QString, QString>> firstMovieSteps(const QString& out, bool toPhone) const;
+
+    // Every step's screenshot is the whole window at the scale, and none
+    // (nor the dialogs' own) is blank.
+    void checkShots(int scale) const
+    {
+        const QImage first(shots_.front());
+        EXPECT_GE(first.width(), 800 * scale);
+        EXPECT_GE(first.height(), 500 * scale);
+        for (const QString& shot : shots_ + QStringList { path("shots/browser.png"), path("shots/recording.png") }) {
+            const QImage img(shot);
+            ASSERT_FALSE(img.isNull()) << qPrintable(shot);
+            EXPECT_TRUE(img.size() == first.size() || !shots_.contains(shot)) << qPrintable(shot);
+            EXPECT_GT(ColourCount(img), 3) << qPrintable(shot);
+        }
     }
 
     QTemporaryDir root_;
@@ -160,11 +169,9 @@ protected:
 
 } // namespace
 
-TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
+QList<std::pair<QString, QString>> Scenario::firstMovieSteps(const QString& out, bool toPhone) const
 {
-    const QString out = path("out");
-    QDir().mkpath(out);
-    const QList<std::pair<QString, QString>> steps = {
+    QList<std::pair<QString, QString>> steps = {
         { "start", "wait-for idle 30000" },
         // The toolbar's browser, from the home folder down to the clips; all
         // four picked at once.
@@ -209,25 +216,25 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
             QString("answer-path \"%1\"\nclick CCW_EditMenuWnd/save\nwait 500\nwait-for closed CGlobalWorkDlg 90000\n"
                     "wait-for idle\nexpect-dialog @CW_MESSAGE/SAVE_OK")
                 .arg(out + "/movie.3gp") },
-        { "phone",
+    };
+    if (toPhone) {
+        steps.append({ "phone",
             QString("answer-path \"%1\"\nclick CCW_EditMenuWnd/send\nwait 500\nwait-for closed CGlobalWorkDlg 90000\n"
                     "wait-for idle\nexpect-dialog @THEMEMANAGER/TM_SENDING_OK")
-                .arg(out + "/phone.3gp") },
-    };
-    const ToolRun r = host(steps);
+                .arg(out + "/phone.3gp") });
+    }
+    return steps;
+}
+
+TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
+{
+    const QString out = path("out");
+    QDir().mkpath(out);
+    const ToolRun r = host(firstMovieSteps(out, true));
     ASSERT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
     EXPECT_FALSE(r.out.contains("unanswered dialog")) << r.out.constData();
 
-    // Every step's screenshot: the whole window, not blank.
-    const QImage first(shots_.front());
-    EXPECT_GE(first.width(), 800);
-    EXPECT_GE(first.height(), 500);
-    for (const QString& shot : shots_ + QStringList { path("shots/browser.png"), path("shots/recording.png") }) {
-        const QImage img(shot);
-        ASSERT_FALSE(img.isNull()) << qPrintable(shot);
-        EXPECT_TRUE(img.size() == first.size() || !shots_.contains(shot)) << qPrintable(shot);
-        EXPECT_GT(colourCount(img), 3) << qPrintable(shot);
-    }
+    checkShots(1);
 
     // The browser went to the clips' folder; the phone-format movie was
     // refused, the other three listed with their thumbnails.
@@ -328,6 +335,20 @@ TEST_F(Scenario, NewUsersFirstMovieFromMediaToPhone)
         after.insert(f, digest(media(f)));
     EXPECT_EQ(after, sources_);
     EXPECT_EQ(filesUnder(path("data/orvanta/Temp")), QStringList());
+}
+
+// The same user at scale 2 (a high-density screen), up to the save: the
+// screenshots are the window at twice the size, and the movie is saved.
+TEST_F(Scenario, FirstMovieUpToTheSaveAtScaleTwo)
+{
+    const QString out = path("out");
+    QDir().mkpath(out);
+    const ToolRun r = host(firstMovieSteps(out, false), {}, { "QT_SCALE_FACTOR=2" });
+    ASSERT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
+    EXPECT_FALSE(r.out.contains("unanswered dialog")) << r.out.constData();
+    checkShots(2);
+    EXPECT_EQ(filesUnder(out), QStringList { "movie.3gp" });
+    EXPECT_TRUE(Probe(out + "/movie.3gp", "format_tags=major_brand").startsWith("3gp"));
 }
 
 // The Korean suite: a notice before the first save, ticked away for good;

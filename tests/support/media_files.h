@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -109,6 +110,18 @@ inline QString ToneMp3()
     return MediaCache::Make("tone550.mp3",
         { "-f", "lavfi", "-i", "sine=frequency=550:sample_rate=44100:duration=2", "-ac", "2", "-c:a", "libmp3lame",
             "-b:a", "128k" });
+}
+
+// How many colours a screenshot shows (sampled every third pixel): a
+// screenshot of something has several, not one flat fill.
+inline int ColourCount(const QImage& img)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < img.height(); y += 3) {
+        for (int x = 0; x < img.width(); x += 3)
+            colours.insert(img.pixel(x, y));
+    }
+    return int(colours.size());
 }
 
 // Which of red, green, blue the image's centre is (0, 1, 2), or -1.

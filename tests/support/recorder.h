@@ -39,6 +39,7 @@ public:
     {
         return int(std::count_if(sent.begin(), sent.end(), [m](const Sent& s) { return s.message == m; }));
     }
+    int times(const Sent& s) const { return int(std::count(sent.begin(), sent.end(), s)); }
     void clear()
     {
         sent.clear();

@@ -2,6 +2,7 @@
 
 #include "config/registry.h"
 #include "config/suite_settings.h"
+#include "platform/ini_file.h"
 #include "skin/scripted_dialog_service.h"
 #include "ui_watchdog.h"
 
@@ -45,6 +46,16 @@ ScriptedDialogs::ScriptedDialogs()
 ScriptedDialogs::~ScriptedDialogs()
 {
     SetDialogService(std::move(previous_));
+}
+
+QString SuiteText(QString section, QString key)
+{
+    return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/text_EN.ini"), section, key).value_or("");
+}
+
+QString SuiteImage(QString section, QString key)
+{
+    return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/image.ini"), section, key).value_or("");
 }
 
 void SetSuiteValue(const QString& name, const QString& value)

@@ -36,6 +36,11 @@ private:
     std::unique_ptr<DialogService> previous_;
 };
 
+// The default suite's English text and image name of an entry
+// (data/suite/tables), as the host answers the editor's lookups.
+QString SuiteText(QString section, QString key);
+QString SuiteImage(QString section, QString key);
+
 // Writes a string value under SOFTWARE\Orvanta3.0.
 void SetSuiteValue(const QString& name, const QString& value);
 

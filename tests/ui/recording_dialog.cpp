@@ -6,7 +6,6 @@
 
 #include "panes/movie_view/movie_view.h"
 #include "panes/recording/recording_dlg.h"
-#include "platform/ini_file.h"
 #include "skin/skin_button.h"
 
 #include "capture_media.h"
@@ -24,12 +23,6 @@
 using namespace capture_media;
 
 namespace {
-
-QString SuiteText(QString section, QString key)
-{
-    return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/text_EN.ini"), section, key)
-        .value_or(QString());
-}
 
 // Answers the cancel question from the queue, after the user thought it
 // over for a while.

@@ -16,10 +16,6 @@ inline QString FixtureText(QString section, QString key)
 {
     if (section == "MEDIAEXPLORER" && key == "MOBILE_DEVICE")
         return "Mobile Phone";
-    if (section == "CW_MSGBOX" && key == "MSG1")
-        return "Saving takes a while.\nPlease wait.";
-    if (section == "CW_MSGBOX" && key == "DONT_SHOW")
-        return "Do not show again";
     return QString();
 }
 

@@ -1,6 +1,7 @@
 // test-links: cw_shell cw_project cw_export cw_engine cw_media cw_config cw_platform
 // The main frame's window: row and column size rules, the splitter bars, the
-// work folder, the host object poll and the frame's life cycle.
+// work folder, the host object poll and the frame's life cycle (the window
+// tree and a second Create: ui/shell_load.cpp).
 #include "config/suite_settings.h"
 #include "panes/timeline/timeline_view.h"
 #include "shell_fixture.h"
@@ -77,39 +78,9 @@ TEST_F(Frame, BarsReactOnlyWhereAllowed)
     QTest::mouseMove(bar, QPoint(500, -100));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(500, -100));
     EXPECT_EQ(frame.window()->sizes(), before);
-}
-
-TEST_F(Frame, BarsAreDrawnInTheSplitterColour)
-{
-    frame.window()->resize(1000, 600);
-    const QImage bar = frame.window()->handle(1)->grab().toImage();
-    ASSERT_FALSE(bar.isNull());
-    EXPECT_EQ(bar.pixelColor(bar.width() / 2, bar.height() / 2), QColor(80, 108, 177));
-    EXPECT_EQ(frame.window()->handleWidth(), 5);
-    EXPECT_EQ(frame.innerSplitter()->handleWidth(), 5);
-}
-
-TEST_F(Frame, WindowTreeAndSettings)
-{
-    QWidget* w = frame.window();
-    EXPECT_EQ(w->parentWidget(), &host);
-    EXPECT_EQ(w->geometry(), host.rect());
-    EXPECT_EQ(frame.window()->widget(0), frame.innerSplitter());
-    EXPECT_EQ(frame.window()->widget(1), frame.timelinePane());
-    EXPECT_EQ(frame.innerSplitter()->widget(0), frame.thumbnailPane());
-    EXPECT_EQ(frame.innerSplitter()->widget(1), frame.previewPane());
-    EXPECT_EQ(frame.innerSplitter()->property("controlId").toInt(), 0xE900);
-    ASSERT_NE(frame.timelinePane()->timeline(), nullptr);
-    EXPECT_EQ(frame.timelinePane()->timeline()->view(kVoiceTrack)->windowTitle(), "Voice TimeLine");
-    EXPECT_TRUE(frame.panesCreated());
-    // One editor per process.
-    EXPECT_EQ(frame.Create(nullptr, nullptr, &host), nullptr);
-    EXPECT_TRUE(frame.window());
-    // Its settings: the suite folder, and the device names in its texts.
-    EXPECT_EQ(frame.suiteFolder(), suite.path());
-    EXPECT_EQ(QFileInfo(frame.workFolder()).path(), suite.path() + "/Temp");
-    EXPECT_EQ(frame.deviceNames(), "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07");
-    EXPECT_TRUE(frame.IsConnectedDeviceName("tx-07"));
+    // It is drawn in the splitter colour.
+    const QImage drawn = bar->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2), QColor(80, 108, 177));
 }
 
 // ---------------------------------------------------------------------------

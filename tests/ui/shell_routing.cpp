@@ -2,19 +2,9 @@
 // Each pane message reaches its receiver along its route; the frame drops the
 // timeline-bound ones until the panes exist; the host's status line follows
 // 0x3063, 0x3074, 0x3075 and 0x5501.
-#include "config/suite_settings.h"
 #include "panes/timeline/timeline_view.h"
-#include "platform/dialog_service.h"
 #include "platform/hresult.h"
 #include "shell_fixture.h"
-#include "skin/cw_msg_box.h"
-#include "skin/dialog_button.h"
-#include "skin/msg_box.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -125,33 +115,30 @@ TEST_F(Routing, ThumbnailPaneListMessages)
     EXPECT_EQ(source->texts, QStringList { path });
 }
 
-TEST_F(Routing, ClipFromTheSourcePreviewLandsOnTheTimeline)
+// A clip from the source preview goes up to its owner, the preview pane, and
+// lands at once; a video clip once the frame's media probe answers.
+TEST_F(Routing, ClipsFromThePreviewsLandOnTheTimeline)
 {
     AttachPanes();
-    CMediaFile clip("/v/voice.wav", 3000, 0, 0, ClipKind::Voice);
-    // The source preview hands the clip to its owner, the preview pane.
-    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    CMediaFile voice("/v/voice.wav", 3000, 0, 0, ClipKind::Voice);
+    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&voice)), 0);
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
     EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/voice.wav");
     EXPECT_EQ(faces, std::vector<bool> { false });
-    // The media menu sends to the timeline pane directly.
-    SendMessage(frame.timelinePane(), msg::ClipToTimeline, 0, ToLParam(&clip));
+    // The media menu sends to the timeline pane directly, and learns which
+    // track holds a selection.
+    SendMessage(frame.timelinePane(), msg::ClipToTimeline, 0, ToLParam(&voice));
     EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 2u);
-    // The media menu learns which track holds a selection.
     EXPECT_EQ(mediaMenu->sent.back(), (Sent { msg::TrackActivated, WPARAM(kVoiceTrack), 0 }));
-}
 
-TEST_F(Routing, VideoClipLandsWhenTheFramesProbeAnswers)
-{
-    AttachPanes();
     ASSERT_NE(frame.mediaProbe(), nullptr);
     EXPECT_EQ(frame.paneContext().probe, frame.mediaProbe());
     QTemporaryDir media;
     const QString path = media.filePath("clip.avi");
     ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", path }));
-    CMediaFile clip(path, 1000, 64, 48, ClipKind::VideoOnly);
-    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
-    EXPECT_TRUE(timeline()->IsEmpty()); // the probe answers later
+    CMediaFile video(path, 1000, 64, 48, ClipKind::VideoOnly);
+    EXPECT_EQ(SendMessage(frame.previewPane(), msg::ClipToTimeline, 0, ToLParam(&video)), 0);
+    EXPECT_TRUE(timeline()->track(kVideoTrack).empty()); // the probe answers later
     ASSERT_TRUE(WaitFor([&] { return !timeline()->HasPendingAdds(); }, 30000));
     ASSERT_EQ(timeline()->track(kVideoTrack).size(), 1u);
     EXPECT_EQ(mediaMenu->sent.back(), (Sent { msg::TrackActivated, WPARAM(kVideoTrack), 0 }));
@@ -332,73 +319,6 @@ TEST_F(Routing, StatusLineFollowsTheFrame)
     host.clear();
     ToFrame(msg::HostResendStatus);
     EXPECT_EQ(host.texts, QStringList { info });
-}
-
-// ---------------------------------------------------------------------------
-
-class KoreanNotice : public ShellTest {
-protected:
-    LRESULT SaveToPc() { return ToFrame(msg::SaveToPc, 3, project()); }
-    bool SaveReachedThePreview(std::size_t count)
-    {
-        return WaitFor([&] { return edited->sent.size() == count; }, 5000);
-    }
-
-    ScriptedDialogs dialogs;
-};
-
-TEST_F(KoreanNotice, TickedOnceItStaysAway)
-{
-    AttachPanes();
-    // Other languages save at once, without a notice.
-    for (const char* lang : { "EN", "", "KORE" }) {
-        SetSuiteValue("ORVT_LANG", lang);
-        EXPECT_EQ(SaveToPc(), 0);
-    }
-    EXPECT_EQ(edited->sent.size(), 3u);
-    EXPECT_TRUE(dialogs->records().empty());
-
-    // A Korean suite: the notice comes after the pause, and the save goes on
-    // when the user has ticked "do not show again" and pressed OK.
-    SetSuiteValue("ORVT_LANG", "kor");
-    edited->clear();
-    QPointer<CCW_MsgBox> notice;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<CCW_MsgBox*>(w);
-            if (!box || !box->isVisible() || !box->dontShowBox())
-                continue;
-            user.stop();
-            notice = box;
-            EXPECT_EQ(box->messageBody()->lines(), FixtureText("CW_MSGBOX", "MSG1").split('\n'));
-            EXPECT_EQ(box->dontShowBox()->text(), FixtureText("CW_MSGBOX", "DONT_SHOW"));
-            QTest::mouseClick(box->dontShowBox(), Qt::LeftButton);
-            EXPECT_TRUE(box->dontShowBox()->isChecked());
-            QTest::mouseClick(box->messageBody()->buttons().front(), Qt::LeftButton);
-        }
-    });
-    user.start(10);
-    EXPECT_EQ(SaveToPc(), 0);
-    EXPECT_TRUE(edited->sent.empty());
-    ASSERT_TRUE(SaveReachedThePreview(1));
-    EXPECT_TRUE(notice.isNull()); // gone with its call
-    EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() } }));
-    auto records = dialogs->records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].kind, DialogKind::Modal);
-    EXPECT_EQ(records[0].title, QString::fromUtf8("작업진행"));
-    CRegistry reg;
-    std::uint32_t dontShow = 0;
-    ASSERT_TRUE(reg.OpenKey(kSuiteKey));
-    ASSERT_TRUE(reg.ReadDword("CW_MSGBOX_MSG1", dontShow));
-    EXPECT_EQ(dontShow, 1u);
-
-    // The next save shows nothing; nor does a phone save.
-    SaveToPc();
-    ASSERT_TRUE(SaveReachedThePreview(2));
-    ToFrame(msg::SaveToPhone, 3, project());
-    EXPECT_EQ(dialogs->records().size(), 1u);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/dialog_service.h"
 #include "platform/messages.h"
+#include "recorder.h"
 #include "skin/animated_picture.h"
 #include "skin/range_slider.h"
 #include "skin/skin_bitmap.h"
@@ -40,26 +41,17 @@ qreal ExpectedScale()
     return qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? 2.0 : 1.0;
 }
 
-// A slider's parent: records every notification of one number.
-class Parent : public MessageWindow<QWidget> {
-public:
-    explicit Parent(std::uint32_t message = msg::RangeChanged)
-        : message_(message)
-    { }
+// What a control told its parent (a Recorder) with one message: (wParam,
+// lParam) each time.
+Notes NotesOf(const Recorder& parent, std::uint32_t message = msg::RangeChanged)
+{
     Notes notes;
-
-protected:
-    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
-    {
-        handled = message == message_;
-        if (handled)
-            notes.emplace_back(int(wParam), int(lParam));
-        return 0;
+    for (const Sent& s : parent.sent) {
+        if (s.message == message)
+            notes.emplace_back(int(s.wParam), int(s.lParam));
     }
-
-private:
-    std::uint32_t message_;
-};
+    return notes;
+}
 
 void Mouse(QWidget* w, QEvent::Type type, int x, int y = 8)
 {
@@ -73,7 +65,7 @@ void Mouse(QWidget* w, QEvent::Type type, int x, int y = 8)
 // A slider of 222 px: thumbs of 11, 200 usable pixels over [0, 50], so one
 // pixel is 0.25; the selection starts at [10, 40] (marks at x 40 and 171).
 struct SliderSetup {
-    Parent parent;
+    Recorder parent;
     CRangeSlider* slider = new CRangeSlider(&parent, 7);
 
     SliderSetup()
@@ -89,7 +81,7 @@ struct SliderSetup {
         slider->SetMinMax(0, 50);
         slider->SetRange(10, 40);
         draw();
-        parent.notes.clear();
+        parent.clear();
     }
     // Paints the slider (which also places its marks for hit testing).
     QImage draw() { return slider->grab().toImage(); }
@@ -196,7 +188,7 @@ TEST(RangeSlider, EdgeCases)
         SliderSetup s;
         row.act(s.slider);
         EXPECT_EQ(s.range(), std::make_pair(row.left, row.right)) << row.name;
-        EXPECT_EQ(s.parent.notes, row.notes) << row.name;
+        EXPECT_EQ(NotesOf(s.parent), row.notes) << row.name;
         double min = 0, max = 0;
         s.slider->GetMinMax(min, max);
         EXPECT_LE(min, s.range().first) << row.name;
@@ -356,7 +348,7 @@ TEST(SkinSlider, UserMovesAreSentWithTheControlId)
         return table.value(section + "/" + key);
     });
     for (const auto& [section, thumb] : { std::pair { "VOLUME", 7 }, { "POSITION", 11 } }) {
-        Parent parent(msg::SliderMoved);
+        Recorder parent;
         auto* slider = new CSkinSlider(&parent, 42);
         slider->LoadBitmaps(lookup, section);
         ASSERT_EQ(slider->thumbWidth(), thumb) << section;
@@ -373,12 +365,13 @@ TEST(SkinSlider, UserMovesAreSentWithTheControlId)
         QTest::keyClick(slider, Qt::Key_End);
         QTest::keyClick(slider, Qt::Key_Right);
         QTest::keyClick(slider, Qt::Key_Home);
-        EXPECT_EQ(parent.notes, (Notes { { 42, 70 }, { 42, 10 }, { 42, 100 }, { 42, 0 } })) << section;
+        EXPECT_EQ(NotesOf(parent, msg::SliderMoved), (Notes { { 42, 70 }, { 42, 10 }, { 42, 100 }, { 42, 0 } }))
+            << section;
         slider->SetRange(5, 5); // no positions: the track alone, and nothing to grab
         EXPECT_TRUE(slider->thumbRect().isEmpty());
         Mouse(slider, QEvent::MouseButtonPress, 50);
         EXPECT_EQ(slider->GetPos(), 5);
-        EXPECT_EQ(parent.notes.size(), 4u);
+        EXPECT_EQ(NotesOf(parent, msg::SliderMoved).size(), 4u);
     }
     EXPECT_TRUE(dialogs->records().empty());
 }

@@ -4,7 +4,6 @@
 // and a self-closing message ends with 2 unless the user was first, leaving
 // no timer behind.
 #include "config/suite_settings.h"
-#include "platform/ini_file.h"
 #include "skin/dialog_button.h"
 #include "skin/msg_box.h"
 #include "skin/qt_dialog_service.h"
@@ -22,18 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString SuiteText(QString section, QString key)
-{
-    return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/text_EN.ini"), section, key)
-        .value_or(QString());
-}
-
-QString SuiteImage(QString section, QString key)
-{
-    return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/image.ini"), section, key)
-        .value_or(QString());
-}
 
 class SkinMessages : public ::testing::Test {
 protected:

@@ -1,7 +1,8 @@
 // The movie view: files (opened on the view's worker) and the edited movie
 // in a real widget under the offscreen platform, its transport rules,
 // end-of-playback and open-completion routing to the main frame, dropped
-// opens, suspend/resume and the frame-extraction wrapper.
+// opens, suspend/resume and the frame-extraction wrapper: what the view adds
+// to the playback graph (media/playback_graph.cpp).
 // test-links: cw_panes
 
 #include "engine/frame_cache.h"
@@ -12,6 +13,7 @@
 #include "platform/dialog_service.h"
 
 #include "media_files.h"
+#include "recorder.h"
 #include "test_util.h"
 
 #include <QApplication>
@@ -28,26 +30,6 @@
 
 namespace {
 
-// The main frame: counts the ends of playback and records each open result
-// (its code and the view kind).
-class MainFrame : public MessageWindow<QObject> {
-public:
-    int count = 0;
-    std::vector<std::pair<HRESULT, int>> opened;
-
-protected:
-    LRESULT onMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, bool& handled) override
-    {
-        if (message == msg::PlaybackFinished)
-            ++count;
-        else if (message == msg::MovieViewOpened)
-            opened.emplace_back(HRESULT(std::uint32_t(wParam)), int(lParam));
-        else
-            handled = false;
-        return 0;
-    }
-};
-
 class VideoView : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,16 +41,26 @@ protected:
         host.show();
     }
 
+    // The open results the main frame heard of (the code, the view kind).
+    std::vector<std::pair<HRESULT, int>> opened() const
+    {
+        std::vector<std::pair<HRESULT, int>> results;
+        for (const Sent& s : mainFrame.sent) {
+            if (s.message == msg::MovieViewOpened)
+                results.emplace_back(HRESULT(std::uint32_t(s.wParam)), int(s.lParam));
+        }
+        return results;
+    }
     // Waits for the main frame to hear of the next open and returns its result.
     HRESULT Opened()
     {
         const std::size_t next = seen + 1;
-        if (!WaitFor([&] { return mainFrame.opened.size() >= next; }, 30000))
+        if (!WaitFor([&] { return opened().size() >= next; }, 30000))
             return E_UNEXPECTED;
         seen = next;
         EXPECT_FALSE(view->IsOpening());
-        EXPECT_EQ(view->OpenResult(), mainFrame.opened[next - 1].first);
-        return mainFrame.opened[next - 1].first;
+        EXPECT_EQ(view->OpenResult(), opened()[next - 1].first);
+        return opened()[next - 1].first;
     }
     HRESULT OpenVideo(const QString& path)
     {
@@ -84,7 +76,7 @@ protected:
     QTemporaryDir dir;
     QWidget host;
     CCW_VideoView* view = nullptr;
-    MainFrame mainFrame;
+    Recorder mainFrame { "main frame" };
     std::size_t seen = 0; // open results taken by Opened()
 };
 } // namespace
@@ -99,7 +91,7 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->Path(), movie);
     ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->VideoSize(), QSize(64, 48));
     EXPECT_TRUE(view->isVisible());
 
@@ -115,15 +107,14 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     ASSERT_EQ(view->PlayPause(), S_OK);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
     ASSERT_EQ(view->SetPosition(2500), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return mainFrame.count > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mainFrame.times(msg::PlaybackFinished) > 0; }, 10000));
     QTest::qWait(200);
-    EXPECT_EQ(mainFrame.count, 1);
+    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 1);
     // Rewound and stopped, with the first picture up again.
     EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
     std::int64_t ms = -1;
     EXPECT_EQ(view->GetPosition(&ms), S_OK);
     EXPECT_EQ(ms, 0);
-    EXPECT_EQ(CentreColour(video->Slot()->Current()), 0);
     QTest::qWait(50);
     const QImage shown = video->grab().toImage();
     EXPECT_EQ(CentreColour(shown), 0) << "the widget paints the frame";
@@ -139,7 +130,7 @@ TEST_F(VideoView, TransportRulesOfTheView)
 {
     // Empty: it paints black, ignores graph notices and refuses every move.
     EXPECT_EQ(SendMessage(view, msg::WM_GRAPHNOTIFY), 0);
-    EXPECT_EQ(mainFrame.count, 0);
+    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 0);
     QTest::qWait(20);
     const QImage image = view->grab().toImage();
     ASSERT_FALSE(image.isNull());
@@ -150,6 +141,10 @@ TEST_F(VideoView, TransportRulesOfTheView)
     EXPECT_EQ(view->Stop(), E_FAIL);
     std::int64_t ms = 0;
     EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
+    // Without a movie timeline there is nothing to render or preview.
+    EXPECT_EQ(view->TimelineDurationMs(), 0);
+    EXPECT_EQ(view->CompressVideo(dir.filePath("out.avi"), 0, 0), E_FAIL);
+    EXPECT_TRUE(FAILED(view->OpenEditedMovie()));
 
     const QString movie = ColourMovie();
     ASSERT_EQ(OpenVideo(movie), S_OK);
@@ -168,19 +163,14 @@ TEST_F(VideoView, TransportRulesOfTheView)
     EXPECT_EQ(view->Stop(), E_FAIL) << "stop only in states 2 and 4";
     EXPECT_EQ(view->Pause(), S_OK) << "pause from stopped";
 
-    // Positions in milliseconds, limited to the duration.
+    // Positions in milliseconds.
     EXPECT_EQ(view->SetPosition(1500), S_OK);
     EXPECT_EQ(view->GetPosition(&ms), S_OK);
     EXPECT_EQ(ms, 1500);
-    EXPECT_EQ(CentreColour(view->Graph().VideoSlot()->Current()), 1);
-    EXPECT_EQ(view->SetPosition(view->Graph().GetDuration() / 10000 + 1), E_FAIL);
 
-    // A file that cannot be opened fails and a later close cleans up.
+    // A file that cannot be opened fails with its surface hidden.
     EXPECT_EQ(OpenVideo(dir.filePath("missing.avi")), E_FAIL);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
     EXPECT_FALSE(view->Surface()->isVisible());
-    view->Close();
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
     EXPECT_EQ(view->OpenVideoFile(QString()), E_INVALIDARG);
     EXPECT_FALSE(view->IsOpening());
 }
@@ -197,11 +187,11 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
     ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
     EXPECT_EQ(view->Path(), mp3);
     EXPECT_TRUE(view->Graph().IsAudioOnly());
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 1u) << "the first open was dropped";
+    EXPECT_EQ(opened().size(), 1u) << "the first open was dropped";
 
     // Closed while opening: nothing comes back, and a later open works.
     ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
@@ -212,7 +202,7 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
     ASSERT_EQ(OpenVideo(movie), S_OK);
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 2u) << "the closed open was dropped";
+    EXPECT_EQ(opened().size(), 2u) << "the closed open was dropped";
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
 
@@ -223,9 +213,10 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
     ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
     ASSERT_EQ(view->OpenEditedMovie(), S_OK);
     QTest::qWait(300);
-    EXPECT_EQ(mainFrame.opened.size(), 2u);
+    EXPECT_EQ(opened().size(), 2u);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
-    EXPECT_FALSE(view->Graph().IsAudioOnly());
+    EXPECT_EQ(view->TimelineDurationMs(), 2000);
+    EXPECT_EQ(view->DurationMs(), 2000);
 }
 
 TEST_F(VideoView, ViewDestroyedWhileOpening)
@@ -242,7 +233,7 @@ TEST_F(VideoView, ViewDestroyedWhileOpening)
         delete doomed;
     }
     QTest::qWait(300);
-    EXPECT_TRUE(mainFrame.opened.empty());
+    EXPECT_TRUE(opened().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone with the views";
 }
 
@@ -251,11 +242,9 @@ TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
     const QString mp3 = ToneMp3();
     ASSERT_FALSE(mp3.isEmpty());
     ASSERT_EQ(OpenAudio(mp3), S_OK);
-    EXPECT_EQ(mainFrame.opened.back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
     EXPECT_FALSE(view->isVisible());
-    EXPECT_TRUE(view->Graph().IsAudioOnly());
-    EXPECT_EQ(view->VideoSize(), QSize(0, 0));
     MP3FileInfo info;
     ASSERT_TRUE(info.Open(QFile::encodeName(mp3).constData()));
     EXPECT_EQ(view->DurationMs(), std::int64_t(info.PlayingTime()) * 1000);
@@ -266,67 +255,39 @@ TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
     EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
     ASSERT_EQ(Opened(), S_OK);
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
-    EXPECT_FALSE(view->Graph().IsAudioOnly());
 }
 
-TEST_F(VideoView, SuspendRemembersAndRestoresTheState)
-{
-    ASSERT_EQ(OpenVideo(ColourMovie()), S_OK);
-    ASSERT_EQ(view->PlayPause(), S_OK);
-    view->Suspend(true);
-    EXPECT_FALSE(view->isVisible());
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-    view->Suspend(false);
-    EXPECT_TRUE(view->isVisible());
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
-
-    ASSERT_EQ(view->PlayPause(), S_OK);
-    view->Suspend(true);
-    view->Suspend(false);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-
-    ASSERT_EQ(view->Stop(), S_OK);
-    view->Suspend(true);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-    view->Suspend(false);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
-}
-
-TEST_F(VideoView, EditedMovieAndItsTimelines)
+// Suspending pauses and hides the view; resuming restores the state before
+// it. A frame extraction pauses playback the same way and resumes it (the
+// frames themselves: media/extract_frames.cpp).
+TEST_F(VideoView, SuspendAndExtractionRestoreThePlaybackState)
 {
     const QString movie = ColourMovie();
-    EXPECT_EQ(view->TimelineDurationMs(), 0);
-    // Without a movie timeline there is nothing to render.
-    EXPECT_EQ(view->CompressVideo(dir.filePath("out.avi"), 0, 0), E_FAIL);
-    EXPECT_TRUE(FAILED(view->OpenEditedMovie()));
+    ASSERT_EQ(OpenVideo(movie), S_OK);
+    const std::pair<HRESULT (CCW_VideoView::*)(), CGraphBasic::State> moves[] = {
+        { &CCW_VideoView::PlayPause, CGraphBasic::Running },
+        { &CCW_VideoView::PlayPause, CGraphBasic::Paused },
+        { &CCW_VideoView::Stop, CGraphBasic::Stopped },
+    };
+    for (const auto& [move, state] : moves) {
+        SCOPED_TRACE(int(state));
+        ASSERT_EQ((view->*move)(), S_OK);
+        view->Suspend(true);
+        EXPECT_FALSE(view->isVisible());
+        EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+        view->Suspend(false);
+        EXPECT_TRUE(view->isVisible());
+        EXPECT_EQ(view->GraphState(), state);
+    }
 
-    ASSERT_EQ(view->ResetTimeline(), S_OK);
-    const CMediaFile clip(movie, 2000, 64, 48, 1);
-    ASSERT_EQ(view->AddClip(clip, 1), S_OK);
-    ASSERT_EQ(view->AddClip(clip, 2), S_OK);
-    ASSERT_EQ(view->FinishTimeline(), S_OK);
-    EXPECT_EQ(view->TimelineDurationMs(), 2000);
-
-    ASSERT_EQ(view->OpenEditedMovie(), S_OK);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
-    EXPECT_EQ(view->VideoSize(), QSize(320, 240));
-    EXPECT_EQ(view->DurationMs(), 2000);
-}
-
-TEST_F(VideoView, ExtractionPausesPlaybackAndResumesIt)
-{
     TempRegistry registry;
     ScriptedDialogs dialogs;
     SetSuiteValue("FOLDER", dir.path());
     CMovieWorkState::Reset();
-    const QString movie = ColourMovie();
-    ASSERT_EQ(OpenVideo(movie), S_OK);
     ASSERT_EQ(view->PlayPause(), S_OK);
-
     FrameCache cache;
     std::int32_t count = -1;
     EXPECT_EQ(view->ExtractFrames(movie, 64, 48, &count, 0.5, 0.0, 1.0, 1, cache), S_OK);
-    EXPECT_EQ(count, 3);
     EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
     EXPECT_TRUE(view->isVisible());
     CMovieWorkState::Reset();

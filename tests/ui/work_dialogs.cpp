@@ -3,7 +3,6 @@
 // per phase, Cancel, the import window's ticks and conversion, and a job run
 // beside its dialog however early or late it ends.
 #include "engine/work_state.h"
-#include "platform/ini_file.h"
 #include "skin/global_work_dlg.h"
 #include "skin/movie_work_dlg.h"
 #include "skin/work_cancel_button.h"
@@ -19,22 +18,6 @@
 #include <thread>
 
 namespace {
-
-QString TableValue(const char* table, const QString& section, const QString& key)
-{
-    QString v;
-    ini::GetPrivateProfileString(
-        section, key, {}, v, 2048, QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/%1").arg(table));
-    return v;
-}
-QString Text(QString section, QString key)
-{
-    return TableValue("text_EN.ini", section, key);
-}
-QString Image(QString section, QString key)
-{
-    return TableValue("image.ini", section, key);
-}
 
 class WorkDialogs : public ::testing::Test {
 protected:
@@ -56,7 +39,7 @@ protected:
     }
 
     TempRegistry registry;
-    ResourceLookup lookup { &Text, &Image };
+    ResourceLookup lookup { &SuiteText, &SuiteImage };
     QWidget host;
 };
 
@@ -111,7 +94,7 @@ TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
     const auto drawn = [](const char* key) {
         QImage tile(102, 102, QImage::Format_RGB32);
         tile.fill(QColor(244, 246, 250));
-        QPainter(&tile).drawImage(0, 0, QImage(CW_SUITE_DIR "/image/" + Image("GLOBAL_WORKDLG", key)));
+        QPainter(&tile).drawImage(0, 0, QImage(CW_SUITE_DIR "/image/" + SuiteImage("GLOBAL_WORKDLG", key)));
         return tile.pixel(51, 51);
     };
     EXPECT_NE(drawn("ANALYZING_AFTER_IMAGE"), drawn("ANALYZING_BEFORE_IMAGE"));
@@ -122,7 +105,7 @@ TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
 TEST_F(WorkDialogs, CancelOnlySetsTheFlagAndIsOffWhileSaving)
 {
     CGlobalWorkDlg dlg(&host);
-    dlg.SetResourceCallbacks(&Text, &Image);
+    dlg.SetResourceCallbacks(&SuiteText, &SuiteImage);
     dlg.SetWorkTexts("SAVE", "WAIT", true);
     dlg.show();
     ASSERT_TRUE(dlg.workWnd());
@@ -150,7 +133,7 @@ TEST_F(WorkDialogs, ImportWindowTicksToTheOwnerAndFollowsOnlyTheConversion)
 {
     MessageCounter owner(msg::MovieWorkTick);
     CMovie_WorkDlg dlg(&host, &owner);
-    dlg.SetResourceCallbacks(&Text, &Image);
+    dlg.SetResourceCallbacks(&SuiteText, &SuiteImage);
     dlg.show();
     CMovie_WorkWnd* wnd = dlg.workWnd();
     ASSERT_TRUE(wnd);
@@ -186,7 +169,7 @@ TEST_F(WorkDialogs, JobRunBesideItsDialogEndsTheRunHoweverEarlyOrLate)
 {
     CBackgroundWorker worker(QStringLiteral("work test"));
     CGlobalWorkDlg dlg(&host);
-    dlg.SetResourceCallbacks(&Text, &Image);
+    dlg.SetResourceCallbacks(&SuiteText, &SuiteImage);
 
     // Close messages before the dialog shows, and a job that ends at once
     // posting the close twice itself: one clean run.
