@@ -121,6 +121,12 @@ bool CCW_MainFrame::CreatePanes()
 
     pollTimer_.start(kHostPollMs, window_);
     OpenWorkFolder();
+    // Without its skin folder or string table the editor still runs (plain
+    // controls, no phone folders); the log says why.
+    if (!QFileInfo(GetImageFolder()).isDir())
+        qWarning("skin folder %s is missing: controls are drawn without their images", qPrintable(GetImageFolder()));
+    if (!QFileInfo(GetStringIniPath()).isFile())
+        qWarning("string table %s is missing: movies cannot be sent to the phone", qPrintable(GetStringIniPath()));
     deviceNames_ = CollectDeviceNames(*this).toUpper();
     paneContext_.isDeviceName = [this](const QString& name) { return IsConnectedDeviceName(name); };
     AttachEditedPreview();

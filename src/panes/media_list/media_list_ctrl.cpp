@@ -110,12 +110,14 @@ CMS_ListCtrl::CMS_ListCtrl(const ResourceLookup& resources, CThumbnailMaker& thu
     setObjectName("CMS_ListCtrl");
     setModel(&model_);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setUniformItemSizes(true);
+    // A static movement turns dragging and dropping off, on the viewport too.
+    setMovement(QListView::Static);
     setDragEnabled(true);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::CopyAction);
-    setUniformItemSizes(true);
-    setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
     repaint_.setSingleShot(true);
     repaint_.setInterval(kRepaintMs);
@@ -239,9 +241,10 @@ void CMS_ListCtrl::SetViewMode(int mode)
         setGridSize(QSize(cell, cell / 2 + 36));
         break;
     }
+    setMovement(QListView::Static);
     setDragEnabled(true);
     setAcceptDrops(true);
-    setMovement(QListView::Static);
+    viewport()->setAcceptDrops(true);
     model_.Relayout();
     Changed();
 }
