@@ -310,14 +310,17 @@ int CMovieSave::SaveWorker()
         const QString base = tempFolder_ + '/' + QFileInfo(chosenPath_).completeBaseName();
         const QString yuvName = base + ".yuv";
         const QString pcmName = base + ".pcm";
-        // A step that fails ends the save; its message was shown by the render.
+        // A render step that fails ends the save: the render has shown why,
+        // and "SAVE_FAIL" follows, as after any failed step, so a full disk
+        // never ends a save without saying that nothing was saved.
         const auto failStep = [this](const char* text) {
             ReleaseSaveBuffers();
             removeFile(audioWavPath_);
             removeFile(videoAviPath_);
-            if (!CMovieWorkState::IsCancelled())
-                lastMessage_ = QString::fromLatin1(text);
-            return End::Failed;
+            if (CMovieWorkState::IsCancelled())
+                return End::Failed;
+            lastMessage_ = QString::fromLatin1(text);
+            return End::FailedWithMessage;
         };
 
         if (const QString why = FreeSpaceRefusal(tempFolder_, WorkBytesNeeded(durationMs_)); !why.isEmpty()) {

@@ -130,7 +130,7 @@ TEST_F(SaveMedia, FalseSuccess)
         // Which libraries may be loaded: unit/ott_encoder.cpp.
         { "library missing", empty.path(), false, { "Invalid Setting. Please reinstall", "CW_MESSAGE/SAVE_FAIL" } },
         { "sound render fails", suite_.path(), true,
-            { "Could not run compression graph!!", "Sound Compressing was failed! - 1" } },
+            { "Could not run compression graph!!", "Sound Compressing was failed! - 1", "CW_MESSAGE/SAVE_FAIL" } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
