@@ -1,5 +1,7 @@
 #include "engine/audio_capture_filter.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QAudioSource>
 #include <QCoreApplication>
 #include <QIODevice>
@@ -242,13 +244,10 @@ CAudioCaptureFilter::~CAudioCaptureFilter()
         // The capture thread closes the device; nobody waits for it.
         stream_->detach();
         CCaptureStream* stream = stream_;
-        QMetaObject::invokeMethod(
-            stream,
-            [stream] {
-                stream->stop();
-                delete stream;
-            },
-            Qt::QueuedConnection);
+        PostQueued(stream, [stream] {
+            stream->stop();
+            delete stream;
+        });
         stream_ = nullptr;
     }
 }
@@ -306,8 +305,7 @@ HRESULT CAudioCaptureFilter::Run(REFERENCE_TIME start)
         stream_->moveToThread(CaptureThread());
     }
     CCaptureStream* stream = stream_;
-    QMetaObject::invokeMethod(
-        stream, [stream] { stream->start(); }, Qt::QueuedConnection);
+    PostQueued(stream, [stream] { stream->start(); });
     return S_OK;
 }
 
@@ -326,8 +324,7 @@ HRESULT CAudioCaptureFilter::Stop()
     }
     if (stream_) {
         CCaptureStream* stream = stream_;
-        QMetaObject::invokeMethod(
-            stream, [stream] { stream->stop(); }, Qt::QueuedConnection);
+        PostQueued(stream, [stream] { stream->stop(); });
     }
     const HRESULT stopped = CBaseFilter::Stop();
     return FAILED(hr) ? hr : stopped;

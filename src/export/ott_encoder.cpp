@@ -6,6 +6,7 @@
 #include "config/suite_settings.h"
 #include "platform/c_handles.h"
 #include "platform/dialog_service.h"
+#include "platform/tsan_annotations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,7 +75,7 @@ void ShowInvalidSetting()
     if (!app || QThread::currentThread() == app->thread() || IsDeferringMessages())
         show();
     else
-        QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
+        PostQueued(app, show);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/audio_output.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -242,8 +244,7 @@ bool CAudioOutput::Open(int sampleRate, int channels)
     pull_ = new CAudioPull(sampleRate, channels);
     pull_->moveToThread(thread_.get());
     bool ok = false;
-    QMetaObject::invokeMethod(
-        pull_, [this, &ok] { ok = pull_->start(); }, Qt::BlockingQueuedConnection);
+    CallBlocking(pull_, [this, &ok] { ok = pull_->start(); });
     if (!ok)
         Close();
     return ok;
@@ -259,13 +260,10 @@ void CAudioOutput::Close()
     if (pull_) {
         pull_->setClosed();
         CAudioPull* pull = pull_;
-        QMetaObject::invokeMethod(
-            pull,
-            [pull] {
-                pull->stop();
-                delete pull;
-            },
-            Qt::BlockingQueuedConnection);
+        CallBlocking(pull, [pull] {
+            pull->stop();
+            delete pull;
+        });
         pull_ = nullptr;
     }
     if (thread_) {

@@ -1,6 +1,7 @@
 #include "platform/background_worker.h"
 
-#include <QMetaObject>
+#include "platform/tsan_annotations.h"
+
 #include <QtGlobal>
 
 #include <exception>
@@ -116,17 +117,14 @@ void CBackgroundWorker::run()
         // so the delivery is queued to it; the receiver is checked there.
         const bool deliver = failure.isEmpty() || task->failed;
         if (deliver && !cancel->load(std::memory_order_relaxed)) {
-            QMetaObject::invokeMethod(
-                this,
-                [task, failure] {
-                    if (!task->receiver || task->cancel->load(std::memory_order_relaxed))
-                        return;
-                    if (failure.isEmpty())
-                        task->done();
-                    else
-                        task->failed(failure);
-                },
-                Qt::QueuedConnection);
+            PostQueued(this, [task, failure] {
+                if (!task->receiver || task->cancel->load(std::memory_order_relaxed))
+                    return;
+                if (failure.isEmpty())
+                    task->done();
+                else
+                    task->failed(failure);
+            });
         }
         std::lock_guard lock(mutex_);
         running_.reset();

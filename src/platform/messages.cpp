@@ -1,7 +1,8 @@
 #include "platform/messages.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QPointer>
 #include <QThread>
 #include <condition_variable>
@@ -73,16 +74,13 @@ LRESULT SendMessage(QObject* target, std::uint32_t message, WPARAM wParam, LPARA
     auto call = std::make_shared<CrossThreadCall>();
     auto guard = std::make_shared<FinishOnDrop>(call);
     QPointer<QObject> receiver(target);
-    QMetaObject::invokeMethod(
-        target,
-        [receiver, call, guard, message, wParam, lParam] {
-            if (!receiver)
-                return;
-            MessageEvent ev(message, wParam, lParam);
-            QCoreApplication::sendEvent(receiver, &ev);
-            call->finish(ev.result());
-        },
-        Qt::QueuedConnection);
+    PostQueued(target, [receiver, call, guard, message, wParam, lParam] {
+        if (!receiver)
+            return;
+        MessageEvent ev(message, wParam, lParam);
+        QCoreApplication::sendEvent(receiver, &ev);
+        call->finish(ev.result());
+    });
     guard.reset();
     std::unique_lock lock(call->mutex);
     call->done.wait(lock, [&] { return call->finished; });
@@ -93,7 +91,13 @@ bool PostMessage(QObject* target, std::uint32_t message, WPARAM wParam, LPARAM l
 {
     if (!target)
         return false;
-    QCoreApplication::postEvent(target, new MessageEvent(message, wParam, lParam));
+    // Queued to the target's thread like a posted event (and dropped with the
+    // target); the event itself is made there, so filters and handlers read
+    // only what that thread wrote.
+    PostQueued(target, [target, message, wParam, lParam] {
+        MessageEvent ev(message, wParam, lParam);
+        QCoreApplication::sendEvent(target, &ev);
+    });
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "skin/qt_dialog_service.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -38,8 +40,7 @@ template <typename F> auto onUiThread(F&& f) -> decltype(f())
     if (!app || QThread::currentThread() == app->thread())
         return f();
     decltype(f()) result {};
-    QMetaObject::invokeMethod(
-        app, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+    CallBlocking(app, [&] { result = f(); });
     return result;
 }
 

@@ -1,5 +1,6 @@
 // test-links: cw_platform
 #include "platform/messages.h"
+#include "platform/tsan_annotations.h"
 #include "skin/scripted_dialog_service.h"
 
 #include <QCoreApplication>
@@ -110,8 +111,7 @@ TEST(Dialogs, ScriptedModalRunEndsWhenTheDialogsOwnCodeClosesIt)
     // A worker closes the dialog by a queued call, as progress dialogs are closed.
     std::thread worker([&] {
         QThread::msleep(50);
-        QMetaObject::invokeMethod(
-            &dlg, [&] { dlg.done(IDOK); }, Qt::QueuedConnection);
+        PostQueued(&dlg, [&] { dlg.done(IDOK); });
     });
     EXPECT_EQ(s.runModal(&dlg), IDOK);
     worker.join();

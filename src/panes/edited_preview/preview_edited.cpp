@@ -12,6 +12,7 @@
 #include "platform/background_worker.h"
 #include "platform/dialog_service.h"
 #include "platform/private_folder.h"
+#include "platform/tsan_annotations.h"
 #include "skin/global_work_dlg.h"
 #include "skin/skin_button.h"
 #include "skin/skin_slider.h"
@@ -431,14 +432,8 @@ SaveEnvironment CCW_PreviewEdited::Environment()
     // From the save's worker: the view acts on the UI thread; a call that
     // arrives after the view has gone is dropped with it.
     CCW_VideoView* view = view_;
-    env.suspendView = [view](bool on) {
-        QMetaObject::invokeMethod(
-            view, [view, on] { view->Suspend(on); }, Qt::QueuedConnection);
-    };
-    env.stopView = [view] {
-        QMetaObject::invokeMethod(
-            view, [view] { view->Stop(); }, Qt::QueuedConnection);
-    };
+    env.suspendView = [view](bool on) { PostQueued(view, [view, on] { view->Suspend(on); }); };
+    env.stopView = [view] { PostQueued(view, [view] { view->Stop(); }); };
     return env;
 }
 

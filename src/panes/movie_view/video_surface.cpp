@@ -1,8 +1,8 @@
 #include "panes/movie_view/video_surface.h"
 
 #include "engine/video_renderer.h"
+#include "platform/tsan_annotations.h"
 
-#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -25,10 +25,7 @@ void CVideoSurface::Attach(std::shared_ptr<CFrameSlot> slot)
     // The request runs on the streaming thread under the slot's lock, which
     // the destructor takes too, so `this` is alive whenever it is queued.
     if (slot_)
-        slot_->SetRepaintRequest([this] {
-            QMetaObject::invokeMethod(
-                this, [this] { update(); }, Qt::QueuedConnection);
-        });
+        slot_->SetRepaintRequest([this] { PostQueued(this, [this] { update(); }); });
     update();
 }
 

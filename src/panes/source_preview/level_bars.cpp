@@ -1,5 +1,7 @@
 #include "panes/source_preview/level_bars.h"
 
+#include "platform/tsan_annotations.h"
+
 #include <QPainter>
 #include <QTimerEvent>
 
@@ -129,8 +131,7 @@ void CCW_AudioSpectrum::Run()
         const CSpectrumBars::Frame frame = bars_.Heights();
         // Delivered while the window lives (its destructor joins this thread
         // first; a frame still queued then is dropped with the window).
-        QMetaObject::invokeMethod(
-            this, [this, frame] { ShowFrame(frame); }, Qt::QueuedConnection);
+        PostQueued(this, [this, frame] { ShowFrame(frame); });
         bars_.Fall();
         const auto spent = std::chrono::steady_clock::now() - began;
         if (spent < std::chrono::milliseconds(kMinIterationMs)
