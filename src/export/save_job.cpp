@@ -61,13 +61,37 @@ QString bundledSuiteFolder()
     return BundledSuiteFolder(QCoreApplication::applicationDirPath());
 }
 
+// The length of the longest stream of the detector's file.
+double LongestStreamSeconds(CMediaDet& det)
+{
+    std::int32_t streams = 0;
+    if (FAILED(det.get_OutputStreams(&streams)))
+        return 0;
+    double longest = 0.0;
+    for (std::int32_t i = 0; i < streams; ++i) {
+        double seconds = 0;
+        if (SUCCEEDED(det.put_CurrentStream(i)) && SUCCEEDED(det.get_StreamLength(&seconds)))
+            longest = std::max(longest, seconds);
+    }
+    return longest;
+}
 } // namespace
 
 std::optional<CMediaFile> FileClip(
     const QString& path, std::int32_t kind, std::uint32_t startMs, std::optional<std::uint32_t> lengthMs, QString* why)
 {
     const bool file = QFileInfo(path).isFile();
-    const std::uint32_t source = file ? WholeSecondsMs(MediaFileSeconds(path)) : 0u;
+    std::uint32_t source = 0;
+    if (file) {
+        // A file no reader opens would be saved as a black, silent gap.
+        CMediaDet det;
+        if (det.put_Filename(path) != S_OK) {
+            if (why)
+                *why = QStringLiteral("%1 cannot be read as a movie, picture or sound file").arg(path);
+            return std::nullopt;
+        }
+        source = WholeSecondsMs(LongestStreamSeconds(det));
+    }
     const std::uint32_t length = lengthMs.value_or(source > startMs ? source - startMs : 0);
     if (file && source > 0 && startMs + length > source + 999) {
         if (why)
@@ -91,16 +115,7 @@ ResourceLookup SuiteTextLookup(const QString& suiteFolder)
 double MediaFileSeconds(const QString& path)
 {
     CMediaDet det;
-    std::int32_t streams = 0;
-    if (FAILED(det.put_Filename(path)) || FAILED(det.get_OutputStreams(&streams)))
-        return 0;
-    double longest = 0.0;
-    for (std::int32_t i = 0; i < streams; ++i) {
-        double seconds = 0;
-        if (SUCCEEDED(det.put_CurrentStream(i)) && SUCCEEDED(det.get_StreamLength(&seconds)))
-            longest = std::max(longest, seconds);
-    }
-    return longest;
+    return SUCCEEDED(det.put_Filename(path)) ? LongestStreamSeconds(det) : 0.0;
 }
 
 CSaveJob::CSaveJob(SaveEnvironment env, SaveRequest request)

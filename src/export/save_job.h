@@ -81,8 +81,8 @@ double MediaFileSeconds(const QString& path);
 
 // A clip of the media file at path from startMs, lengthMs long or to the end
 // of the file (its length rounded down to whole seconds). Empty, with the
-// reason in *why, when the file is shorter than that. A file that is missing
-// or cannot be read counts as 0 long (a missing one is refused on loading).
+// reason in *why, when the file is shorter than that or no reader opens it.
+// A missing file counts as 0 long (it is refused on loading).
 std::optional<CMediaFile> FileClip(
     const QString& path, std::int32_t kind, std::uint32_t startMs, std::optional<std::uint32_t> lengthMs, QString* why);
 
