@@ -154,10 +154,7 @@ TEST_F(SaveMedia, FalseSuccess)
         EXPECT_EQ(save.FinishRun(), CMovieSave::Outcome::Failed);
         EXPECT_FALSE(results_.lastSaveSucceeded);
         EXPECT_FALSE(QFile::exists(out_.filePath("f.3gp")));
-        QStringList shown;
-        for (const auto& record : dialogs_->records())
-            shown << record.text;
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(dialogs_.texts(), c.shown);
         QFile::remove(work_->path() + "/MS_AVI_VIDEO.avi");
         QFile::remove(work_->path() + "/MS_AVI_AUDIO.wav");
         QDir().rmdir(work_->path() + "/MS_AVI_AUDIO.wav");
@@ -279,6 +276,8 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
 {
     QTemporaryDir empty;
     const QByteArray tx07 = "{\"model\": \"TX-07\", \"effect\": 2, ";
+    const auto video
+        = [&](const QByteArray& extra) { return tx07 + "\"video\": [" + clipJson("clip.mp4", extra) + "]}"; };
     struct Case {
         QByteArray project;
         QStringList args;
@@ -291,25 +290,19 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
             {}, 0, "(movie 3.0 s)" },
         { "not json", {}, 2, "not a JSON object" },
         { "{\"video\": [{\"start\": 0}]}", { "--model", "TX-07" }, 2, "needs a \"path\"" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4") + "]}", { "--folder", empty.path() }, 2, "no encoder library" },
+        { video(""), { "--folder", empty.path() }, 2, "no encoder library" },
         { tx07 + "\"video\": [{\"path\": \"/no/such.mp4\"}]}", {}, 2, "video clip 1: /no/such.mp4 is not a file" },
         { tx07 + "\"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2, "no video clip" },
         // Times are whole milliseconds from 0 to 2^31 - 1 within the file, and
         // a clip that cannot be placed is an error naming it, never dropped.
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1e12") + "]}", {}, 2,
+        { video(", \"start\": 1e12"), {}, 2,
             "video clip 1: \"start\" must be a whole number of milliseconds from 0 to 2147483647" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": -1") + "]}", {}, 2,
-            "video clip 1: \"start\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 4294967296") + "]}", {}, 2,
-            "video clip 1: \"length\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 1500.5") + "]}", {}, 2,
-            "video clip 1: \"length\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": \"10\"") + "]}", {}, 2,
-            "video clip 1: \"start\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1000, \"length\": 5000") + "]}", {}, 2,
-            "video clip 1: " }, // beyond the file's end
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 3000") + "]}", {}, 2,
-            "video clip 1: nothing of " },
+        { video(", \"start\": -1"), {}, 2, "video clip 1: \"start\" must be a whole number" },
+        { video(", \"length\": 4294967296"), {}, 2, "video clip 1: \"length\" must be a whole number" },
+        { video(", \"length\": 1500.5"), {}, 2, "video clip 1: \"length\" must be a whole number" },
+        { video(", \"start\": \"10\""), {}, 2, "video clip 1: \"start\" must be a whole number" },
+        { video(", \"start\": 1000, \"length\": 5000"), {}, 2, "video clip 1: " }, // beyond the file's end
+        { video(", \"start\": 3000"), {}, 2, "video clip 1: nothing of " },
         { tx07 + "\"video\": [" + clipJson("clip.mp4") + "], \"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2,
             "audio clip 1 (" }, // starts where the video (with its sound) ends
     };

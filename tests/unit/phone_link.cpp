@@ -83,13 +83,12 @@ TEST_F(PhoneFolder, SendFailsWithoutLinkOrOnHostFailure)
 {
     Write(dir.filePath("string.ini"), "", "");
     Write(dir.filePath("TX-07.ini"), "ORVT_DEVICE_FOLDER_INFO", "\\Video");
-    EXPECT_FALSE(SendToPhone(nullptr, "/tmp/a.3gp", "a.3gp"));
-    link.result = 0;
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
-    link.result = -3;
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
     QObject noMethod;
-    EXPECT_FALSE(SendToPhone(&noMethod, "/tmp/a.3gp", "a.3gp"));
+    EXPECT_FALSE(SendToPhone(nullptr, "/tmp/a.3gp", "a.3gp") || SendToPhone(&noMethod, "/tmp/a.3gp", "a.3gp"));
+    for (int failure : { 0, -3 }) {
+        link.result = failure;
+        EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp")) << failure;
+    }
     EXPECT_EQ(link.calls.size(), 2);
 }
 
@@ -188,11 +187,10 @@ TEST_F(DeviceNames, ManufacturerWithModelAndPortableDevice)
     const QString names = Collect();
     EXPECT_EQ(names, "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07;ACME X1;GALAXY");
 
-    EXPECT_TRUE(IsConnectedDeviceName(names, "windows mobile device"));
-    EXPECT_TRUE(IsConnectedDeviceName(names, "Galaxy")); // the last item
-    EXPECT_TRUE(IsConnectedDeviceName(names, "mobile phone")); // the first
-    EXPECT_FALSE(IsConnectedDeviceName(names, "Galax"));
-    EXPECT_FALSE(IsConnectedDeviceName(names, "ACME"));
+    // Whole items only, the first and the last included.
+    for (const auto& [name, listed] : { std::pair { "windows mobile device", true }, std::pair { "Galaxy", true },
+             std::pair { "mobile phone", true }, std::pair { "Galax", false }, std::pair { "ACME", false } })
+        EXPECT_EQ(IsConnectedDeviceName(names, name), listed) << name;
 }
 
 TEST_F(DeviceNames, OversizedValuesAreSkipped)
