@@ -21,6 +21,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -197,23 +199,21 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     std::vector<unsigned char> out(bytes, 0xEE);
     int ms = -1;
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 0, &ms), 1);
-    EXPECT_EQ(out[0], 0x10);
-    EXPECT_EQ(ms, 0);
+    EXPECT_EQ(std::tuple(int(out[0]), ms), std::tuple(0x10, 0));
     std::fill(out.begin(), out.end(), 0xEE);
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 1, &ms), 1);
-    EXPECT_EQ(out[bytes - 1], 0xEE); // the skipped frame leaves the buffer alone
-    EXPECT_EQ(ms, 200);
+    EXPECT_EQ(std::tuple(int(out[bytes - 1]), ms), std::tuple(0xEE, 200)); // the skipped frame leaves the buffer alone
     EXPECT_FALSE(cache.IsEmpty());
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 3, &ms), 0); // index = frame count
     EXPECT_TRUE(cache.IsEmpty());
 
     // 2.9 s of sound: 2 * 8000 / chunk + 1 chunks.
-    EXPECT_EQ(CMovieSave::AudioChunkCount(2900, 1024), 16);
-    EXPECT_EQ(CMovieSave::AudioChunkCount(2900, 160), 101);
+    EXPECT_EQ(std::tuple(CMovieSave::AudioChunkCount(2900, 1024), CMovieSave::AudioChunkCount(2900, 160)),
+        std::tuple(16, 101));
 
     CMovieSave::OnEncoderStatus(2, 40);
-    EXPECT_EQ(CMovieWorkState::GetPhase(), CMovieWorkState::Saving);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 40);
+    EXPECT_EQ(std::tuple(CMovieWorkState::GetPhase(), CMovieWorkState::GetTotal()),
+        std::tuple(std::int32_t(CMovieWorkState::Saving), 40));
     CMovieSave::OnEncoderStatus(4, 1);
     CMovieSave::OnEncoderStatus(4, 1);
     EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
@@ -236,14 +236,13 @@ TEST(SaveCallbacks, FindWavDataSkipsOtherChunks)
     std::uint32_t len = wav.size();
     const auto* base = reinterpret_cast<const std::uint8_t*>(wav.constData());
     const std::uint8_t* data = FindWavData(base, &len);
-    EXPECT_EQ(len, 6u);
-    EXPECT_EQ(data - base, wav.size() - 6);
+    EXPECT_EQ(std::tuple(len, data - base), std::tuple(6u, std::ptrdiff_t(wav.size() - 6)));
 
     QByteArray noData("RIFF....WAVEfmt nothing here");
     len = noData.size();
     base = reinterpret_cast<const std::uint8_t*>(noData.constData());
-    EXPECT_EQ(FindWavData(base, &len), base);
-    EXPECT_EQ(len, 0u);
+    data = FindWavData(base, &len);
+    EXPECT_EQ(std::tuple(data, len), std::tuple(base, 0u));
 }
 
 // The command line tool: reading the project, what it says and its exit
