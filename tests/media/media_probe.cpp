@@ -80,7 +80,7 @@ protected:
 };
 QString MediaProbe::movie, MediaProbe::mute, MediaProbe::mp3, MediaProbe::cover, MediaProbe::junk;
 
-TEST_F(MediaProbe, StreamsOfAMovieASilentMovieAndAnMp3)
+TEST_F(MediaProbe, StreamsOfAMovieASilentMovieAndAnMp3AndItsFacts)
 {
     const MediaStreams both = Streams(movie);
     ASSERT_TRUE(both.ok) << both.error.toStdString();
@@ -100,6 +100,10 @@ TEST_F(MediaProbe, StreamsOfAMovieASilentMovieAndAnMp3)
             << qPrintable(file);
     }
     EXPECT_NEAR(Streams(mp3).seconds, 2.0, 0.1);
+    // The MP3 facts come through (the facts themselves: mp3_info.cpp).
+    const Mp3Facts facts = Mp3(mp3);
+    ASSERT_TRUE(facts.ok) << facts.error.toStdString();
+    EXPECT_EQ(std::tuple(facts.playingTime, facts.bitRateText), std::tuple(2, std::string("128 kbit/s")));
 }
 
 TEST_F(MediaProbe, PicturesAtTimesInTheDetectorsBitmapFormat)
@@ -116,14 +120,6 @@ TEST_F(MediaProbe, PicturesAtTimesInTheDetectorsBitmapFormat)
         EXPECT_EQ(CentreColour(Bitmap(movie, at, 32, 24, lane).ToImage()), colour) << at;
     // The lane's next file replaces the open one.
     EXPECT_EQ(CentreColour(Bitmap(mute, 1.5, 16, 12, lane).ToImage()), 1);
-}
-
-TEST_F(MediaProbe, Mp3Facts)
-{
-    // The facts themselves: mp3_info.cpp; here that they come through.
-    const Mp3Facts facts = Mp3(mp3);
-    ASSERT_TRUE(facts.ok) << facts.error.toStdString();
-    EXPECT_EQ(std::pair(facts.playingTime, facts.bitRateText), std::pair(2, std::string("128 kbit/s")));
 }
 
 TEST_F(MediaProbe, BadInputGivesAFailedAnswer)

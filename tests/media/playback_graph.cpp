@@ -74,14 +74,15 @@ QStringList ThreadNames()
 
 class PlaybackGraph : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_FALSE(movie.isEmpty()); }
+
     QTemporaryDir dir;
+    const QString movie = ColourMovie(); // 3 s red, green, blue with a tone
+    CGraphBasic graph;
 };
 
 TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 {
-    const QString movie = ColourMovie();
-    ASSERT_FALSE(movie.isEmpty());
-    CGraphBasic graph;
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Closed);
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     EXPECT_EQ(graph.FilePath(), movie);
@@ -149,9 +150,6 @@ TEST_F(PlaybackGraph, FileFactsStatesAndPositionLimits)
 
 TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 {
-    const QString movie = ColourMovie();
-    ASSERT_FALSE(movie.isEmpty());
-    CGraphBasic graph;
     MessageCounter notices { msg::WM_GRAPHNOTIFY };
     ASSERT_EQ(graph.OpenFile(movie), S_OK);
     ASSERT_EQ(graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY), S_OK);
@@ -202,10 +200,9 @@ TEST_F(PlaybackGraph, PlaysToTheEndAtRealTimeAndNotifiesOnce)
 // reaches the end even once the file is deleted and the surface destroyed.
 TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnWithoutFileOrSurface)
 {
-    const QString movie = dir.filePath("doomed.avi");
-    ASSERT_TRUE(QFile::copy(ColourMovie(), movie));
-    CGraphBasic graph;
-    ASSERT_EQ(graph.OpenFile(movie), S_OK);
+    const QString doomed = dir.filePath("doomed.avi");
+    ASSERT_TRUE(QFile::copy(movie, doomed));
+    ASSERT_EQ(graph.OpenFile(doomed), S_OK);
     auto slot = graph.VideoSlot();
     auto surface = std::make_unique<CVideoSurface>();
     surface->Attach(slot);
@@ -222,7 +219,7 @@ TEST_F(PlaybackGraph, SeekingShowsTheFrameThereAndPlaysOnWithoutFileOrSurface)
 
     ASSERT_EQ(graph.Play(), S_OK);
     ASSERT_TRUE(WaitFor([&] { return graph.FramesPresented() > 2; }, 10000));
-    ASSERT_TRUE(QFile::remove(movie));
+    ASSERT_TRUE(QFile::remove(doomed));
     surface.reset(); // pictures flow on, to nobody
     ASSERT_EQ(graph.SetCurrentPosition(kSecond * 2 + kSecond / 5), S_OK);
     EXPECT_EQ(graph.GraphState(), CGraphBasic::Running);
@@ -238,7 +235,6 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
 {
     const QString wav = ToneWav();
     ASSERT_FALSE(wav.isEmpty());
-    CGraphBasic graph;
     ASSERT_EQ(graph.OpenFile(wav), S_OK);
     EXPECT_EQ(graph.VideoSlot(), nullptr);
     EXPECT_EQ(std::tuple(graph.VideoWidth(), graph.VideoHeight(), graph.IsAudioOnly(), graph.IsVideoOnly(),
@@ -280,8 +276,6 @@ TEST_F(PlaybackGraph, AudioOnlyFileAndVolume)
 
 TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
 {
-    const QString movie = ColourMovie();
-    ASSERT_FALSE(movie.isEmpty());
     CMovieTimeline composer;
     ASSERT_EQ(composer.ResetMovieTimeline(), S_OK);
     const CMediaFile clip(movie, 2000, 64, 48, 1);
@@ -289,7 +283,6 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
     ASSERT_EQ(composer.AddClip(clip, 2), S_OK);
 
     CurrentEffectId.store(kEffectNegative);
-    CGraphBasic graph;
     MessageCounter notices { msg::WM_GRAPHNOTIFY };
     ASSERT_EQ(graph.OpenTimeline(composer.GetTimeline()), S_OK);
     graph.SetNotifyWindow(&notices, msg::WM_GRAPHNOTIFY);
@@ -344,7 +337,6 @@ TEST_F(PlaybackGraph, TimelineThroughTheEffectFilter)
 
 TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
 {
-    CGraphBasic graph;
     QByteArray bytes(64 * 1024, '\0');
     for (int i = 0; i < bytes.size(); ++i)
         bytes[i] = char((i * 7919 + 13) & 0xFF);
@@ -355,7 +347,7 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
     }
 
     // A truncated movie: the first part of a real one.
-    const QByteArray whole = ReadFile(ColourMovie());
+    const QByteArray whole = ReadFile(movie);
     const QString cut = dir.filePath("cut.avi");
     ASSERT_TRUE(WriteFile(cut, whole.left(whole.size() / 3)));
     if (SUCCEEDED(graph.OpenFile(cut))) {
@@ -380,8 +372,6 @@ TEST_F(PlaybackGraph, BadInputFailsWithoutAGraph)
 // graph's outlives the close.
 TEST_F(PlaybackGraph, OpenedOnAWorkerAndNoThreadOutlivesTheClose)
 {
-    const QString movie = ColourMovie();
-    ASSERT_FALSE(movie.isEmpty());
     {
         // The sound system keeps threads of its own once used.
         CGraphBasic warm;
