@@ -203,6 +203,12 @@ TEST_F(Mp3Info, TruncatedAndDamagedTags)
     EXPECT_FALSE(info.HasV1Tag()); // it was at the end
 }
 
+// Where the version 2 tag at the start of mp3 ends.
+int TagEnd(const QByteArray& mp3)
+{
+    return 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
+}
+
 // A version 2.3 tag with one title frame whose body is stored compressed,
 // in front of the audio and version 1 tag of cbr.mp3.
 QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
@@ -216,8 +222,7 @@ QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
     for (int shift = 21; shift >= 0; shift -= 7)
         tag.append(char((frame.size() >> shift) & 0x7F));
     tag.append(frame);
-    const int oldTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
-    return tag + mp3.mid(oldTag);
+    return tag + mp3.mid(TagEnd(mp3));
 }
 
 // Found by fuzzing: id3lib's reader of compressed frames smashes its stack
@@ -234,8 +239,7 @@ TEST_F(Mp3Info, TagsWithCompressedFramesArePassedOver)
     extended[5] = char(extended[5] | 0x40); // claims an extended header
     Write("extended.mp3", extended);
     // A clean tag first, the compressed frame in a second tag after it.
-    const int firstTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
-    Write("second-tag.mp3", mp3.left(firstTag) + TagWithCompressedTitle(QByteArray(), mp3));
+    Write("second-tag.mp3", mp3.left(TagEnd(mp3)) + TagWithCompressedTitle(QByteArray(), mp3));
 
     MP3FileInfo info;
     for (const char* name : { "zlib.mp3", "bad-zlib.mp3", "empty-zlib.mp3", "extended.mp3", "second-tag.mp3" }) {

@@ -161,6 +161,7 @@ class DeviceNames : public ::testing::Test {
 protected:
     void SetUp() override { SetSuiteValue("ORVT_DEFAULT_MODELNAME", "tx-07"); }
     QString Collect() { return CollectDeviceNames(ResourceLookup(&MobileDeviceText, nullptr)); }
+    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     TempRegistry registry;
     CRegistryHCU user;
     CRegistry machine;
@@ -168,7 +169,6 @@ protected:
 
 TEST_F(DeviceNames, FirstPartnerThatNamesItsDeviceWins)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     WriteKey(user, partners + "p0", { { "Other", "x" } });
     WriteKey(user, partners + "p1", { { "DeviceManufacturer", "" }, { "DisplayName", "Pocket One" } });
     WriteKey(user, partners + "p2", { { "DeviceManufacturer", "Acme" }, { "DeviceModel", "X1" } });
@@ -177,7 +177,6 @@ TEST_F(DeviceNames, FirstPartnerThatNamesItsDeviceWins)
 
 TEST_F(DeviceNames, ManufacturerWithModelAndPortableDevice)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     WriteKey(user, partners + "p2", { { "DeviceManufacturer", "Acme" }, { "DeviceModel", "X1" } });
     WriteKey(user, "Microsoft\\Windows CE Services", { { "DeviceHardwareId", "{abc-1}" } });
     const QString devices = "Microsoft\\Windows Portable Devices\\Devices\\";
@@ -195,7 +194,6 @@ TEST_F(DeviceNames, ManufacturerWithModelAndPortableDevice)
 
 TEST_F(DeviceNames, OversizedValuesAreSkipped)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     // 200 characters are 402 bytes with the terminator: more than a read takes.
     WriteKey(user, partners + "p1", { { "DeviceManufacturer", QString(200, 'M') } });
     WriteKey(user, partners + "p2", { { "DisplayName", "Fits" } });
