@@ -36,8 +36,6 @@ QByteArray Said(const ToolRun& r)
 // One box of an ISO media file, found by walking the box tree.
 struct Box {
     QByteArray type;
-    qsizetype offset = 0;
-    qsizetype size = 0;
     QByteArray body;
 };
 
@@ -61,7 +59,7 @@ std::vector<Box> Boxes(const QByteArray& data, qsizetype begin, qsizetype end)
         }
         if (size < header || size > end - at)
             break;
-        boxes.push_back({ data.mid(at + 4, 4), at, size, data.mid(at + header, size - header) });
+        boxes.push_back({ data.mid(at + 4, 4), data.mid(at + header, size - header) });
         at += size;
     }
     return boxes;

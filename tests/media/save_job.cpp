@@ -66,44 +66,42 @@ TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
     ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::Permissions(0x6666)));
     const QString invalid = "Invalid Setting. Please reinstall: ";
     const QString longName = out_.filePath(QString(520 - out_.path().size() - 5, 'm') + ".3gp");
+    // A model, an effect (-1: the request's), an output and a suite folder
+    // (empty: the request's), and why the target is refused (empty: fine).
     struct Case {
-        const char* name;
-        std::function<void(SaveRequest&, SaveEnvironment&)> change;
-        QString reason; // empty: the target is fine
+        const char* model;
+        int effect;
+        QString output, suite, reason;
     };
+    const QString mp4 = out_.filePath("m.mp4");
     const Case cases[] = {
-        { "fine", [](SaveRequest&, SaveEnvironment&) {}, "" },
-        { "another model's container",
-            [&](SaveRequest& s, SaveEnvironment&) {
-                s.model = "ZT-500";
-                s.outputPath = out_.filePath("m.mp4");
-            },
-            "" },
-        { "effect out of range", [](SaveRequest& s, SaveEnvironment&) { s.effect = 19; },
-            "the effect must be a number from 0 to 18" },
-        { "no encoder library", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = noEncoder.path(); },
+        { nullptr, -1, {}, {}, "" },
+        { "ZT-500", -1, mp4, {}, "" }, // another model's container
+        { nullptr, 19, {}, {}, "the effect must be a number from 0 to 18" },
+        { nullptr, -1, {}, noEncoder.path(),
             invalid + QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
-        { "encoder library others may write",
-            [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = openEncoder.path(); },
-            invalid + shared + " may be changed by other users" },
-        { "relative suite folder", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = "suite"; },
-            invalid + "the encoder folder \"suite\" is not an absolute path" },
-        { "no model at all", [](SaveRequest& s, SaveEnvironment&) { s.model.clear(); }, "no phone model" },
-        { "unknown model", [](SaveRequest& s, SaveEnvironment&) { s.model = "QQ-1"; },
-            QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
-        { "wrong extension", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("m.mp4"); },
-            QString("model TX-07 saves .3gp files; %1 has another extension").arg(out_.filePath("m.mp4")) },
-        { "missing output folder", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("no/m.3gp"); },
+        { nullptr, -1, {}, openEncoder.path(), invalid + shared + " may be changed by other users" },
+        { nullptr, -1, {}, "suite", invalid + "the encoder folder \"suite\" is not an absolute path" },
+        { "", -1, {}, {}, "no phone model" },
+        { "QQ-1", -1, {}, {}, QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
+        { nullptr, -1, mp4, {}, QString("model TX-07 saves .3gp files; %1 has another extension").arg(mp4) },
+        { nullptr, -1, out_.filePath("no/m.3gp"), {},
             QString("the output folder %1 does not exist").arg(out_.filePath("no")) },
-        { "output path longer than the encoder block",
-            [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = longName; },
+        { nullptr, -1, longName, {},
             "the output path is longer than the encoder takes (519 bytes at most): " + longName },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.model ? c.model : "-") + " " + c.reason.toStdString());
         SaveRequest s = request();
         SaveEnvironment e = env_;
-        c.change(s, e);
+        if (c.model)
+            s.model = c.model;
+        if (c.effect >= 0)
+            s.effect = c.effect;
+        if (!c.output.isEmpty())
+            s.outputPath = c.output;
+        if (!c.suite.isEmpty())
+            e.suiteFolder = c.suite;
         EXPECT_EQ(CSaveJob::CheckTarget(s, e), c.reason);
         if (c.reason.isEmpty())
             continue;
