@@ -8,14 +8,16 @@
 #include "engine/media_source.h"
 #include "engine/source_reader.h"
 
+#include "media_files.h"
 #include "platform/media/media_errors.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,30 +25,16 @@ namespace {
 constexpr int kW = 176;
 constexpr int kH = 144;
 
-struct Rgb {
-    int r, g, b;
-};
 constexpr Rgb kRed { 255, 0, 0 }, kGreen { 0, 255, 0 }, kBlue { 0, 0, 255 }, kWhite { 255, 255, 255 };
-
-// Three seconds, one colour per second, 25 frames per second, the top
-// quarter white; with a mono 44.1 kHz PCM tone.
-bool MakeColourFile(const QString& name, const QStringList& videoCodec)
-{
-    QStringList args { "-f", "lavfi", "-i", QString("color=red:s=%1x%2:r=25:d=1").arg(kW).arg(kH), "-f", "lavfi", "-i",
-        QString("color=lime:s=%1x%2:r=25:d=1").arg(kW).arg(kH), "-f", "lavfi", "-i",
-        QString("color=blue:s=%1x%2:r=25:d=1").arg(kW).arg(kH), "-f", "lavfi", "-i",
-        "sine=frequency=440:duration=3:sample_rate=44100", "-filter_complex",
-        "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map", "3:a",
-        "-c:a", "pcm_s16le" };
-    return !MediaCache::Make(name, args + videoCodec).isEmpty();
-}
 
 class DetectorEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(MakeColourFile("mpeg4.avi", { "-c:v", "mpeg4", "-q:v", "2", "-g", "12", "-bf", "2" }));
-        ASSERT_TRUE(MakeColourFile("mjpeg.avi", { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p" }));
+        ASSERT_TRUE(
+            MakeBandedColourClip("mpeg4.avi", kW, kH, { "-c:v", "mpeg4", "-q:v", "2", "-g", "12", "-bf", "2" }));
+        ASSERT_TRUE(
+            MakeBandedColourClip("mjpeg.avi", kW, kH, { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p" }));
         // Eight seconds with a key frame only at the start.
         ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", QString("testsrc=s=%1x%2:r=25:d=8").arg(kW).arg(kH), "-c:v",
             "mpeg4", "-g", "300", MediaCache::Path("long-gop.avi") }));
@@ -69,12 +57,7 @@ Rgb PixelAt(const std::vector<char>& dib, int x, int yFromTop)
 
 ::testing::AssertionResult Near(const Rgb& got, const Rgb& want)
 {
-    const int tolerance = 48;
-    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance
-        && std::abs(got.b - want.b) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got " << got.r << "," << got.g << "," << got.b << " want " << want.r << ","
-                                         << want.g << "," << want.b;
+    return RgbNear(got, want, 48);
 }
 
 std::vector<char> Bitmap(CMediaDet& det, double t, int w = kW, int h = kH)
@@ -111,9 +94,9 @@ TEST_P(DetectorCodec, StreamFacts)
     CMediaType mt;
     ASSERT_EQ(det_.get_StreamMediaType(&mt), S_OK);
     ASSERT_NE(mt.VideoInfo(), nullptr);
-    EXPECT_EQ(mt.VideoInfo()->bmiHeader.biWidth, kW);
-    EXPECT_EQ(mt.VideoInfo()->bmiHeader.biHeight, kH);
-    EXPECT_EQ(mt.VideoInfo()->AvgTimePerFrame, 400000);
+    EXPECT_EQ(std::tuple(mt.VideoInfo()->bmiHeader.biWidth, mt.VideoInfo()->bmiHeader.biHeight,
+                  mt.VideoInfo()->AvgTimePerFrame),
+        std::tuple(kW, kH, 400000));
 
     ASSERT_EQ(det_.put_CurrentStream(1), S_OK);
     ASSERT_EQ(det_.get_StreamType(&major), S_OK);
@@ -123,15 +106,12 @@ TEST_P(DetectorCodec, StreamFacts)
     ASSERT_EQ(det_.get_StreamMediaType(&mt), S_OK);
     EXPECT_EQ(mt.subtype, MEDIASUBTYPE_PCM);
     ASSERT_NE(mt.WaveFormat(), nullptr);
-    EXPECT_EQ(mt.WaveFormat()->nSamplesPerSec, 44100u);
-    EXPECT_EQ(mt.WaveFormat()->nChannels, 1);
-    EXPECT_EQ(mt.WaveFormat()->nAvgBytesPerSec, 88200u);
-    EXPECT_EQ(det_.get_FrameRate(&fps), VFW_E_INVALIDMEDIATYPE);
+    EXPECT_EQ(std::tuple(mt.WaveFormat()->nSamplesPerSec, mt.WaveFormat()->nChannels, mt.WaveFormat()->nAvgBytesPerSec),
+        std::tuple(44100u, 1, 88200u));
     std::int32_t size = 0;
-    EXPECT_EQ(det_.GetBitmapBits(0.5, &size, nullptr, kW, kH), VFW_E_INVALIDMEDIATYPE);
-
-    EXPECT_EQ(det_.put_CurrentStream(2), E_INVALIDARG);
-    EXPECT_EQ(det_.put_CurrentStream(-1), E_INVALIDARG);
+    EXPECT_EQ((std::vector<HRESULT> { det_.get_FrameRate(&fps), det_.GetBitmapBits(0.5, &size, nullptr, kW, kH),
+                  det_.put_CurrentStream(2), det_.put_CurrentStream(-1) }),
+        (std::vector<HRESULT> { VFW_E_INVALIDMEDIATYPE, VFW_E_INVALIDMEDIATYPE, E_INVALIDARG, E_INVALIDARG }));
 }
 
 // Forward, backward (a seek) and far ahead; the header, the colour of the
@@ -148,12 +128,9 @@ TEST_P(DetectorCodec, BitmapAtKnownTimes)
         const std::vector<char> dib = Bitmap(det_, s.t);
         BITMAPINFOHEADER h;
         std::memcpy(&h, dib.data(), sizeof h);
-        EXPECT_EQ(h.biSize, 40u);
-        EXPECT_EQ(h.biWidth, kW);
-        EXPECT_EQ(h.biHeight, kH); // bottom-up
-        EXPECT_EQ(h.biBitCount, 24);
-        EXPECT_EQ(h.biCompression, BI_RGB);
-        EXPECT_EQ(h.biSizeImage, std::uint32_t(kW * kH * 3));
+        // Positive height: bottom-up.
+        EXPECT_EQ(std::tuple(h.biSize, h.biWidth, h.biHeight, h.biBitCount, h.biCompression, h.biSizeImage),
+            std::tuple(40u, kW, kH, 24, BI_RGB, std::uint32_t(kW * kH * 3)));
         EXPECT_TRUE(Near(PixelAt(dib, kW / 2, kH - 2), s.colour));
         EXPECT_TRUE(Near(PixelAt(dib, 3, kH / 2), s.colour));
         EXPECT_TRUE(Near(PixelAt(dib, kW / 2, 2), kWhite));
@@ -226,17 +203,14 @@ TEST(Detector, SoundOnlyFilesAndCoverArtHaveNoVideoStream)
     CMediaType mt;
     ASSERT_EQ(det.get_StreamMediaType(&mt), S_OK);
     ASSERT_NE(mt.WaveFormat(), nullptr);
-    EXPECT_EQ(mt.WaveFormat()->nChannels, 2);
-    EXPECT_EQ(mt.WaveFormat()->nAvgBytesPerSec, 22050u * 4u);
+    EXPECT_EQ(std::tuple(mt.WaveFormat()->nChannels, mt.WaveFormat()->nAvgBytesPerSec), std::tuple(2, 22050u * 4u));
 
-    EXPECT_FALSE(HasVideoStream(path));
-    EXPECT_TRUE(HasVideoStream(MediaCache::Path("mpeg4.avi")));
-    EXPECT_FALSE(HasVideoStream(MediaCache::Path("tone.wav")));
-    EXPECT_FALSE(HasVideoStream(MediaCache::Path("missing.avi")));
+    EXPECT_EQ((std::vector { HasVideoStream(path), HasVideoStream(MediaCache::Path("mpeg4.avi")),
+                  HasVideoStream(MediaCache::Path("tone.wav")), HasVideoStream(MediaCache::Path("missing.avi")) }),
+        (std::vector { false, true, false, false }));
     const auto source = CMediaSource::Open(path);
     ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->videoStream(), -1);
-    EXPECT_EQ(source->audioStream(), 0);
+    EXPECT_EQ(std::tuple(source->videoStream(), source->audioStream()), std::tuple(-1, 0));
     CSourceVideoReader reader(path);
     EXPECT_FALSE(reader.ok());
     EXPECT_EQ(reader.frameAt(0), nullptr);
@@ -247,9 +221,9 @@ TEST(Detector, BadOrTruncatedInput)
     CMediaDet det;
     std::int32_t n = 0;
     double value = 0;
-    EXPECT_EQ(det.get_OutputStreams(&n), E_UNEXPECTED);
-    EXPECT_EQ(det.get_StreamLength(&value), E_UNEXPECTED);
-    EXPECT_EQ(det.get_OutputStreams(nullptr), E_POINTER);
+    EXPECT_EQ((std::vector<HRESULT> {
+                  det.get_OutputStreams(&n), det.get_StreamLength(&value), det.get_OutputStreams(nullptr) }),
+        (std::vector<HRESULT> { E_UNEXPECTED, E_UNEXPECTED, E_POINTER }));
 
     ASSERT_TRUE(WriteFile(MediaCache::Path("garbage.avi"), QByteArray(5000, '\x5A')));
     ASSERT_TRUE(WriteFile(MediaCache::Path("head.avi"), ReadFile(MediaCache::Path("mpeg4.avi")).left(600)));
@@ -269,11 +243,12 @@ TEST(Detector, BadOrTruncatedInput)
 
     ASSERT_EQ(det.put_Filename(MediaCache::Path("mpeg4.avi")), S_OK);
     std::int32_t size = 0;
-    EXPECT_EQ(det.GetBitmapBits(0, &size, nullptr, 0, kH), E_INVALIDARG);
-    EXPECT_EQ(det.GetBitmapBits(0, &size, nullptr, kW, 9000), E_INVALIDARG);
     std::vector<char> small(100);
-    size = 100;
-    EXPECT_EQ(det.GetBitmapBits(0, &size, small.data(), kW, kH), E_INVALIDARG);
+    std::int32_t smallSize = 100;
+    EXPECT_EQ(
+        (std::vector<HRESULT> { det.GetBitmapBits(0, &size, nullptr, 0, kH),
+            det.GetBitmapBits(0, &size, nullptr, kW, 9000), det.GetBitmapBits(0, &smallSize, small.data(), kW, kH) }),
+        std::vector<HRESULT>(3, E_INVALIDARG));
 
     // Cut in the middle of its pictures: those there are shown, later times
     // give the last one.

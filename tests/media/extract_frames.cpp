@@ -7,8 +7,8 @@
 #include "engine/frame_capture.h"
 
 #include "engine/work_state.h"
+#include "media_files.h"
 #include "platform/dialog_service.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -27,11 +29,7 @@ class ExtractEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "color=red:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
-            "color=lime:s=320x240:r=25:d=1", "-f", "lavfi", "-i", "color=blue:s=320x240:r=25:d=1", "-f", "lavfi", "-i",
-            "sine=duration=3", "-filter_complex",
-            "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map",
-            "3:a", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", MediaCache::Path("colours.avi") }));
+        ASSERT_TRUE(MakeBandedColourClip("colours.avi", 320, 240, { "-c:v", "mpeg4", "-q:v", "2" }));
         ASSERT_TRUE(
             RunFfmpeg({ "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "pcm_s16le", MediaCache::Path("tone.wav") }));
         ASSERT_TRUE(WriteFile(MediaCache::Path("garbage.avi"), QByteArray(4096, '\x11')));
@@ -52,13 +50,6 @@ protected:
     QString Jpeg(int n) const
     {
         return QDir(work_.path()).filePath(QString("MS_TMP_%1.JPG").arg(n, 4, 10, QChar('0')));
-    }
-    QStringList Messages()
-    {
-        QStringList texts;
-        for (const DialogRecord& r : dialogs_->records())
-            texts << r.text;
-        return texts;
     }
     // One I420 frame's Y, Cb and Cr at a point of the picture.
     static void Sample(const VideoBuf& f, int x, int y, int* Y, int* cb, int* cr)
@@ -82,10 +73,8 @@ TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
     capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 1.0);
     std::int32_t count = -1;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractJpegFiles, cache), S_OK);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 3);
-    EXPECT_EQ(CMovieWorkState::GetPhase(), CMovieWorkState::Extracting);
-    EXPECT_EQ(cache.Count(), 0u);
+    EXPECT_EQ(std::tuple(count, CMovieWorkState::GetTotal(), CMovieWorkState::GetPhase(), cache.Count()),
+        std::tuple(3, 3, CMovieWorkState::Extracting, std::size_t(0)));
     EXPECT_FALSE(QFile::exists(Jpeg(3)));
     const QRgb expected[] = { qRgb(255, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0) }; // 1.0 s is green
     for (int i = 0; i < 3; ++i) {
@@ -99,7 +88,7 @@ TEST_F(ExtractFrames, JpegFilesAtZeroHalfAndOneSecond)
             90);
         EXPECT_GT(qGray(picture.pixel(kW / 2, 4)), 230); // the white band stays on top
     }
-    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_TRUE(dialogs_.texts().isEmpty());
 }
 
 // The whole stream (length 0) into the cache, every 0.5 s: 0.0 ... 3.0; then
@@ -111,13 +100,11 @@ TEST_F(ExtractFrames, I420FramesOfTheWholeStreamOrAPart)
     capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_OK);
-    EXPECT_EQ(count, 7);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 7);
-    ASSERT_EQ(cache.Count(), 7u);
+    ASSERT_EQ(std::tuple(count, CMovieWorkState::GetTotal(), cache.Count()), std::tuple(7, 7, std::size_t(7)));
     for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
-        ASSERT_EQ(cache.At(std::size_t(i))->frameNumber, i);
-        EXPECT_EQ(cache.At(std::size_t(i))->size, std::size_t(kW * kH * 3 / 2));
+        EXPECT_EQ(std::pair(cache.At(std::size_t(i))->frameNumber, cache.At(std::size_t(i))->size),
+            std::pair(i, std::size_t(kW * kH * 3 / 2)));
     }
     EXPECT_FALSE(QFile::exists(Jpeg(0)));
 
@@ -142,8 +129,7 @@ TEST_F(ExtractFrames, I420FramesOfTheWholeStreamOrAPart)
     FrameCache later;
     capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.5, kW, kH, 1.0, 1.0);
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, later), S_OK);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 5);
+    EXPECT_EQ(std::pair(count, CMovieWorkState::GetTotal()), std::pair(3, 5));
     for (const auto& [i, y] : { std::pair { 0, 149 }, std::pair { 2, 29 } }) {
         int Y = 0, cb = 0, cr = 0;
         Sample(*later.At(std::size_t(i)), kW / 2, kH - 10, &Y, &cb, &cr);
@@ -166,21 +152,20 @@ TEST_F(ExtractFrames, FramesBeyondTheMemoryLimitSpillToTheWorkFile)
     FrameCache inMemory, spilled(2 * kFrameBytes);
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, inMemory), S_OK);
     ASSERT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, spilled), S_OK);
-    EXPECT_EQ(count, 7);
-    EXPECT_EQ(spilled.SpilledCount(), 5u);
+    EXPECT_EQ(std::pair(count, spilled.SpilledCount()), std::pair(7, std::size_t(5)));
     EXPECT_EQ(QFileInfo(spilled.SpillFile()).canonicalPath(), QFileInfo(capture.OutputFolder()).canonicalFilePath());
     for (std::size_t i = 0; i < 7; ++i) {
         const VideoBuf* f = spilled.At(i);
         ASSERT_TRUE(f);
         EXPECT_TRUE(std::equal(f->data.get(), f->data.get() + kFrameBytes, inMemory.At(i)->data.get())) << i;
     }
-    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_TRUE(dialogs_.texts().isEmpty());
 
     FrameCache lost(2 * kFrameBytes);
     lost.SetSpillFolder(run.filePath("gone"));
     EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, lost), E_FAIL);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(Messages(), QStringList { "Failed writing the frame work file" });
+    EXPECT_EQ(dialogs_.texts(), QStringList { "Failed writing the frame work file" });
 }
 
 // A cache that presses Cancel when it receives its third frame.
@@ -201,10 +186,8 @@ TEST_F(ExtractFrames, CancelAfterTheThirdFrameKeepsThree)
     capture.SetExtractionParams(MediaCache::Path("colours.avi"), 0.1, kW, kH, 0.0, 0.0);
     std::int32_t count = 0;
     EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), S_FALSE);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(cache.Count(), 3u);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 31);
-    EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
+    EXPECT_EQ(std::tuple(count, cache.Count(), CMovieWorkState::GetTotal(), CMovieWorkState::GetCurrent()),
+        std::tuple(3, std::size_t(3), 31, 2));
 }
 
 TEST_F(ExtractFrames, FailuresShowTheirMessage)
@@ -226,9 +209,9 @@ TEST_F(ExtractFrames, FailuresShowTheirMessage)
         capture.SetExtractionParams(MediaCache::Path(c.file), 0.5, kW, kH, 0.0, 1.0);
         std::int32_t count = -1;
         EXPECT_EQ(capture.ExtractFrames(&count, ExtractI420Frames, cache), c.result);
-        EXPECT_EQ(count, 0);
-        EXPECT_EQ(Messages(), QStringList { c.message });
-        EXPECT_EQ(cache.Count(), 1u); // left alone when nothing was started
+        // The cache is left alone when nothing was started.
+        EXPECT_EQ(std::tuple(count, dialogs_.texts(), cache.Count()),
+            std::tuple(0, QStringList { c.message }, std::size_t(1)));
     }
 }
 

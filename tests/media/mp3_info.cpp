@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <id3/tag.h>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -52,14 +53,10 @@ protected:
 
     static void ExpectCleared(const MP3FileInfo& info)
     {
-        EXPECT_FALSE(info.IsValid());
-        EXPECT_EQ(info.FileSize(), 0xFFFFFFFFu);
-        EXPECT_EQ(info.PlayingTime(), 0);
-        EXPECT_EQ(info.BitRate(), 0);
-        EXPECT_TRUE(info.BitRateText().empty());
-        EXPECT_TRUE(info.FileName().empty());
-        EXPECT_FALSE(info.Title());
-        EXPECT_FALSE(info.HasV1Tag() || info.HasV2Tag() || info.HasLyrics());
+        EXPECT_EQ(
+            std::tuple(info.IsValid(), info.FileSize(), info.PlayingTime(), info.BitRate(), info.BitRateText(),
+                info.FileName(), info.Title().has_value(), info.HasV1Tag() || info.HasV2Tag() || info.HasLyrics()),
+            std::tuple(false, 0xFFFFFFFFu, 0, 0, std::string(), std::string(), false, false));
     }
 
     // Every tag text (album, artist, comment, title, track, year, composer,
@@ -98,8 +95,9 @@ TEST_F(Mp3Info, HeaderFactsAndTags)
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
         ASSERT_TRUE(info.Open(Local(r.file).c_str()));
-        EXPECT_EQ(info.PlayingTime(), r.seconds);
-        EXPECT_EQ(info.SampleRate(), r.sampleRate);
+        EXPECT_EQ(std::tuple(info.PlayingTime(), info.SampleRate(), info.HasV1Tag(), info.HasV2Tag(), info.HasLyrics(),
+                      Tags(info)),
+            std::tuple(r.seconds, r.sampleRate, r.v1, r.v2, false, std::string(r.tags)));
         if (QString(r.rate) == "VBR") {
             ASSERT_GT(info.VbrBitRate(), 0);
             EXPECT_EQ(info.EffectiveBitRate(), info.VbrBitRate());
@@ -112,17 +110,12 @@ TEST_F(Mp3Info, HeaderFactsAndTags)
             EXPECT_EQ(info.ChannelModeText(), r.channels);
         else
             EXPECT_NE(info.ChannelModeText().find("Stereo"), std::string::npos);
-        EXPECT_EQ(info.HasV1Tag(), r.v1);
-        EXPECT_EQ(info.HasV2Tag(), r.v2);
-        EXPECT_FALSE(info.HasLyrics());
-        EXPECT_EQ(Tags(info), r.tags);
     }
     ASSERT_TRUE(info.Open(Local("cbr.mp3").c_str()));
-    EXPECT_EQ(info.FileName(), Local("cbr.mp3"));
-    EXPECT_EQ(info.FileSize(), std::uint32_t(QFileInfo(Path("cbr.mp3")).size()));
-    EXPECT_EQ(info.EffectiveBitRate(), 128000);
-    EXPECT_EQ(info.LayerText(), "Layer III");
-    EXPECT_EQ(info.VersionText(), "MPEG 1");
+    EXPECT_EQ(
+        std::tuple(info.FileName(), info.FileSize(), info.EffectiveBitRate(), info.LayerText(), info.VersionText()),
+        std::tuple(Local("cbr.mp3"), std::uint32_t(QFileInfo(Path("cbr.mp3")).size()), 128000, std::string("Layer III"),
+            std::string("MPEG 1")));
     info.Clear();
     ExpectCleared(info);
 }
@@ -171,8 +164,7 @@ TEST_F(Mp3Info, NotMp3InputsFailCleared)
         EXPECT_FALSE(info.Open(Local(name).c_str()));
         ExpectCleared(info);
     }
-    EXPECT_FALSE(info.Open(""));
-    EXPECT_FALSE(info.Open(nullptr));
+    EXPECT_FALSE(info.Open("") || info.Open(nullptr));
     // The same object reads a good file afterwards.
     EXPECT_TRUE(info.Open(Local("cbr.mp3").c_str()));
     EXPECT_EQ(info.Title().value_or("-"), "Tone");
@@ -211,6 +203,12 @@ TEST_F(Mp3Info, TruncatedAndDamagedTags)
     EXPECT_FALSE(info.HasV1Tag()); // it was at the end
 }
 
+// Where the version 2 tag at the start of mp3 ends.
+int TagEnd(const QByteArray& mp3)
+{
+    return 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
+}
+
 // A version 2.3 tag with one title frame whose body is stored compressed,
 // in front of the audio and version 1 tag of cbr.mp3.
 QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
@@ -224,8 +222,7 @@ QByteArray TagWithCompressedTitle(const QByteArray& body, const QByteArray& mp3)
     for (int shift = 21; shift >= 0; shift -= 7)
         tag.append(char((frame.size() >> shift) & 0x7F));
     tag.append(frame);
-    const int oldTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
-    return tag + mp3.mid(oldTag);
+    return tag + mp3.mid(TagEnd(mp3));
 }
 
 // Found by fuzzing: id3lib's reader of compressed frames smashes its stack
@@ -242,17 +239,14 @@ TEST_F(Mp3Info, TagsWithCompressedFramesArePassedOver)
     extended[5] = char(extended[5] | 0x40); // claims an extended header
     Write("extended.mp3", extended);
     // A clean tag first, the compressed frame in a second tag after it.
-    const int firstTag = 10 + ((mp3[6] & 0x7F) << 21 | (mp3[7] & 0x7F) << 14 | (mp3[8] & 0x7F) << 7 | (mp3[9] & 0x7F));
-    Write("second-tag.mp3", mp3.left(firstTag) + TagWithCompressedTitle(QByteArray(), mp3));
+    Write("second-tag.mp3", mp3.left(TagEnd(mp3)) + TagWithCompressedTitle(QByteArray(), mp3));
 
     MP3FileInfo info;
     for (const char* name : { "zlib.mp3", "bad-zlib.mp3", "empty-zlib.mp3", "extended.mp3", "second-tag.mp3" }) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(info.Open(Local(name).c_str()));
-        EXPECT_FALSE(info.HasV2Tag());
-        EXPECT_TRUE(info.HasV1Tag());
-        EXPECT_EQ(info.BitRateText(), "128 kbit/s");
-        EXPECT_EQ(info.Title().value_or("-"), "Tone");
+        EXPECT_EQ(std::tuple(info.HasV2Tag(), info.HasV1Tag(), info.BitRateText(), info.Title().value_or("-")),
+            std::tuple(false, true, std::string("128 kbit/s"), std::string("Tone")));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -44,13 +45,6 @@ protected:
         c.SetTimelineStart(start);
         return c;
     }
-    QStringList messages()
-    {
-        QStringList texts;
-        for (const auto& r : dialogs_->records())
-            texts << r.text;
-        return texts;
-    }
 
     ScriptedDialogs dialogs_;
 };
@@ -63,33 +57,32 @@ TEST_F(CompressTest, MovieAndItsSoundRenderToAviAndWav)
     ASSERT_EQ(movie.AddClip(clip("clip.mp4", 0, 2000), 2), S_OK);
     ASSERT_EQ(movie.AddClip(clip("tone.wav", 0, 2000), 2), S_OK);
     const QString avi = path("movie.avi");
-    ASSERT_EQ(CompressVideo(&movie, avi, 0, 20000000), S_OK) << messages().join("; ").toStdString();
-    EXPECT_TRUE(messages().isEmpty());
-    EXPECT_EQ(CMovieWorkState::GetPhase(), 0);
-    EXPECT_TRUE(CMovieWorkState::IsStarted());
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 20000); // 2 s in 100 us units
-
-    EXPECT_EQ(Probe(avi, "format=format_name"), "avi");
-    EXPECT_EQ(Probe(avi, "stream=codec_name,width,height", "v:0"), "dvvideo\n720\n480");
-    EXPECT_EQ(Probe(avi, "stream=codec_name,sample_rate,channels", "a:0"), "pcm_s16le\n44100\n2");
+    ASSERT_EQ(CompressVideo(&movie, avi, 0, 20000000), S_OK) << dialogs_.texts().join("; ").toStdString();
+    // The total counts 2 s in 100 us units.
+    EXPECT_EQ(std::tuple(dialogs_.texts(), CMovieWorkState::GetPhase(), CMovieWorkState::IsStarted(),
+                  CMovieWorkState::GetTotal()),
+        std::tuple(QStringList(), 0, true, 20000));
+    EXPECT_EQ(Probe(avi, "format=format_name") + "\n" + Probe(avi, "stream=codec_name,width,height", "v:0") + "\n"
+            + Probe(avi, "stream=codec_name,sample_rate,channels", "a:0"),
+        "avi\ndvvideo\n720\n480\npcm_s16le\n44100\n2");
     EXPECT_EQ(DecodeFrames(avi, 32, 24).size(), 30u); // 2 s at 15 frames per second
     const auto pcm = DecodePcm(avi, 44100, 2);
     ASSERT_NEAR(double(pcm.size()), 2 * 44100 * 2, 2 * 4410);
     // Both tones are in the mix.
-    EXPECT_GT(ToneLevel(pcm.data() + 20000, 44100, 2, 44100, 440), 0.05);
-    EXPECT_GT(ToneLevel(pcm.data() + 20000, 44100, 2, 44100, 1000), 0.05);
+    for (double tone : { 440.0, 1000.0 })
+        EXPECT_GT(ToneLevel(pcm.data() + 20000, 44100, 2, 44100, tone), 0.05) << tone;
 
     // The save's second step: the rendered movie's sound as 8 kHz mono WAV.
     CMovieTimeline sound;
     const QString wav = path("movie.wav");
-    ASSERT_EQ(CompressSound(sound, wav, 0, 20000000, avi), S_OK) << messages().join("; ").toStdString();
+    ASSERT_EQ(CompressSound(sound, wav, 0, 20000000, avi), S_OK) << dialogs_.texts().join("; ").toStdString();
     // 16-bit mono PCM at 8000 Hz, exactly 2 s of it behind a 44-byte header.
     const capture_media::Wav mono = capture_media::ReadWav(wav);
     EXPECT_TRUE(mono.exact);
     EXPECT_EQ(QString("%1 %2 %3").arg(mono.channels).arg(mono.rate).arg(mono.bits), "1 8000 16");
     ASSERT_EQ(mono.samples.size(), 16000u);
-    EXPECT_GT(ToneLevel(mono.samples.data() + 2000, 8000, 1, 8000, 440), 0.05);
-    EXPECT_GT(ToneLevel(mono.samples.data() + 2000, 8000, 1, 8000, 1000), 0.05);
+    for (double tone : { 440.0, 1000.0 })
+        EXPECT_GT(ToneLevel(mono.samples.data() + 2000, 8000, 1, 8000, tone), 0.05) << tone;
 }
 
 TEST_F(CompressTest, UnknownCompressorFailsWithItsMessageAndNoFile)
@@ -104,20 +97,20 @@ TEST_F(CompressTest, UnknownCompressorFailsWithItsMessageAndNoFile)
     const QString avi = path("nocodec.avi");
     compressor.SetOutputFile(avi);
     EXPECT_EQ(compressor.RenderTimeline(movie.GetTimeline(), CMovieGraphCompressor::RenderMovie), E_FAIL);
-    EXPECT_EQ(messages(), QStringList { "Failed GetCompressor(TRUE)" });
+    EXPECT_EQ(dialogs_.texts(), QStringList { "Failed GetCompressor(TRUE)" });
     EXPECT_FALSE(QFileInfo::exists(avi));
 
     // Through the entry point the view's own message follows.
     dialogs_->clearRecords();
     EXPECT_EQ(CompressVideo(&movie, avi, 0, 10000000), E_FAIL);
-    EXPECT_EQ(messages(), (QStringList { "Failed GetCompressor(TRUE)", "Video Compressing was failed! - 1" }));
+    EXPECT_EQ(dialogs_.texts(), (QStringList { "Failed GetCompressor(TRUE)", "Video Compressing was failed! - 1" }));
     EXPECT_EQ(CompressVideo(nullptr, avi, 0, 10000000), E_FAIL);
 
     CMovieGraphCompressor::SetVideoCompressorNames({ "Other", "DV Video Encoder" });
     CMovieGraphCompressor::SetAudioCompressorName("pcm"); // names match exactly
     dialogs_->clearRecords();
     EXPECT_EQ(CompressVideo(&movie, avi, 0, 10000000), E_FAIL);
-    EXPECT_EQ(messages(), (QStringList { "Failed GetCompressor(FALSE)", "Video Compressing was failed! - 1" }));
+    EXPECT_EQ(dialogs_.texts(), (QStringList { "Failed GetCompressor(FALSE)", "Video Compressing was failed! - 1" }));
     EXPECT_FALSE(QFileInfo::exists(avi));
 }
 
@@ -141,7 +134,7 @@ TEST_F(CompressTest, CancelInTheFirstPollStopsAndDeletesTheFile)
     EXPECT_FALSE(compressor.m_pGB);
     // With the request already set, a render stops before it builds anything.
     EXPECT_EQ(CompressVideo(&movie, "/nonexistent-folder/x.avi", 0, 0), 1);
-    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(dialogs_.texts().isEmpty());
 }
 
 TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
@@ -152,7 +145,8 @@ TEST_F(CompressTest, UnwritableFolderFailsWithoutOutput)
     const QString avi = "/nonexistent-folder/x.avi";
     HRESULT hr = CompressVideo(&movie, avi, 0, 10000000);
     EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(messages(), (QStringList { "Could not run compression graph!!", "Video Compressing was failed! - 1" }));
+    EXPECT_EQ(
+        dialogs_.texts(), (QStringList { "Could not run compression graph!!", "Video Compressing was failed! - 1" }));
     EXPECT_FALSE(QFileInfo::exists(avi));
     // The sound's own failure: media/save_pipeline.cpp (FalseSuccess).
 }
@@ -182,7 +176,7 @@ TEST_F(CompressTest, OneGroupTimeline)
     sound.SetOutputFile(path("nothing.wav"));
     EXPECT_EQ(sound.RenderTimeline(timeline, CMovieGraphCompressor::RenderSoundOnly), S_OK);
     EXPECT_FALSE(QFileInfo::exists(path("nothing.wav")));
-    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(dialogs_.texts().isEmpty());
 }
 
 TEST_F(CompressTest, BrokenAndEmptySourcesRenderBlackAndSilence)

@@ -16,7 +16,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -64,44 +66,42 @@ TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
     ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::Permissions(0x6666)));
     const QString invalid = "Invalid Setting. Please reinstall: ";
     const QString longName = out_.filePath(QString(520 - out_.path().size() - 5, 'm') + ".3gp");
+    // A model, an effect (-1: the request's), an output and a suite folder
+    // (empty: the request's), and why the target is refused (empty: fine).
     struct Case {
-        const char* name;
-        std::function<void(SaveRequest&, SaveEnvironment&)> change;
-        QString reason; // empty: the target is fine
+        const char* model;
+        int effect;
+        QString output, suite, reason;
     };
+    const QString mp4 = out_.filePath("m.mp4");
     const Case cases[] = {
-        { "fine", [](SaveRequest&, SaveEnvironment&) {}, "" },
-        { "another model's container",
-            [&](SaveRequest& s, SaveEnvironment&) {
-                s.model = "ZT-500";
-                s.outputPath = out_.filePath("m.mp4");
-            },
-            "" },
-        { "effect out of range", [](SaveRequest& s, SaveEnvironment&) { s.effect = 19; },
-            "the effect must be a number from 0 to 18" },
-        { "no encoder library", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = noEncoder.path(); },
+        { nullptr, -1, {}, {}, "" },
+        { "ZT-500", -1, mp4, {}, "" }, // another model's container
+        { nullptr, 19, {}, {}, "the effect must be a number from 0 to 18" },
+        { nullptr, -1, {}, noEncoder.path(),
             invalid + QString("the suite folder %1 holds no encoder library (libOTTEnc.so)").arg(noEncoder.path()) },
-        { "encoder library others may write",
-            [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = openEncoder.path(); },
-            invalid + shared + " may be changed by other users" },
-        { "relative suite folder", [&](SaveRequest&, SaveEnvironment& e) { e.suiteFolder = "suite"; },
-            invalid + "the encoder folder \"suite\" is not an absolute path" },
-        { "no model at all", [](SaveRequest& s, SaveEnvironment&) { s.model.clear(); }, "no phone model" },
-        { "unknown model", [](SaveRequest& s, SaveEnvironment&) { s.model = "QQ-1"; },
-            QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
-        { "wrong extension", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("m.mp4"); },
-            QString("model TX-07 saves .3gp files; %1 has another extension").arg(out_.filePath("m.mp4")) },
-        { "missing output folder", [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = out_.filePath("no/m.3gp"); },
+        { nullptr, -1, {}, openEncoder.path(), invalid + shared + " may be changed by other users" },
+        { nullptr, -1, {}, "suite", invalid + "the encoder folder \"suite\" is not an absolute path" },
+        { "", -1, {}, {}, "no phone model" },
+        { "QQ-1", -1, {}, {}, QString("unknown phone model QQ-1 (no model file %1/ini/QQ-1.ini)").arg(CW_SUITE_DIR) },
+        { nullptr, -1, mp4, {}, QString("model TX-07 saves .3gp files; %1 has another extension").arg(mp4) },
+        { nullptr, -1, out_.filePath("no/m.3gp"), {},
             QString("the output folder %1 does not exist").arg(out_.filePath("no")) },
-        { "output path longer than the encoder block",
-            [&](SaveRequest& s, SaveEnvironment&) { s.outputPath = longName; },
+        { nullptr, -1, longName, {},
             "the output path is longer than the encoder takes (519 bytes at most): " + longName },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.model ? c.model : "-") + " " + c.reason.toStdString());
         SaveRequest s = request();
         SaveEnvironment e = env_;
-        c.change(s, e);
+        if (c.model)
+            s.model = c.model;
+        if (c.effect >= 0)
+            s.effect = c.effect;
+        if (!c.output.isEmpty())
+            s.outputPath = c.output;
+        if (!c.suite.isEmpty())
+            e.suiteFolder = c.suite;
         EXPECT_EQ(CSaveJob::CheckTarget(s, e), c.reason);
         if (c.reason.isEmpty())
             continue;
@@ -110,8 +110,7 @@ TEST_F(SaveJob, TargetChecksSayWhatIsWrong)
         EXPECT_FALSE(job.Start());
         EXPECT_TRUE(job.IsDone());
         const SaveJobResult r = job.Finish();
-        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
-        EXPECT_EQ(r.message, c.reason);
+        EXPECT_EQ(std::tuple(r.status, r.message), std::tuple(SaveJobResult::Status::Refused, c.reason));
         EXPECT_TRUE(files().isEmpty()) << qPrintable(files().join(' '));
     }
     EXPECT_TRUE(dialogs_->records().empty());
@@ -165,14 +164,12 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         const SaveJobResult r = c.run(job, seen);
 
         ASSERT_EQ(r.status, SaveJobResult::Status::Saved) << qPrintable(r.message);
-        EXPECT_TRUE(r.message.isEmpty());
-        EXPECT_EQ(r.outputPath, out_.filePath("movie.3gp"));
-        EXPECT_EQ(r.bytes, QFileInfo(r.outputPath).size());
+        const QString movie = out_.filePath("movie.3gp");
+        EXPECT_EQ(
+            std::tuple(r.message, r.outputPath, r.bytes, r.movieMs, results_.lastSaveSucceeded, results_.lastSavedPath),
+            std::tuple(QString(), movie, QFileInfo(movie).size(), 3000, true, movie));
         EXPECT_GT(r.bytes, 0);
-        EXPECT_EQ(r.movieMs, 3000);
         EXPECT_NEAR(r.fileSeconds, 3.0, 0.1);
-        EXPECT_TRUE(results_.lastSaveSucceeded);
-        EXPECT_EQ(results_.lastSavedPath, r.outputPath);
 
         // Every step once, in order; their times add up to the whole.
         EXPECT_EQ(stepsOf(r), kAllSteps);
@@ -189,15 +186,9 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         ASSERT_FALSE(seen.empty());
         for (std::size_t i = 0; i < seen.size(); ++i) {
             const SaveJobProgress& p = seen[i];
-            if (i > 0) {
-                EXPECT_GE(int(p.step), int(seen[i - 1].step));
-            }
-            EXPECT_GE(p.share, 0.0);
-            EXPECT_LE(p.share, 1.0);
-            EXPECT_LE(p.stepElapsedMs, p.elapsedMs);
-            if (p.secondsLeft) {
-                EXPECT_GE(*p.secondsLeft, 0.0);
-            }
+            EXPECT_TRUE((i == 0 || int(p.step) >= int(seen[i - 1].step)) && p.share >= 0.0 && p.share <= 1.0
+                && p.stepElapsedMs <= p.elapsedMs && p.secondsLeft.value_or(0.0) >= 0.0)
+                << "progress " << i << ": step " << int(p.step) << " share " << p.share;
         }
 
         // Only the phone file, and the work files when kept.
@@ -244,9 +235,8 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
         SaveRequest s = request("old.3gp");
         change(s.project);
         const SaveJobResult r = CSaveJob(env_, s).Run();
-        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
-        EXPECT_EQ(r.message, message);
-        EXPECT_TRUE(r.steps.empty());
+        EXPECT_EQ(std::tuple(r.status, r.message, r.steps.size()),
+            std::tuple(SaveJobResult::Status::Refused, QString(message), std::size_t(0)));
         untouched(users);
     }
     {
@@ -254,11 +244,11 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
         SaveRequest s = request("same.3gp");
         s.project.tracks[kVideoTrack][0] = clip(media("clip.mp4"), ClipKind::VideoWithSound, 0, 3000);
         const SaveJobResult r = CSaveJob(env_, s).Run();
-        EXPECT_EQ(r.status, SaveJobResult::Status::Refused);
-        EXPECT_EQ(r.message,
-            QString("the output %1 is one of the project's clips (%2); choose another file")
-                .arg(input, media("clip.mp4")));
-        EXPECT_TRUE(r.steps.empty());
+        EXPECT_EQ(std::tuple(r.status, r.message, r.steps.size()),
+            std::tuple(SaveJobResult::Status::Refused,
+                QString("the output %1 is one of the project's clips (%2); choose another file")
+                    .arg(input, media("clip.mp4")),
+                std::size_t(0)));
         EXPECT_EQ(QFileInfo(input).size(), QFileInfo(media("clip.mp4")).size());
     }
     for (const SaveStep step : kAllSteps) {
@@ -271,11 +261,9 @@ TEST_F(SaveJob, ASaveNeverDestroysWhatItDidNotCreate)
                 CSaveJob::Cancel();
         });
         const SaveJobResult r = job.Run();
-        EXPECT_EQ(r.status, SaveJobResult::Status::Cancelled);
-        EXPECT_TRUE(r.message.isEmpty());
         ASSERT_FALSE(r.steps.empty());
-        EXPECT_EQ(r.steps.back().step, step);
-        EXPECT_FALSE(results_.lastSaveSucceeded);
+        EXPECT_EQ(std::tuple(r.status, r.message, r.steps.back().step, results_.lastSaveSucceeded),
+            std::tuple(SaveJobResult::Status::Cancelled, QString(), step, false));
         untouched(users);
         QStringList expected = users + QStringList { "same.3gp" }, seen = files();
         expected.sort();
@@ -313,24 +301,14 @@ TEST(SaveJobEstimate, TimeLeftFollowsTheShareDone)
         std::int64_t elapsedMs;
         std::optional<double> seconds;
     };
-    const Case cases[] = {
-        { 0.0, 1000, std::nullopt },
-        { 0.02, 1000, std::nullopt }, // too little done to tell
-        { 0.025, 100, 3.9 },
-        { 0.25, 1000, 3.0 },
-        { 0.5, 2000, 2.0 },
-        { 1.0, 5000, 0.0 },
-        { 1.5, 5000, 0.0 }, // more than all counts as all
-        { 0.5, -10, 0.0 },
-        { std::nan(""), 1000, std::nullopt },
-    };
+    // At 2 % done there is too little to tell; more than all counts as all.
+    const Case cases[] = { { 0.0, 1000, std::nullopt }, { 0.02, 1000, std::nullopt }, { 0.025, 100, 3.9 },
+        { 0.25, 1000, 3.0 }, { 0.5, 2000, 2.0 }, { 1.0, 5000, 0.0 }, { 1.5, 5000, 0.0 }, { 0.5, -10, 0.0 },
+        { std::nan(""), 1000, std::nullopt } };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.share);
         const auto left = CSaveJob::EstimateSecondsLeft(c.share, c.elapsedMs);
-        ASSERT_EQ(left.has_value(), c.seconds.has_value());
-        if (left) {
-            EXPECT_NEAR(*left, *c.seconds, 1e-9);
-        }
+        ASSERT_EQ(left.has_value(), c.seconds.has_value()) << c.share;
+        EXPECT_NEAR(left.value_or(0.0), c.seconds.value_or(0.0), 1e-9) << c.share;
     }
 }
 

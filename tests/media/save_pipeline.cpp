@@ -21,6 +21,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -154,10 +156,7 @@ TEST_F(SaveMedia, FalseSuccess)
         EXPECT_EQ(save.FinishRun(), CMovieSave::Outcome::Failed);
         EXPECT_FALSE(results_.lastSaveSucceeded);
         EXPECT_FALSE(QFile::exists(out_.filePath("f.3gp")));
-        QStringList shown;
-        for (const auto& record : dialogs_->records())
-            shown << record.text;
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(dialogs_.texts(), c.shown);
         QFile::remove(work_->path() + "/MS_AVI_VIDEO.avi");
         QFile::remove(work_->path() + "/MS_AVI_AUDIO.wav");
         QDir().rmdir(work_->path() + "/MS_AVI_AUDIO.wav");
@@ -200,23 +199,21 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     std::vector<unsigned char> out(bytes, 0xEE);
     int ms = -1;
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 0, &ms), 1);
-    EXPECT_EQ(out[0], 0x10);
-    EXPECT_EQ(ms, 0);
+    EXPECT_EQ(std::tuple(int(out[0]), ms), std::tuple(0x10, 0));
     std::fill(out.begin(), out.end(), 0xEE);
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 1, &ms), 1);
-    EXPECT_EQ(out[bytes - 1], 0xEE); // the skipped frame leaves the buffer alone
-    EXPECT_EQ(ms, 200);
+    EXPECT_EQ(std::tuple(int(out[bytes - 1]), ms), std::tuple(0xEE, 200)); // the skipped frame leaves the buffer alone
     EXPECT_FALSE(cache.IsEmpty());
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 3, &ms), 0); // index = frame count
     EXPECT_TRUE(cache.IsEmpty());
 
     // 2.9 s of sound: 2 * 8000 / chunk + 1 chunks.
-    EXPECT_EQ(CMovieSave::AudioChunkCount(2900, 1024), 16);
-    EXPECT_EQ(CMovieSave::AudioChunkCount(2900, 160), 101);
+    EXPECT_EQ(std::tuple(CMovieSave::AudioChunkCount(2900, 1024), CMovieSave::AudioChunkCount(2900, 160)),
+        std::tuple(16, 101));
 
     CMovieSave::OnEncoderStatus(2, 40);
-    EXPECT_EQ(CMovieWorkState::GetPhase(), CMovieWorkState::Saving);
-    EXPECT_EQ(CMovieWorkState::GetTotal(), 40);
+    EXPECT_EQ(std::tuple(CMovieWorkState::GetPhase(), CMovieWorkState::GetTotal()),
+        std::tuple(std::int32_t(CMovieWorkState::Saving), 40));
     CMovieSave::OnEncoderStatus(4, 1);
     CMovieSave::OnEncoderStatus(4, 1);
     EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
@@ -239,14 +236,13 @@ TEST(SaveCallbacks, FindWavDataSkipsOtherChunks)
     std::uint32_t len = wav.size();
     const auto* base = reinterpret_cast<const std::uint8_t*>(wav.constData());
     const std::uint8_t* data = FindWavData(base, &len);
-    EXPECT_EQ(len, 6u);
-    EXPECT_EQ(data - base, wav.size() - 6);
+    EXPECT_EQ(std::tuple(len, data - base), std::tuple(6u, std::ptrdiff_t(wav.size() - 6)));
 
     QByteArray noData("RIFF....WAVEfmt nothing here");
     len = noData.size();
     base = reinterpret_cast<const std::uint8_t*>(noData.constData());
-    EXPECT_EQ(FindWavData(base, &len), base);
-    EXPECT_EQ(len, 0u);
+    data = FindWavData(base, &len);
+    EXPECT_EQ(std::tuple(data, len), std::tuple(base, 0u));
 }
 
 // The command line tool: reading the project, what it says and its exit
@@ -279,6 +275,8 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
 {
     QTemporaryDir empty;
     const QByteArray tx07 = "{\"model\": \"TX-07\", \"effect\": 2, ";
+    const auto video
+        = [&](const QByteArray& extra) { return tx07 + "\"video\": [" + clipJson("clip.mp4", extra) + "]}"; };
     struct Case {
         QByteArray project;
         QStringList args;
@@ -291,25 +289,19 @@ TEST_F(CwSave, SaysWhatHappenedWithItsExitStatus)
             {}, 0, "(movie 3.0 s)" },
         { "not json", {}, 2, "not a JSON object" },
         { "{\"video\": [{\"start\": 0}]}", { "--model", "TX-07" }, 2, "needs a \"path\"" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4") + "]}", { "--folder", empty.path() }, 2, "no encoder library" },
+        { video(""), { "--folder", empty.path() }, 2, "no encoder library" },
         { tx07 + "\"video\": [{\"path\": \"/no/such.mp4\"}]}", {}, 2, "video clip 1: /no/such.mp4 is not a file" },
         { tx07 + "\"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2, "no video clip" },
         // Times are whole milliseconds from 0 to 2^31 - 1 within the file, and
         // a clip that cannot be placed is an error naming it, never dropped.
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1e12") + "]}", {}, 2,
+        { video(", \"start\": 1e12"), {}, 2,
             "video clip 1: \"start\" must be a whole number of milliseconds from 0 to 2147483647" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": -1") + "]}", {}, 2,
-            "video clip 1: \"start\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 4294967296") + "]}", {}, 2,
-            "video clip 1: \"length\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"length\": 1500.5") + "]}", {}, 2,
-            "video clip 1: \"length\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": \"10\"") + "]}", {}, 2,
-            "video clip 1: \"start\" must be a whole number" },
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 1000, \"length\": 5000") + "]}", {}, 2,
-            "video clip 1: " }, // beyond the file's end
-        { tx07 + "\"video\": [" + clipJson("clip.mp4", ", \"start\": 3000") + "]}", {}, 2,
-            "video clip 1: nothing of " },
+        { video(", \"start\": -1"), {}, 2, "video clip 1: \"start\" must be a whole number" },
+        { video(", \"length\": 4294967296"), {}, 2, "video clip 1: \"length\" must be a whole number" },
+        { video(", \"length\": 1500.5"), {}, 2, "video clip 1: \"length\" must be a whole number" },
+        { video(", \"start\": \"10\""), {}, 2, "video clip 1: \"start\" must be a whole number" },
+        { video(", \"start\": 1000, \"length\": 5000"), {}, 2, "video clip 1: " }, // beyond the file's end
+        { video(", \"start\": 3000"), {}, 2, "video clip 1: nothing of " },
         { tx07 + "\"video\": [" + clipJson("clip.mp4") + "], \"audio\": [" + clipJson("tone.mp3") + "]}", {}, 2,
             "audio clip 1 (" }, // starts where the video (with its sound) ends
     };

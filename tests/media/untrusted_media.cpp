@@ -34,12 +34,9 @@ TEST_F(UntrustedMedia, AcceptedContainersOpen)
 {
     const QString tone = "sine=frequency=440:duration=0.5";
     const QString picture = "color=c=red:s=64x48:d=0.5";
-    for (const QString& file : {
-             Make("a.avi", { "-f", "lavfi", "-i", picture, "-c:v", "mjpeg" }),
+    for (const QString& file : { Make("a.avi", { "-f", "lavfi", "-i", picture, "-c:v", "mjpeg" }),
              Make("b.3gp", { "-f", "lavfi", "-i", picture, "-c:v", "mpeg4" }),
-             Make("c.mp3", { "-f", "lavfi", "-i", tone }),
-             Make("d.wav", { "-f", "lavfi", "-i", tone }),
-         }) {
+             Make("c.mp3", { "-f", "lavfi", "-i", tone }), Make("d.wav", { "-f", "lavfi", "-i", tone }) }) {
         ASSERT_FALSE(file.isEmpty());
         EXPECT_NE(OpenMediaInput(file), nullptr) << file.toStdString();
     }
@@ -61,13 +58,8 @@ TEST_F(UntrustedMedia, ListsSequencesAndOversizedPicturesAreRefused)
 
     const QStringList refused {
         Text("playlist.avi", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + clip.toUtf8() + "\n#EXT-X-ENDLIST\n"),
-        Text("concat.avi", "ffconcat version 1.0\nfile '" + clip.toUtf8() + "'\n"),
-        dir.filePath("picture.avi"),
-        wide,
-        huge,
-        dir.filePath("missing.avi"),
-        dir.path(),
-        QString(),
+        Text("concat.avi", "ffconcat version 1.0\nfile '" + clip.toUtf8() + "'\n"), dir.filePath("picture.avi"), wide,
+        huge, dir.filePath("missing.avi"), dir.path(), QString()
     };
     for (const QString& file : refused)
         EXPECT_EQ(OpenMediaInput(file), nullptr) << file.toStdString();

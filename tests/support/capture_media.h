@@ -44,19 +44,15 @@ inline Wav ReadWav(const QString& path)
     const QByteArray b = f.readAll();
     if (b.size() < 44 || !b.startsWith("RIFF") || b.mid(8, 8) != "WAVEfmt " || b.mid(36, 4) != "data")
         return w;
-    auto u32 = [&b](int at) {
+    // A little-endian field of 2 or 4 bytes (the host's order).
+    const auto u32 = [&b](int at, std::size_t bytes = 4) {
         std::uint32_t v = 0;
-        std::memcpy(&v, b.constData() + at, 4);
+        std::memcpy(&v, b.constData() + at, bytes);
         return v;
     };
-    auto u16 = [&b](int at) {
-        std::uint16_t v = 0;
-        std::memcpy(&v, b.constData() + at, 2);
-        return v;
-    };
-    w.channels = u16(22);
+    w.channels = int(u32(22, 2));
     w.rate = int(u32(24));
-    w.bits = u16(34);
+    w.bits = int(u32(34, 2));
     const std::uint32_t data = u32(40);
     w.valid = u32(4) == 36 + data && data <= std::uint32_t(b.size() - 44) && w.channels > 0
         && data % (2 * std::uint32_t(w.channels)) == 0;

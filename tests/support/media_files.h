@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 // One value of ffprobe's stream or format entries, e.g. ("stream", "codec_name", "v:0").
@@ -85,16 +86,37 @@ inline QString ColourMovie(bool withSound = true)
         "color=c=red:s=64x48:r=15:d=1[a];color=c=lime:s=64x48:r=15:d=1[b];color=c=blue:s=64x48:r=15:d=1[c];"
         "[a][b][c]concat=n=3:v=1:a=0" };
     if (withSound)
-        args << "-f"
-             << "lavfi"
-             << "-i"
-             << "sine=frequency=440:sample_rate=44100:duration=3"
-             << "-ac"
-             << "2"
-             << "-c:a"
-             << "pcm_s16le";
+        args += { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=3", "-ac", "2", "-c:a",
+            "pcm_s16le" };
     return MediaCache::Make(withSound ? "colours.avi" : "colours-silent.avi",
         args + QStringList { "-c:v", "mpeg4", "-q:v", "2", "-t", "3" });
+}
+
+// Three seconds of w x h pictures at 25 fps, red, then lime, then blue, the
+// top quarter white; with a mono 44.1 kHz 440 Hz PCM tone. An AVI made once
+// as name with the given video codec options.
+inline bool MakeBandedColourClip(const QString& name, int w, int h, const QStringList& videoCodec)
+{
+    QStringList args;
+    for (const char* colour : { "red", "lime", "blue" })
+        args += { "-f", "lavfi", "-i", QString("color=%1:s=%2x%3:r=25:d=1").arg(colour).arg(w).arg(h) };
+    args += { "-f", "lavfi", "-i", "sine=frequency=440:duration=3:sample_rate=44100", "-filter_complex",
+        "[0][1][2]concat=n=3:v=1:a=0,drawbox=x=0:y=0:w=iw:h=ih/4:color=white:t=fill[v]", "-map", "[v]", "-map", "3:a",
+        "-c:a", "pcm_s16le" };
+    return !MediaCache::Make(name, args + videoCodec).isEmpty();
+}
+
+// A colour, and whether another is within tolerance of it in every channel.
+struct Rgb {
+    int r, g, b;
+};
+inline ::testing::AssertionResult RgbNear(Rgb got, Rgb want, int tolerance)
+{
+    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance
+        && std::abs(got.b - want.b) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got " << got.r << "," << got.g << "," << got.b << " want " << want.r << ","
+                                         << want.g << "," << want.b;
 }
 
 // A mono 22.05 kHz 330 Hz tone of 1.5 s as WAV.

@@ -48,6 +48,14 @@ ScriptedDialogs::~ScriptedDialogs()
     SetDialogService(std::move(previous_));
 }
 
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList texts;
+    for (const DialogRecord& r : service_->records())
+        texts << r.text;
+    return texts;
+}
+
 QString SuiteText(QString section, QString key)
 {
     return ini::ReadValue(QStringLiteral(CW_SOURCE_DIR "/data/suite/tables/text_EN.ini"), section, key).value_or("");

@@ -30,6 +30,8 @@ public:
     ~ScriptedDialogs();
     ScriptedDialogService& operator*() { return *service_; }
     ScriptedDialogService* operator->() { return service_; }
+    // The texts of the dialogs shown so far, in order.
+    QStringList texts() const;
 
 private:
     ScriptedDialogService* service_;

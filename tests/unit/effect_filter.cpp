@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -86,9 +88,9 @@ TEST(EffectFilter, OutputOffersExactlyTheInputType)
     EXPECT_EQ(chain.filter->GetMediaType(0, &offered), E_UNEXPECTED);
     EXPECT_EQ(chain.ConnectSink(), E_UNEXPECTED); // output before input
     ASSERT_EQ(chain.ConnectInput(), S_OK);
-    EXPECT_EQ(chain.filter->GetMediaType(-1, &offered), E_INVALIDARG);
-    EXPECT_EQ(chain.filter->GetMediaType(1, &offered), VFW_S_NO_MORE_ITEMS);
-    ASSERT_EQ(chain.filter->GetMediaType(0, &offered), S_OK);
+    EXPECT_EQ((std::vector<HRESULT> { chain.filter->GetMediaType(-1, &offered), chain.filter->GetMediaType(1, &offered),
+                  chain.filter->GetMediaType(0, &offered) }),
+        (std::vector<HRESULT> { E_INVALIDARG, VFW_S_NO_MORE_ITEMS, S_OK }));
     EXPECT_TRUE(offered == mt);
 
     CMediaType changed = mt;
@@ -141,8 +143,7 @@ TEST(EffectFilter, OutputBuffersFollowTheInputSide)
         ASSERT_EQ(chain.ConnectInput(), S_OK);
         ASSERT_EQ(chain.ConnectSink(), S_OK);
         chain.filter->OutputPin()->Allocator()->GetProperties(&granted);
-        EXPECT_EQ(granted.cBuffers, 3);
-        EXPECT_EQ(granted.cbBuffer, 500);
+        EXPECT_EQ(std::pair(granted.cBuffers, granted.cbBuffer), std::pair(3, 500));
     }
     {
         // Upstream asked for no buffers of unknown size: one frame-sized buffer.
@@ -152,8 +153,7 @@ TEST(EffectFilter, OutputBuffersFollowTheInputSide)
         request = {};
         ASSERT_EQ(chain.filter->DecideBufferSize(alloc.get(), &request), S_OK);
         alloc->GetProperties(&granted);
-        EXPECT_EQ(granted.cBuffers, 1);
-        EXPECT_EQ(granted.cbBuffer, 72);
+        EXPECT_EQ(std::pair(granted.cBuffers, granted.cbBuffer), std::pair(1, 72));
 
         for (int shortBy : { 1, 2 }) {
             StingyAllocator stingy(shortBy);
@@ -196,28 +196,23 @@ TEST(EffectFilter, NoEffectGivesAnExactCopyWithEveryProperty)
     std::uint8_t* q;
     out.GetPointer(&q);
     EXPECT_EQ(std::memcmp(q, frame.data(), 48), 0);
-    REFERENCE_TIME t0, t1;
-    ASSERT_EQ(out.GetTime(&t0, &t1), S_OK);
-    EXPECT_EQ(t0, start);
-    EXPECT_EQ(t1, stop);
-    std::int64_t m0, m1;
-    ASSERT_EQ(out.GetMediaTime(&m0, &m1), S_OK);
-    EXPECT_EQ(m1, mediaStop);
-    EXPECT_EQ(out.IsSyncPoint(), S_FALSE);
-    EXPECT_EQ(out.IsPreroll(), S_OK);
-    EXPECT_EQ(out.IsDiscontinuity(), S_OK);
+    REFERENCE_TIME t0 = 0, t1 = 0;
+    std::int64_t m0 = 0, m1 = 0;
     std::unique_ptr<CMediaType> attached;
-    ASSERT_EQ(out.GetMediaType(&attached), S_OK);
+    EXPECT_EQ((std::vector<HRESULT> { out.GetTime(&t0, &t1), out.GetMediaTime(&m0, &m1), out.IsSyncPoint(),
+                  out.IsPreroll(), out.IsDiscontinuity(), out.GetMediaType(&attached) }),
+        (std::vector<HRESULT> { S_OK, S_OK, S_FALSE, S_OK, S_OK, S_OK }));
+    EXPECT_EQ(std::tuple(t0, t1, m1, out.GetActualDataLength()), std::tuple(start, stop, mediaStop, 45));
+    ASSERT_TRUE(attached);
     EXPECT_TRUE(*attached == mt);
-    EXPECT_EQ(out.GetActualDataLength(), 45);
 
     // Without times on the input none appear on the output.
     chain.received.clear();
     ASSERT_EQ(chain.source->DeliverFrame(frame.data(), 48), S_OK);
     ASSERT_EQ(chain.received.size(), 1u);
-    EXPECT_EQ(chain.received[0]->GetTime(&t0, &t1), VFW_E_SAMPLE_TIME_NOT_SET);
-    EXPECT_EQ(chain.received[0]->IsSyncPoint(), S_OK);
-    EXPECT_EQ(chain.received[0]->GetMediaType(&attached), S_FALSE);
+    EXPECT_EQ((std::vector<HRESULT> { chain.received[0]->GetTime(&t0, &t1), chain.received[0]->IsSyncPoint(),
+                  chain.received[0]->GetMediaType(&attached) }),
+        (std::vector<HRESULT> { VFW_E_SAMPLE_TIME_NOT_SET, S_OK, S_FALSE }));
     chain.received.clear();
     chain.graph.Stop();
 }

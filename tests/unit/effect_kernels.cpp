@@ -8,6 +8,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,46 +79,43 @@ std::array<int, 3> ApplyToPixel(int effect, int r, int g, int b)
 }
 
 using Rgb = std::array<int, 3>;
+using Codes = std::vector<std::int32_t>; // result codes of several calls, in order
 
 TEST(EffectImageSetup, DescribesFramesAndRefusesBadValues)
 {
     std::uint8_t buffer[64];
     EffectImage img;
-    EXPECT_EQ(InitEffectImage(nullptr, buffer, 1, 1), -2);
-    EXPECT_EQ(InitEffectImage(&img, nullptr, 1, 1), -2);
-    EXPECT_EQ(InitEffectImage(&img, buffer, 0, 1), -2);
-    EXPECT_EQ(InitEffectImage(&img, buffer, 1, 0), -2);
-    EXPECT_EQ(InitEffectImage(&img, buffer, -1, 1), -1);
-    EXPECT_EQ(InitEffectImage(&img, buffer, 1, -4), -1);
+    EXPECT_EQ((Codes { InitEffectImage(nullptr, buffer, 1, 1), InitEffectImage(&img, nullptr, 1, 1),
+                  InitEffectImage(&img, buffer, 0, 1), InitEffectImage(&img, buffer, 1, 0),
+                  InitEffectImage(&img, buffer, -1, 1), InitEffectImage(&img, buffer, 1, -4) }),
+        (Codes { -2, -2, -2, -2, -1, -1 }));
 
     // Rows padded to 4 bytes: every TestFrame checks its stride; here 2 bytes.
     ASSERT_EQ(InitEffectImage(&img, buffer, 3, 1), 0);
     EXPECT_EQ(SetEffectPixelFormat(&img, 3, kRgb24RedMask, kRgb24GreenMask, kRgb24BlueMask, 0, 2), 0);
     EXPECT_EQ(img.rowPadding, 1);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 0, 0xFF0000, 0xFF00, 0xFF, 0, 4), -6);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 5, 0xFF0000, 0xFF00, 0xFF, 0, 4), -6);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 3, 0, 0xFF00, 0xFF, 0, 4), -4);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFFFFFFFF, 0xFF, 0, 4), -4);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0xFFFFFFFF, 4), -4);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0, 3), -7);
-    EXPECT_EQ(SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0, 8), -7);
+    EXPECT_EQ((Codes { SetEffectPixelFormat(&img, 0, 0xFF0000, 0xFF00, 0xFF, 0, 4),
+                  SetEffectPixelFormat(&img, 5, 0xFF0000, 0xFF00, 0xFF, 0, 4),
+                  SetEffectPixelFormat(&img, 3, 0, 0xFF00, 0xFF, 0, 4),
+                  SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFFFFFFFF, 0xFF, 0, 4),
+                  SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0xFFFFFFFF, 4),
+                  SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0, 3),
+                  SetEffectPixelFormat(&img, 3, 0xFF0000, 0xFF00, 0xFF, 0, 8) }),
+        (Codes { -6, -6, -4, -4, -4, -7, -7 }));
 }
 
 TEST(EffectImageSetup, MaskShiftAndColourScaling)
 {
     std::int32_t shift = -1, depth = -1;
     EXPECT_EQ(GetMaskShift(kRgb565GreenMask, &shift, &depth), 0); // not byte aligned
-    EXPECT_EQ(shift, 5);
-    EXPECT_EQ(depth, 6);
-    EXPECT_EQ(GetMaskShift(0, &shift, &depth), -3);
-    EXPECT_EQ(GetMaskShift(0xFFFFFFFF, &shift, &depth), -3);
+    EXPECT_EQ(std::pair(shift, depth), std::pair(5, 6));
+    EXPECT_EQ(
+        (Codes { GetMaskShift(0, &shift, &depth), GetMaskShift(0xFFFFFFFF, &shift, &depth) }), (Codes { -3, -3 }));
 
     TestFrame f(2, 2, 2, kRgb565RedMask, kRgb565GreenMask, kRgb565BlueMask);
     std::int32_t r = 230, g = 180, b = 95;
     EXPECT_EQ(ScaleColourToDepth(f.img(), &r, &g, &b), 0);
-    EXPECT_EQ(r, 28);
-    EXPECT_EQ(g, 45);
-    EXPECT_EQ(b, 11);
+    EXPECT_EQ(std::tuple(r, g, b), std::tuple(28, 45, 11));
     for (std::int32_t bad : { 256, -1 }) {
         r = bad;
         EXPECT_EQ(ScaleColourToDepth(f.img(), &r, &g, &b), -1) << bad;
@@ -130,16 +129,10 @@ TEST(EffectKernels, RefusedArgumentsLeaveTheFrameUnchanged)
     f.Randomize(rng);
     const auto before = f.bytes;
     EffectImage* img = f.img();
-    EXPECT_EQ(ApplyTint(img, 256, 0, 0), -3);
-    EXPECT_EQ(ApplyTint(img, 0, -1, 0), -3);
-    EXPECT_EQ(ApplyBrightness(img, 101), -1);
-    EXPECT_EQ(ApplyBrightness(img, -101), -1);
-    EXPECT_EQ(ApplyContrast(img, 101), -3);
-    EXPECT_EQ(ApplyContrast(img, -101), -3);
-    EXPECT_EQ(ApplyMosaic(img, 1), -4);
-    EXPECT_EQ(ApplyMosaic(img, 12), -4);
-    EXPECT_EQ(ApplyNoise(img, 256, 0), -1);
-    EXPECT_EQ(ApplyNoise(img, -1, 0), -1);
+    EXPECT_EQ((Codes { ApplyTint(img, 256, 0, 0), ApplyTint(img, 0, -1, 0), ApplyBrightness(img, 101),
+                  ApplyBrightness(img, -101), ApplyContrast(img, 101), ApplyContrast(img, -101), ApplyMosaic(img, 1),
+                  ApplyMosaic(img, 12), ApplyNoise(img, 256, 0), ApplyNoise(img, -1, 0) }),
+        (Codes { -3, -3, -1, -1, -3, -3, -4, -4, -1, -1 }));
 
     EffectImage broken = *f.img();
     broken.greenMask = 0;
@@ -157,10 +150,9 @@ TEST(EffectKernels, RefusedArgumentsLeaveTheFrameUnchanged)
         EXPECT_EQ(ApplyEffect(nullptr, id), -2) << id;
     broken = *f.img();
     broken.data = nullptr;
-    EXPECT_EQ(ApplyGray(&broken), -2);
-    EXPECT_EQ(MirrorHorizontal(&broken), -2);
-    EXPECT_EQ(FlipVertical(&broken), -2);
-    EXPECT_EQ(ApplyContrast(&broken, 10), -2);
+    EXPECT_EQ(
+        (Codes { ApplyGray(&broken), MirrorHorizontal(&broken), FlipVertical(&broken), ApplyContrast(&broken, 10) }),
+        Codes(4, -2));
 
     for (int id : { 0, -1, 19, 1000 })
         EXPECT_EQ(ApplyEffect(img, id), 0) << id;
@@ -288,10 +280,8 @@ TEST(EffectKernels, NoiseAddsOneBoundedValueToAllChannels)
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) {
             const Rgb out = f.Rgb(x, y);
-            EXPECT_EQ(out[0], out[1]);
-            EXPECT_EQ(out[1], out[2]);
-            EXPECT_GE(out[0], 128 - 38);
-            EXPECT_LE(out[0], 128 + 38);
+            EXPECT_EQ(out, (Rgb { out[0], out[0], out[0] }));
+            EXPECT_LE(std::abs(out[0] - 128), 38);
             EXPECT_EQ(f.At(x, y)[3], 0);
             changed += out[0] != 128;
         }
@@ -304,8 +294,7 @@ TEST(EffectKernels, NoiseAddsOneBoundedValueToAllChannels)
     for (int x = 0; x < 50; ++x) {
         const Rgb out = edge.Rgb(x, 0);
         const int n = out[2] - 128;
-        EXPECT_EQ(out[0], std::min(255, 250 + n));
-        EXPECT_EQ(out[1], std::max(0, 5 + n));
+        EXPECT_EQ(out, (Rgb { std::min(255, 250 + n), std::max(0, 5 + n), out[2] }));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -24,23 +25,19 @@ HelperRun Shell(const std::string& script, int timeoutMs = 20000, std::size_t ma
 
 TEST(HelperProcess, HowTheHelperEnded)
 {
-    HelperRun r = Shell("printf 'one\\ntwo'; exit 0");
-    EXPECT_EQ(r.end, End::Exited);
-    EXPECT_TRUE(r.Succeeded());
-    EXPECT_EQ(r.output, "one\ntwo");
-
-    r = Shell("echo partial; exit 3");
-    EXPECT_EQ(r.end, End::Exited);
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_FALSE(r.Succeeded());
-
-    r = Shell("echo before; kill -SEGV $$");
-    EXPECT_EQ(r.end, End::Crashed);
-    EXPECT_FALSE(r.Succeeded());
-    EXPECT_EQ(r.output, "before\n");
-
-    r = RunHelper("/nonexistent/helper", {}, 1000, 100);
-    EXPECT_EQ(r.end, End::NotStarted);
+    // (how it ended, exit code, output) of a clean exit, a failure and a crash.
+    const std::tuple<const char*, End, int, std::string> runs[] = {
+        { "printf 'one\\ntwo'; exit 0", End::Exited, 0, "one\ntwo" },
+        { "echo partial; exit 3", End::Exited, 3, "partial\n" },
+        { "echo before; kill -SEGV $$", End::Crashed, -1, "before\n" },
+    };
+    for (const auto& [script, end, code, output] : runs) {
+        const HelperRun r = Shell(script);
+        EXPECT_EQ(std::tuple(r.end, code < 0 || r.exitCode == code, r.output, r.Succeeded()),
+            std::tuple(end, true, output, end == End::Exited && code == 0))
+            << script;
+    }
+    EXPECT_EQ(RunHelper("/nonexistent/helper", {}, 1000, 100).end, End::NotStarted);
 }
 
 // A helper that never answers, or that closes its output and goes on, is

@@ -5,6 +5,8 @@
 #include "engine/frame_capture.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -76,12 +78,9 @@ TEST(I420Convert, RowsTurnTopDownAndChromaAveragesEachBlock)
     EXPECT_EQ(y, (std::vector<std::uint8_t> { 0, 29, 76, 76, 29, 0, 76, 76, 255, 255, 0, 0, 255, 255, 0, 0 }));
     const std::uint8_t* cb = out.get() + 16;
     const std::uint8_t* cr = cb + 4;
-    EXPECT_EQ(cb[0], (128 + 255 + 255 + 128) >> 2); // two black, two blue
-    EXPECT_EQ(cr[0], (128 + 108 + 108 + 128) >> 2);
-    EXPECT_EQ(cb[1], 85);
-    EXPECT_EQ(cr[1], 255);
-    EXPECT_EQ(cb[2], 128);
-    EXPECT_EQ(cr[3], 128);
+    // Block 0: two black, two blue.
+    EXPECT_EQ((std::vector<int> { cb[0], cr[0], cb[1], cr[1], cb[2], cr[3] }),
+        (std::vector<int> { (128 + 255 + 255 + 128) >> 2, (128 + 108 + 108 + 128) >> 2, 85, 255, 128, 128 }));
 }
 
 TEST(I420Convert, PaddedRowsAreReadAtTheirStride)
@@ -93,17 +92,15 @@ TEST(I420Convert, PaddedRowsAreReadAtTheirStride)
     const auto b = CMovieGraphCapture::ConvertBgrToI420(padded.data(), 2, 2, 8);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(std::vector<std::uint8_t>(a.get(), a.get() + 6), std::vector<std::uint8_t>(b.get(), b.get() + 6));
-    EXPECT_EQ(a[0], 76);
-    EXPECT_EQ(a[1], 149);
+    EXPECT_EQ(std::tuple(a[0], a[1]), std::tuple(std::uint8_t(76), std::uint8_t(149)));
 }
 
 TEST(I420Convert, RefusesOddOrEmptySizes)
 {
     const std::vector<std::uint8_t> pixels(64 * 3, 0);
-    EXPECT_FALSE(CMovieGraphCapture::ConvertBgrToI420(pixels.data(), 3, 2));
-    EXPECT_FALSE(CMovieGraphCapture::ConvertBgrToI420(pixels.data(), 2, 3));
-    EXPECT_FALSE(CMovieGraphCapture::ConvertBgrToI420(pixels.data(), 0, 2));
-    EXPECT_FALSE(CMovieGraphCapture::ConvertBgrToI420(nullptr, 2, 2));
+    for (const auto& [data, w, h] : { std::tuple { pixels.data(), 3, 2 }, std::tuple { pixels.data(), 2, 3 },
+             std::tuple { pixels.data(), 0, 2 }, std::tuple { static_cast<const std::uint8_t*>(nullptr), 2, 2 } })
+        EXPECT_FALSE(CMovieGraphCapture::ConvertBgrToI420(data, w, h)) << w << "x" << h;
 }
 
 } // namespace

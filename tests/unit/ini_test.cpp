@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -41,16 +42,13 @@ TEST_F(Ini, PrivateProfileLookupRules)
 {
     const QString p = file("; comment\r\n[Main]\r\n  Key = spaced value  \r\nkey=second\r\nquoted=\"a b\"\r\n"
                            "no equals here\r\nempty=\r\n[main]\r\nother=from duplicate section\r\n[B]\r\nk=v\r\n");
-    EXPECT_EQ(read(p, "MAIN", "KEY"), "spaced value"); // case-insensitive, trimmed, first wins
-    EXPECT_EQ(read(p, "Main", "quoted"), "a b");
-    EXPECT_EQ(read(p, "Main", "empty"), "");
-    EXPECT_EQ(read(p, "Main", "no equals here"), "DEF");
-    EXPECT_EQ(read(p, "Main", "other"), "DEF"); // only the first section of a name is read
-    EXPECT_EQ(read(p, "B", "k"), "v");
-    EXPECT_EQ(read(p, "Missing", "k"), "DEF");
-    EXPECT_EQ(read(dir_.filePath("nope.ini"), "B", "k"), "DEF");
-    EXPECT_EQ(read(file(""), "B", "k"), "DEF");
-    EXPECT_EQ(read(file(QByteArray("\0\0\xff garbage", 11)), "B", "k"), "DEF");
+    // Names case-insensitive, values trimmed, the first key and the first
+    // section of a name win; no file, an empty one or garbage: the default.
+    EXPECT_EQ((QStringList { read(p, "MAIN", "KEY"), read(p, "Main", "quoted"), read(p, "Main", "empty"),
+                  read(p, "Main", "no equals here"), read(p, "Main", "other"), read(p, "B", "k"),
+                  read(p, "Missing", "k"), read(dir_.filePath("nope.ini"), "B", "k"), read(file(""), "B", "k"),
+                  read(file(QByteArray("\0\0\xff garbage", 11)), "B", "k") }),
+        (QStringList { "spaced value", "a b", "", "DEF", "DEF", "v", "DEF", "DEF", "DEF", "DEF" }));
 }
 
 TEST_F(Ini, ValuesAreCutToTheBuffer)
@@ -75,15 +73,14 @@ TEST_F(Ini, EncodingsAndLineEnds)
 TEST_F(Ini, WriterKeepsTheRestOfTheFileAndItsEncoding)
 {
     const QString p = file(utf16le("; keep me\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"));
-    EXPECT_TRUE(ini::WritePrivateProfileString("a", "X", QString("changed"), p));
-    EXPECT_TRUE(ini::WritePrivateProfileString("A", "new", QString("n"), p));
-    EXPECT_TRUE(ini::WritePrivateProfileString("C", "z", QString("3"), p));
-    EXPECT_TRUE(ini::WritePrivateProfileString("B", "y", std::nullopt, p));
+    EXPECT_EQ((std::vector { ini::WritePrivateProfileString("a", "X", QString("changed"), p),
+                  ini::WritePrivateProfileString("A", "new", QString("n"), p),
+                  ini::WritePrivateProfileString("C", "z", QString("3"), p),
+                  ini::WritePrivateProfileString("B", "y", std::nullopt, p) }),
+        std::vector<bool>(4, true));
     EXPECT_TRUE(ReadFile(p).startsWith("\xFF\xFE"));
-    EXPECT_EQ(read(p, "A", "x"), "changed");
-    EXPECT_EQ(read(p, "A", "new"), "n");
-    EXPECT_EQ(read(p, "C", "z"), "3");
-    EXPECT_EQ(read(p, "B", "y"), "DEF");
+    EXPECT_EQ((QStringList { read(p, "A", "x"), read(p, "A", "new"), read(p, "C", "z"), read(p, "B", "y") }),
+        (QStringList { "changed", "n", "3", "DEF" }));
     EXPECT_EQ(ini::SectionNames(p), (QStringList { "A", "B", "C" }));
     EXPECT_EQ(ini::KeyNames(p, "A"), (QStringList { "x", "new" }));
 

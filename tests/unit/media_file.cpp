@@ -2,6 +2,7 @@
 #include "project/media_file.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -36,11 +37,9 @@ TEST(MediaFile, SetFileDerivesKindFromTheEndingAndResetsTheRest)
         r.SetTimelineStart(7000);
         ASSERT_TRUE(r.SetFile(path)) << path;
         EXPECT_EQ(r.kind(), kind) << path; // other endings keep the old kind
-        EXPECT_EQ(r.name(), "a");
-        EXPECT_EQ(r.width() + r.height(), 0);
-        EXPECT_EQ(r.sourceLength() + r.timelineStart(), 0u);
-        EXPECT_FALSE(r.IsSelected());
-        EXPECT_TRUE(r.rect().isEmpty());
+        EXPECT_EQ(std::tuple(r.name(), r.width(), r.height(), r.sourceLength(), r.timelineStart(), r.IsSelected(),
+                      r.rect().isEmpty()),
+            std::tuple(QString("a"), 0, 0, 0u, 0u, false, true));
     }
 
     CMediaFile empty;
@@ -63,16 +62,12 @@ TEST(MediaFile, AssignRefusesAnEmptyRecordAndClearEmpties)
     CMediaFile other("/m/song.mp3", 3000, 0, 0, ClipKind::Sound);
     other.SetTrim(500, 1500);
     EXPECT_TRUE(r.Assign(other));
-    EXPECT_EQ(r.path(), "/m/song.mp3");
-    EXPECT_EQ(r.mediaStart(), 500u);
-    EXPECT_EQ(r.length(), 1500u);
-    EXPECT_FALSE(r.IsSelected());
+    EXPECT_EQ(std::tuple(r.path(), r.mediaStart(), r.length(), r.IsSelected()),
+        std::tuple(QString("/m/song.mp3"), 500u, 1500u, false));
 
     r.Clear();
-    EXPECT_TRUE(r.IsEmpty());
-    EXPECT_TRUE(r.path().isEmpty() && r.name().isEmpty());
-    EXPECT_EQ(r.length(), 0u);
-    EXPECT_EQ(r.kind(), 0);
+    EXPECT_EQ(std::tuple(r.IsEmpty(), r.path(), r.name(), r.length(), r.kind()),
+        std::tuple(true, QString(), QString(), 0u, 0));
 }
 
 } // namespace

@@ -81,28 +81,6 @@ TEST(Messages, SendFromAWorkerWaitsForTheUiThread)
     EXPECT_EQ(r.lastThread, QThread::currentThreadId());
 }
 
-TEST(Dialogs, ScriptedServiceAnswersFromItsQueueAndRecords)
-{
-    ScriptedDialogService s;
-    s.pushResult(IDNO);
-    s.pushPath("/tmp/out.3gp");
-    s.pushCancel();
-    EXPECT_EQ(s.messageBox(nullptr, "Save?", "Title", MB_YESNO), IDNO);
-    FileDialogRequest req { "Save", "3GP (*.3gp)|*.3gp|", "movie.3gp", "/home", "3gp", false };
-    EXPECT_EQ(s.saveFileName(nullptr, req).value_or(""), "/tmp/out.3gp");
-    EXPECT_FALSE(s.openFileNames(nullptr, req).has_value());
-    // Queue empty: defaults. A self-closing skinned message times out with 2.
-    EXPECT_EQ(s.messageBox(nullptr, "x", "y", MB_OK), IDOK);
-    EXPECT_EQ(s.skinnedMessage(nullptr, SkinnedMessage { "Saved", "", 2, true, nullptr, nullptr }), 2);
-    EXPECT_FALSE(s.saveFileName(nullptr, req).has_value());
-
-    const auto rec = s.records();
-    ASSERT_EQ(rec.size(), 6u);
-    EXPECT_EQ(rec[1].kind, DialogKind::SaveFile);
-    EXPECT_EQ(rec[1].defaultName, "movie.3gp");
-    EXPECT_TRUE(rec[4].selfClosing);
-}
-
 TEST(Dialogs, ScriptedModalRunEndsWhenTheDialogsOwnCodeClosesIt)
 {
     ScriptedDialogService s;

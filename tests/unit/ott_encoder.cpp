@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -56,18 +58,15 @@ TEST(EncoderSettingsBlock, FillSetsTheFixedValuesAndClearsTheRest)
     EncoderSettings s;
     std::memset(&s, 0x5A, sizeof s);
     FillEncoderSettings(s, "/home/u/Movies/clip.3gp", 1, 176, 144, 2, 37, 1, 8000, 5);
-    EXPECT_EQ(s.frameRate, 5.0);
-    EXPECT_STREQ(s.videoScratch, "video.tmp");
-    EXPECT_STREQ(s.audioInfoScratch, "audio_info.tmp");
+    EXPECT_EQ(std::tuple(s.frameRate, std::string(s.videoScratch), std::string(s.audioInfoScratch)),
+        std::tuple(5.0, std::string("video.tmp"), std::string("audio_info.tmp")));
     const auto cleared = [](const auto& field) {
         const auto* b = reinterpret_cast<const unsigned char*>(&field);
         return std::all_of(b, b + sizeof field, [](unsigned char c) { return c == 0; });
     };
-    EXPECT_TRUE(cleared(s.reserved16));
-    EXPECT_TRUE(cleared(s.fixedZero1872));
-    EXPECT_TRUE(cleared(s.fixedZero2977));
-    EXPECT_TRUE(cleared(s.fixedZero14184));
-    EXPECT_TRUE(cleared(s.reserved14188));
+    EXPECT_EQ((std::vector<bool> { cleared(s.reserved16), cleared(s.fixedZero1872), cleared(s.fixedZero2977),
+                  cleared(s.fixedZero14184), cleared(s.reserved14188) }),
+        std::vector<bool>(5, true));
 
     // The flags are 0 or 1 whatever the arguments.
     FillEncoderSettings(s, "a.3gp", 0, 176, 144, 1, 5, 7, 8000, 0);
@@ -83,18 +82,18 @@ TEST(EncoderSettingsBlock, PathThatDoesNotFitIsLeftEmpty)
     FillEncoderSettings(s, fits.c_str(), 1, 176, 144, 2, 1, 1, 8000, 0);
     EXPECT_EQ(std::string(s.outputPath), fits);
     const std::string tooLong(520, 'a');
-    FillEncoderSettings(s, tooLong.c_str(), 1, 176, 144, 2, 1, 1, 8000, 0);
-    EXPECT_EQ(std::string(s.outputPath), "");
-    FillEncoderSettings(s, nullptr, 1, 176, 144, 2, 1, 1, 8000, 0);
-    EXPECT_EQ(std::string(s.outputPath), "");
+    for (const char* path : { tooLong.c_str(), static_cast<const char*>(nullptr) }) {
+        FillEncoderSettings(s, path, 1, 176, 144, 2, 1, 1, 8000, 0);
+        EXPECT_EQ(std::string(s.outputPath), "");
+    }
 
     // Scratch files in a work folder are absolute paths there; a folder too
     // long for their fields leaves no output path, so nothing is written
     // beside the output instead.
     FillEncoderSettings(s, "/out/a.3gp", 1, 176, 144, 2, 1, 1, 8000, 0, "/work/cw-1");
-    EXPECT_EQ(std::string(s.outputPath), "/out/a.3gp");
-    EXPECT_EQ(std::string(s.videoScratch), "/work/cw-1/video.tmp");
-    EXPECT_EQ(std::string(s.audioInfoScratch), "/work/cw-1/audio_info.tmp");
+    EXPECT_EQ(std::tuple(std::string(s.outputPath), std::string(s.videoScratch), std::string(s.audioInfoScratch)),
+        std::tuple(
+            std::string("/out/a.3gp"), std::string("/work/cw-1/video.tmp"), std::string("/work/cw-1/audio_info.tmp")));
     FillEncoderSettings(s, "/out/a.3gp", 1, 176, 144, 2, 1, 1, 8000, 0, "/" + QString(250, 'w'));
     EXPECT_EQ(std::string(s.outputPath), "");
 }

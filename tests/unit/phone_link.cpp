@@ -83,13 +83,12 @@ TEST_F(PhoneFolder, SendFailsWithoutLinkOrOnHostFailure)
 {
     Write(dir.filePath("string.ini"), "", "");
     Write(dir.filePath("TX-07.ini"), "ORVT_DEVICE_FOLDER_INFO", "\\Video");
-    EXPECT_FALSE(SendToPhone(nullptr, "/tmp/a.3gp", "a.3gp"));
-    link.result = 0;
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
-    link.result = -3;
-    EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp"));
     QObject noMethod;
-    EXPECT_FALSE(SendToPhone(&noMethod, "/tmp/a.3gp", "a.3gp"));
+    EXPECT_FALSE(SendToPhone(nullptr, "/tmp/a.3gp", "a.3gp") || SendToPhone(&noMethod, "/tmp/a.3gp", "a.3gp"));
+    for (int failure : { 0, -3 }) {
+        link.result = failure;
+        EXPECT_FALSE(SendToPhone(&link, "/tmp/a.3gp", "a.3gp")) << failure;
+    }
     EXPECT_EQ(link.calls.size(), 2);
 }
 
@@ -162,6 +161,7 @@ class DeviceNames : public ::testing::Test {
 protected:
     void SetUp() override { SetSuiteValue("ORVT_DEFAULT_MODELNAME", "tx-07"); }
     QString Collect() { return CollectDeviceNames(ResourceLookup(&MobileDeviceText, nullptr)); }
+    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     TempRegistry registry;
     CRegistryHCU user;
     CRegistry machine;
@@ -169,7 +169,6 @@ protected:
 
 TEST_F(DeviceNames, FirstPartnerThatNamesItsDeviceWins)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     WriteKey(user, partners + "p0", { { "Other", "x" } });
     WriteKey(user, partners + "p1", { { "DeviceManufacturer", "" }, { "DisplayName", "Pocket One" } });
     WriteKey(user, partners + "p2", { { "DeviceManufacturer", "Acme" }, { "DeviceModel", "X1" } });
@@ -178,7 +177,6 @@ TEST_F(DeviceNames, FirstPartnerThatNamesItsDeviceWins)
 
 TEST_F(DeviceNames, ManufacturerWithModelAndPortableDevice)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     WriteKey(user, partners + "p2", { { "DeviceManufacturer", "Acme" }, { "DeviceModel", "X1" } });
     WriteKey(user, "Microsoft\\Windows CE Services", { { "DeviceHardwareId", "{abc-1}" } });
     const QString devices = "Microsoft\\Windows Portable Devices\\Devices\\";
@@ -188,16 +186,14 @@ TEST_F(DeviceNames, ManufacturerWithModelAndPortableDevice)
     const QString names = Collect();
     EXPECT_EQ(names, "MOBILE PHONE;WINDOWS MOBILE DEVICE;TX-07;ACME X1;GALAXY");
 
-    EXPECT_TRUE(IsConnectedDeviceName(names, "windows mobile device"));
-    EXPECT_TRUE(IsConnectedDeviceName(names, "Galaxy")); // the last item
-    EXPECT_TRUE(IsConnectedDeviceName(names, "mobile phone")); // the first
-    EXPECT_FALSE(IsConnectedDeviceName(names, "Galax"));
-    EXPECT_FALSE(IsConnectedDeviceName(names, "ACME"));
+    // Whole items only, the first and the last included.
+    for (const auto& [name, listed] : { std::pair { "windows mobile device", true }, std::pair { "Galaxy", true },
+             std::pair { "mobile phone", true }, std::pair { "Galax", false }, std::pair { "ACME", false } })
+        EXPECT_EQ(IsConnectedDeviceName(names, name), listed) << name;
 }
 
 TEST_F(DeviceNames, OversizedValuesAreSkipped)
 {
-    const QString partners = "Microsoft\\Windows CE Services\\Partners\\";
     // 200 characters are 402 bytes with the terminator: more than a read takes.
     WriteKey(user, partners + "p1", { { "DeviceManufacturer", QString(200, 'M') } });
     WriteKey(user, partners + "p2", { { "DisplayName", "Fits" } });

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <vector>
 
 #include <memory>
 
@@ -51,9 +52,9 @@ TEST(PrivateFolder, EachRunHasItsOwnAndRemovesOnlyThat)
     const QString gone = a->path();
     a.reset();
 
-    EXPECT_FALSE(QFileInfo::exists(gone));
-    EXPECT_TRUE(QFileInfo::exists(b.path() + "/" + CPrivateFolder::kMarkerName));
-    EXPECT_TRUE(QFileInfo::exists(base.filePath("keep.txt")));
+    EXPECT_EQ((std::vector { QFileInfo::exists(gone), QFileInfo::exists(b.path() + "/" + CPrivateFolder::kMarkerName),
+                  QFileInfo::exists(base.filePath("keep.txt")) }),
+        (std::vector { false, true, true }));
     EXPECT_EQ(QFile::permissions(base.filePath("keep.txt")) & QFile::WriteOwner, 0);
     EXPECT_EQ(ReadFile(outside.filePath("target.txt")), "keep");
 }

@@ -9,6 +9,7 @@
 #include "platform/system_volume.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 TEST(RecordingRules, ClockShowsTenthsLeavesOutPausesAndWrapsTheSlider)
 {
@@ -51,25 +52,20 @@ TEST(RecordingRules, ClockShowsTenthsLeavesOutPausesAndWrapsTheSlider)
 TEST(RecordingRules, PinsNamesAndSteps)
 {
     // One pin is on whatever its name; of several only the two named ones.
-    EXPECT_TRUE(CapturePinEnabled("Line In", 1));
-    EXPECT_FALSE(CapturePinEnabled("Line In", 3));
-    EXPECT_TRUE(CapturePinEnabled(MicPinName, 3));
-    EXPECT_TRUE(CapturePinEnabled("마스터 볼륨", 2));
-    EXPECT_FALSE(CapturePinEnabled("mic_pin", 2));
-
-    EXPECT_TRUE(CCaptureSourceCtrl::IsWaveMixName("Stereo Mix"));
-    EXPECT_TRUE(CCaptureSourceCtrl::IsWaveMixName("wave out"));
-    EXPECT_TRUE(CCaptureSourceCtrl::IsWaveMixName("스테레오 믹스"));
-    EXPECT_FALSE(CCaptureSourceCtrl::IsWaveMixName("Line"));
-    EXPECT_TRUE(CCaptureSourceCtrl::IsMicName("Front Mic Boost"));
-    EXPECT_TRUE(CCaptureSourceCtrl::IsMicName("마이크"));
-    EXPECT_FALSE(CCaptureSourceCtrl::IsMicName("CD"));
+    EXPECT_EQ(
+        (std::vector { CapturePinEnabled("Line In", 1), CapturePinEnabled("Line In", 3),
+            CapturePinEnabled(MicPinName, 3), CapturePinEnabled("마스터 볼륨", 2), CapturePinEnabled("mic_pin", 2) }),
+        (std::vector { true, false, true, true, false }));
+    using Source = CCaptureSourceCtrl;
+    EXPECT_EQ((std::vector { Source::IsWaveMixName("Stereo Mix"), Source::IsWaveMixName("wave out"),
+                  Source::IsWaveMixName("스테레오 믹스"), Source::IsWaveMixName("Line"),
+                  Source::IsMicName("Front Mic Boost"), Source::IsMicName("마이크"), Source::IsMicName("CD") }),
+        (std::vector { true, true, true, false, true, true, false }));
 
     // (value x maximum + 32767) / 65535, rounded.
-    EXPECT_EQ(CSystemVolumeCtrl::ToSteps(0, 100), 0);
-    EXPECT_EQ(CSystemVolumeCtrl::ToSteps(65535, 100), 100);
-    EXPECT_EQ(CSystemVolumeCtrl::ToSteps(32767, 100), 50);
-    EXPECT_EQ(CSystemVolumeCtrl::ToSteps(326, 100), 0);
-    EXPECT_EQ(CSystemVolumeCtrl::ToSteps(328, 100), 1);
+    EXPECT_EQ((std::vector { CSystemVolumeCtrl::ToSteps(0, 100), CSystemVolumeCtrl::ToSteps(65535, 100),
+                  CSystemVolumeCtrl::ToSteps(32767, 100), CSystemVolumeCtrl::ToSteps(326, 100),
+                  CSystemVolumeCtrl::ToSteps(328, 100) }),
+        (std::vector<long> { 0, 100, 50, 0, 1 }));
     EXPECT_EQ(CSystemVolumeCtrl::ToSteps(65535, CSystemVolumeCtrl::kMaxSteps), CSystemVolumeCtrl::kMaxSteps);
 }

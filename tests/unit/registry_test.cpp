@@ -7,6 +7,9 @@
 #include <QCryptographicHash>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -36,14 +39,11 @@ TEST(Registry, ValuesRoundTripWithTypesAndCaseInsensitiveNames)
     ASSERT_TRUE(reg.WriteDword("CW_MSGBOX_MSG1", 1));
 
     QString text;
-    EXPECT_TRUE(reg.ReadString("folder", text, 260));
-    EXPECT_EQ(text, "/opt/suite");
     std::uint32_t v = 0;
-    EXPECT_TRUE(reg.ReadDword("cw_msgbox_msg1", v));
-    EXPECT_EQ(v, 1u);
+    EXPECT_TRUE(reg.ReadString("folder", text, 260) && reg.ReadDword("cw_msgbox_msg1", v));
+    EXPECT_EQ(std::tuple(text, v), std::tuple(QString("/opt/suite"), 1u));
     // A string is not a 4-byte value, and a missing value fails.
-    EXPECT_FALSE(reg.ReadDword("FOLDER", v));
-    EXPECT_FALSE(reg.ReadString("MISSING", text, 260));
+    EXPECT_FALSE(reg.ReadDword("FOLDER", v) || reg.ReadString("MISSING", text, 260));
 
     // Raw read: UTF-16 text with its terminating null, size = (length + 1) * 2.
     char16_t raw[11] = {};
@@ -108,16 +108,11 @@ TEST(Registry, CorruptDatabaseGivesDefaultsAndIsNeverReplaced)
 {
     TempRegistry tmp;
     const QString path = tmp.path();
-    {
-        ASSERT_TRUE(WriteFile(path, QByteArray(8192, 'G')));
-    }
+    ASSERT_TRUE(WriteFile(path, QByteArray(8192, 'G')));
     const QByteArray before = fileHash(path);
-    EXPECT_EQ(GetAppTitle(), "Orvanta 3.0");
-    EXPECT_EQ(GetModelIniPath(), "/.ini");
-    EXPECT_FALSE(SetEditingFlag(true));
+    EXPECT_EQ(std::tuple(GetAppTitle(), GetModelIniPath()), std::tuple(QString("Orvanta 3.0"), QString("/.ini")));
     CRegistry reg;
-    EXPECT_FALSE(reg.OpenKey("Orvanta3.0"));
-    EXPECT_FALSE(reg.WriteString("FOLDER", "x"));
+    EXPECT_FALSE(SetEditingFlag(true) || reg.OpenKey("Orvanta3.0") || reg.WriteString("FOLDER", "x"));
     EXPECT_EQ(Reg({ "set", "HKLM\\SOFTWARE\\Orvanta3.0", "FOLDER", "x" }).exitCode, 1);
     EXPECT_EQ(fileHash(path), before);
 }
@@ -126,10 +121,10 @@ TEST(Registry, ToolRoundTripAndExitCodes)
 {
     TempRegistry tmp;
     const QString key = "HKLM\\SOFTWARE\\Orvanta3.0";
-    EXPECT_EQ(Reg({ "set", key, "ORVT_LANG", "KR" }).exitCode, 0);
-    EXPECT_EQ(Reg({ "set", "--dword", key, "CW_MSGBOX_MSG1", "0x10" }).exitCode, 0);
-    EXPECT_EQ(Reg({ "get", key, "ORVT_LANG" }).out, "KR");
-    EXPECT_EQ(Reg({ "get", key, "CW_MSGBOX_MSG1" }).out, "16");
+    EXPECT_EQ((std::vector { Reg({ "set", key, "ORVT_LANG", "KR" }).exitCode,
+                  Reg({ "set", "--dword", key, "CW_MSGBOX_MSG1", "0x10" }).exitCode }),
+        (std::vector { 0, 0 }));
+    EXPECT_EQ(Reg({ "get", key, "ORVT_LANG" }).out + " " + Reg({ "get", key, "CW_MSGBOX_MSG1" }).out, "KR 16");
     // What the tool writes, the component reads, and the other way round.
     EXPECT_EQ(GetLanguage(), "KR");
     SetEditingFlag(true);
@@ -139,11 +134,10 @@ TEST(Registry, ToolRoundTripAndExitCodes)
     EXPECT_EQ(list.exitCode, 0);
     EXPECT_TRUE(list.out.contains("ORVT_LANG\tREG_SZ\tKR")) << list.out.constData();
 
-    EXPECT_EQ(Reg({ "get", key, "NOPE" }).exitCode, 1);
-    EXPECT_EQ(Reg({ "delete", key, "ORVT_LANG" }).exitCode, 0);
-    EXPECT_EQ(Reg({ "get", key, "ORVT_LANG" }).exitCode, 1);
-    EXPECT_EQ(Reg({ "set", "--dword", key, "N", "banana" }).exitCode, 2);
-    EXPECT_EQ(Reg({ "get", "HKXX\\SOFTWARE", "N" }).exitCode, 2);
+    EXPECT_EQ((std::vector { Reg({ "get", key, "NOPE" }).exitCode, Reg({ "delete", key, "ORVT_LANG" }).exitCode,
+                  Reg({ "get", key, "ORVT_LANG" }).exitCode, Reg({ "set", "--dword", key, "N", "banana" }).exitCode,
+                  Reg({ "get", "HKXX\\SOFTWARE", "N" }).exitCode }),
+        (std::vector { 1, 0, 1, 2, 2 }));
     EXPECT_EQ(Reg({ "frobnicate" }).exitCode, 2);
 }
 

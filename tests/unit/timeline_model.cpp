@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -35,22 +37,17 @@ TEST(MovieTimeline, SourcesCarryClipTimesInHundredNanoseconds)
     const CTimelineGroup& video = *tl.videoComp;
     ASSERT_EQ(video.tracks().size(), 2u);
     const CTimelineSource& a = OnlySource(video, 0);
-    EXPECT_EQ(a.start(), 0);
-    EXPECT_EQ(a.stop(), 30000000);
-    EXPECT_EQ(a.mediaStart(), 10000000);
-    EXPECT_EQ(a.mediaStop(), 40000000);
-    EXPECT_EQ(a.mediaName(), "/m/a.avi");
-    EXPECT_EQ(a.stretchMode(), kStretchPreserveAspect);
+    EXPECT_EQ(std::tuple(a.start(), a.stop(), a.mediaStart(), a.mediaStop(), a.mediaName(), a.stretchMode()),
+        std::tuple(0, 30000000, 10000000, 40000000, QString("/m/a.avi"), kStretchPreserveAspect));
     const CTimelineSource& b = OnlySource(video, 1);
     EXPECT_EQ(b.start(), b.stop());
     EXPECT_FALSE(b.covers(b.start()));
 
     const CTimelineGroup& sound = *tl.soundComp;
     ASSERT_EQ(sound.tracks().size(), 2u); // kinds 4 and 5 added nothing
-    EXPECT_EQ(OnlySource(sound, 0).start(), 40000000);
-    EXPECT_EQ(OnlySource(sound, 0).stretchMode(), kStretchResize);
-    EXPECT_EQ(OnlySource(sound, 1).mediaName(), "/m/v.wav");
-    EXPECT_EQ(tl.GetTimeline()->duration(), 50000000);
+    EXPECT_EQ(std::tuple(OnlySource(sound, 0).start(), OnlySource(sound, 0).stretchMode(),
+                  OnlySource(sound, 1).mediaName(), tl.GetTimeline()->duration()),
+        std::tuple(40000000, kStretchResize, QString("/m/v.wav"), 50000000));
 
     // Large millisecond values do not overflow the 100 ns units.
     ASSERT_EQ(tl.AddVideoSource(Clip("/m/long.avi", 4000000000u, 1000, 0)), S_OK);
@@ -80,27 +77,25 @@ TEST(MovieTimeline, SoundTimelineHoldsOneFileAsVideoAndSound)
     for (const auto& group : { tl.videoComp, tl.soundComp }) {
         ASSERT_EQ(group->tracks().size(), 1u);
         const CTimelineSource& s = OnlySource(*group, 0);
-        EXPECT_EQ(s.start(), 0);
-        EXPECT_EQ(s.stop(), 120000000);
-        EXPECT_EQ(s.mediaStart(), 0);
-        EXPECT_EQ(s.mediaName(), "/tmp/MS_AVI_VIDEO.avi");
+        EXPECT_EQ(std::tuple(s.start(), s.stop(), s.mediaStart(), s.mediaName()),
+            std::tuple(0, 120000000, 0, QString("/tmp/MS_AVI_VIDEO.avi")));
     }
 }
 
 TEST(TimelineModel, RefusesWhatCannotBeRendered)
 {
     CTimelineSource s;
-    EXPECT_EQ(s.SetStartStop(10, 5), E_INVALIDARG);
-    EXPECT_EQ(s.SetMediaTimes(-1, 5), E_INVALIDARG);
-    EXPECT_EQ(s.SetStretchMode(7), E_INVALIDARG);
+    EXPECT_EQ((std::vector<HRESULT> { s.SetStartStop(10, 5), s.SetMediaTimes(-1, 5), s.SetStretchMode(7) }),
+        std::vector<HRESULT>(3, E_INVALIDARG));
     ASSERT_EQ(s.SetStartStop(100, 300), S_OK);
     ASSERT_EQ(s.SetMediaTimes(1000, 1400), S_OK); // played at double speed
     EXPECT_EQ(s.mediaTimeAt(200), 1200);
 
     CTimelineGroup g;
-    EXPECT_EQ(g.SetMediaType(CMediaType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24)), E_INVALIDARG); // no format block
-    EXPECT_EQ(g.SetMediaType(MakePcmAudioType(2, 44100, 8)), E_INVALIDARG);
-    EXPECT_EQ(g.SetOutputFPS(0), E_INVALIDARG);
+    // A video type without its format block, 8-bit sound, no frame rate.
+    EXPECT_EQ((std::vector<HRESULT> { g.SetMediaType(CMediaType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24)),
+                  g.SetMediaType(MakePcmAudioType(2, 44100, 8)), g.SetOutputFPS(0) }),
+        std::vector<HRESULT>(3, E_INVALIDARG));
     EXPECT_EQ(g.outputFPS(), 15.0);
     CTimeline t;
     EXPECT_EQ(t.AddGroup(std::make_shared<CTimelineGroup>()), E_INVALIDARG);

@@ -4,6 +4,8 @@
 #include "project/clip_text.h"
 
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -29,18 +31,15 @@ TEST(TimelineScale, ScrollExtentAndZoomToFit)
 {
     for (int z = 2; z <= 200; ++z)
         EXPECT_LE(ScrollExtent(z), 32766) << z;
-    EXPECT_EQ(ScrollExtent(4), 600);
-    EXPECT_EQ(ScrollExtent(20), 8400);
-    EXPECT_EQ(ScrollExtent(38), 32766);
+    EXPECT_EQ(
+        (std::vector { ScrollExtent(4), ScrollExtent(20), ScrollExtent(38) }), (std::vector { 600, 8400, 32766 }));
 
-    EXPECT_EQ(ZoomToFit(10000, 600), 66); // capped: 32 pixels per second
-    EXPECT_EQ(ZoomToFit(100000, 600), 40); // 6 pixels per second
-    EXPECT_EQ(ZoomToFit(400000, 600), 29); // quarter minutes
-    EXPECT_EQ(ZoomToFit(301000, 600), std::nullopt); // 36 is above the quarter range
-    EXPECT_EQ(ZoomToFit(3600000, 200), 3); // minutes
-    EXPECT_EQ(ZoomToFit(500, 600), 66);
-    EXPECT_EQ(ZoomToFit(0, 600), std::nullopt);
-    EXPECT_EQ(ZoomToFit(std::int64_t(UINT32_MAX) * 3, 600), std::nullopt);
+    // Capped at 32 pixels per second (66); 6 pixels per second (40); quarter
+    // minutes (29), but 36 is above the quarter range; minutes (3).
+    EXPECT_EQ((std::vector { ZoomToFit(10000, 600), ZoomToFit(100000, 600), ZoomToFit(400000, 600),
+                  ZoomToFit(301000, 600), ZoomToFit(3600000, 200), ZoomToFit(500, 600), ZoomToFit(0, 600),
+                  ZoomToFit(std::int64_t(UINT32_MAX) * 3, 600) }),
+        (std::vector<std::optional<int>> { 66, 40, 29, std::nullopt, 3, 66, std::nullopt, std::nullopt }));
 }
 
 TEST(ClipText, DurationInformationLineAndWholeSeconds)
@@ -54,11 +53,9 @@ TEST(ClipText, DurationInformationLineAndWholeSeconds)
     CMediaFile sound("/m/song.mp3", 5000, 0, 0, ClipKind::Sound);
     EXPECT_EQ(ClipInfoLine(sound, 0), "song.mp3           0.00MB    00:00:05    mp3");
 
-    EXPECT_EQ(WholeSecondsMs(59.9), 59000u);
-    EXPECT_EQ(WholeSecondsMs(0.5), 0u);
-    EXPECT_EQ(WholeSecondsMs(-3), 0u);
-    EXPECT_EQ(WholeSecondsMs(std::nan("")), 0u);
-    EXPECT_EQ(WholeSecondsMs(1e12), 4294967000u);
+    EXPECT_EQ((std::vector { WholeSecondsMs(59.9), WholeSecondsMs(0.5), WholeSecondsMs(-3),
+                  WholeSecondsMs(std::nan("")), WholeSecondsMs(1e12) }),
+        (std::vector<std::uint32_t> { 59000u, 0u, 0u, 0u, 4294967000u }));
 }
 
 } // namespace
