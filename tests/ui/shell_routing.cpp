@@ -1,7 +1,5 @@
 // test-links: cw_shell cw_project cw_export cw_engine cw_media cw_config cw_platform
-// Each pane message reaches its receiver along its route; the frame drops the
-// timeline-bound ones until the panes exist; the host's status line follows
-// 0x3063, 0x3074, 0x3075 and 0x5501.
+// Each pane message reaches its receiver along its route.
 #include "panes/timeline/timeline_view.h"
 #include "platform/hresult.h"
 #include "shell_fixture.h"
@@ -39,53 +37,30 @@ TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
         WPARAM wParam;
         Recorder* receiver;
     };
-    const Row rows[] = {
-        { msg::AddMovieList, 0, mediaList },
-        { msg::HostAddFiles, 7, mediaList },
-        { msg::HostAddBrowserFile, 7, mediaList },
-        { msg::OpenSource, 2, source },
-        { msg::PreviewClip, 1, source },
-        { msg::PreviewClip, 3, edited },
-        { msg::StopPlayback, 0, source },
-        { msg::StopPlayback, 3, edited },
-        { msg::ResetPreviews, 2, source },
-        { msg::ResetPreviews, 3, edited },
-        { msg::SaveToPc, 3, edited },
-        { msg::SaveToPhone, 3, edited },
-        { msg::EffectChosen, 0, edited },
-        { msg::SeekMovie, 0, edited },
-        { msg::TrackEmptied, 1, source },
-    };
+    const Row rows[] = { { msg::AddMovieList, 0, mediaList }, { msg::HostAddFiles, 7, mediaList },
+        { msg::HostAddBrowserFile, 7, mediaList }, { msg::OpenSource, 2, source }, { msg::PreviewClip, 1, source },
+        { msg::PreviewClip, 3, edited }, { msg::StopPlayback, 0, source }, { msg::StopPlayback, 3, edited },
+        { msg::ResetPreviews, 2, source }, { msg::ResetPreviews, 3, edited }, { msg::SaveToPc, 3, edited },
+        { msg::SaveToPhone, 3, edited }, { msg::EffectChosen, 0, edited }, { msg::SeekMovie, 0, edited },
+        { msg::TrackEmptied, 1, source } };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
         for (Recorder* r : { mediaList, source, edited })
             r->clear();
-        EXPECT_EQ(ToFrame(row.message, row.wParam, p), 0) << std::hex << row.message;
-        Recorder* receiver = row.receiver;
-        EXPECT_EQ(receiver->sent, (std::vector<Sent> { { row.message, row.wParam, p } })) << std::hex << row.message;
-        for (Recorder* other : { mediaList, source, edited }) {
-            if (other != receiver) {
-                EXPECT_TRUE(other->sent.empty()) << std::hex << row.message;
-            }
-        }
+        EXPECT_EQ(ToFrame(row.message, row.wParam, p), 0);
+        for (Recorder* r : { mediaList, source, edited })
+            EXPECT_EQ(r->sent,
+                (r == row.receiver ? std::vector<Sent> { { row.message, row.wParam, p } } : std::vector<Sent> {}));
     }
 
     // Both values of 0x3068 must be non-zero.
     mediaList->clear();
     EXPECT_EQ(ToFrame(msg::HostAddBrowserFile, 0, p), 1);
     EXPECT_TRUE(mediaList->sent.empty());
-}
-
-TEST_F(Routing, ShowSourcePreviewBringsItToTheFront)
-{
-    AttachPanes();
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
-    ToFrame(msg::PreviewClip, 3, project());
-    EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
-    EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
-    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
-    ToFrame(msg::PreviewClip, 3, project());
-    ToFrame(msg::OpenSource, 0, ToLParam(&clip.path()));
-    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+    // The component's AddMovieList comes as 0x5003 with its path.
+    frame.AddMovieList("/m/Clip.avi");
+    EXPECT_EQ(mediaList->sent.size(), 1u);
+    EXPECT_EQ(mediaList->texts, QStringList { "/m/Clip.avi" });
 }
 
 TEST_F(Routing, ThumbnailPaneListMessages)
@@ -223,7 +198,7 @@ TEST_F(Routing, TrackViewsReachThePreviewsThroughTheFrame)
     EXPECT_EQ(voice->position(), 800);
 }
 
-TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
+TEST_F(Routing, DroppedFilesAndShowSourcePreviewBringUpTheSourcePreview)
 {
     AttachPanes();
     const QString path = "/m/song.mp3";
@@ -235,6 +210,16 @@ TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
     EXPECT_EQ(source->sent[1].message, msg::OpenSource);
     EXPECT_EQ(source->texts, (QStringList { path, path }));
     EXPECT_EQ(timeline()->activeTrack(), kAudioTrack);
+
+    // 0x5403 brings the source preview to the front, as an open does.
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
+    ToFrame(msg::PreviewClip, 3, project());
+    EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
+    EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+    ToFrame(msg::PreviewClip, 3, project());
+    ToFrame(msg::OpenSource, 0, ToLParam(&clip.path()));
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
 }
 
 TEST_F(Routing, FileGoneReachesEveryPane)
@@ -252,8 +237,6 @@ TEST_F(Routing, FileGoneReachesEveryPane)
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
     EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/kept.wav");
 }
-
-// ---------------------------------------------------------------------------
 
 TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
 {
@@ -278,8 +261,6 @@ TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
     EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
     EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
 }
-
-// ---------------------------------------------------------------------------
 
 TEST_F(Routing, StatusLineFollowsTheFrame)
 {
