@@ -1,7 +1,5 @@
 // test-links: cw_skin
-// The progress dialogs of long work: the time estimate, the stages drawn
-// per phase, Cancel, the import window's ticks and conversion, and a job run
-// beside its dialog however early or late it ends.
+// The progress dialogs of long work.
 #include "engine/work_state.h"
 #include "skin/global_work_dlg.h"
 #include "skin/movie_work_dlg.h"
