@@ -13,10 +13,8 @@
 #include "shell/host_phone_facts.h"
 #include "test_util.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -63,10 +61,6 @@ TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
     }
     useModel("QQ-1"); // neither a model file nor a string.ini entry
     EXPECT_FALSE(SendToPhone(&phone, dir_.filePath("movie.3gp"), "movie.3gp"));
-
-    useModel("TX-07");
-    PhoneLink unplugged(dir_.filePath("phone2"), false);
-    EXPECT_FALSE(SendToPhone(&unplugged, dir_.filePath("movie.3gp"), "movie.3gp"));
 }
 
 TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
