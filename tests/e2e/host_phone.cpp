@@ -63,7 +63,7 @@ TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
     EXPECT_FALSE(SendToPhone(&phone, dir_.filePath("movie.3gp"), "movie.3gp"));
 }
 
-TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
+TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndTextsAndHandsOverThroughTheCommLibrary)
 {
     const QString comm = QStringLiteral(CW_BUILD_DIR) + "/lib/libcw_comm.so";
     // The host keeps its comm module loaded for the whole run.
@@ -84,10 +84,8 @@ TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
     EXPECT_NE(CallCommLibrary(facts.commLibrary, facts.handle, HostTextLookup, HostImageLookup, avi).value_or(0), 0);
     EXPECT_TRUE(QFileInfo::exists(phoneFile("MS_AVI_VIDEO.avi")));
     EXPECT_EQ(CallCommLibrary(facts.commLibrary, 0, HostTextLookup, HostImageLookup, avi), 0);
-}
 
-TEST_F(HostPhoneLink, DeviceNamesUseTheHostsTexts)
-{
+    // The device names come from the host's texts.
     HostResources tables;
     ASSERT_TRUE(tables.load(kSuite + "/tables", "EN"));
     SetHostResources(&tables);

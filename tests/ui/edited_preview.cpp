@@ -55,14 +55,6 @@ protected:
         EXPECT_EQ(SendMessage(pane.get(), msg::SaveToPc, 3, ToLParam<const CTimelineProject>(&video)), 0);
         return shown(DialogKind::SkinnedMessage);
     }
-    // The editor itself under a shown host window, instead of the pane.
-    CCW_MainFrame& EditorUnder(QWidget& host)
-    {
-        pane.reset();
-        host.resize(800, 600);
-        host.show();
-        return CCW_MainFrame::instance();
-    }
     // Presses Cancel in the progress dialog once the save reaches phase.
     void cancelIn(CCW_PreviewEdited::SavePhase phase)
     {
@@ -181,12 +173,16 @@ TEST_F(EditedPreview, SaveToPc)
     EXPECT_TRUE(results_.lastSaveSucceeded);
 }
 
-// DestroyBtn while a save runs, in each of its phases: the save is cancelled
-// and awaited, nothing is left of it, and the editor's work folder goes.
-TEST_F(EditedPreview, DestroyDuringSave)
+// The whole editor: DestroyBtn while a save runs, in each of its phases (the
+// save is cancelled and awaited, nothing is left of it, and the editor's
+// work folder goes), then the phone save.
+TEST_F(EditedPreview, DestroyDuringSaveAndPhoneSave)
 {
+    pane.reset();
     QWidget host;
-    CCW_MainFrame& editor = EditorUnder(host);
+    host.resize(800, 600);
+    host.show();
+    CCW_MainFrame& editor = CCW_MainFrame::instance();
     using Phase = CCW_PreviewEdited::SavePhase;
     for (Phase phase : { Phase::Analysing, Phase::Extracting, Phase::Saving }) {
         SCOPED_TRACE(int(phase));
@@ -214,14 +210,10 @@ TEST_F(EditedPreview, DestroyDuringSave)
         EXPECT_TRUE(phase == Phase::Saving || !QFile::exists(out_.filePath("gone.3gp")));
         QFile::remove(out_.filePath("gone.3gp"));
     }
-}
 
-// The edit menu's phone save: the PC save, then the phone through the host;
-// without a phone, with a phone the file cannot reach, after a failed save.
-TEST_F(EditedPreview, PhoneSave)
-{
-    QWidget host;
-    CCW_MainFrame& editor = EditorUnder(host);
+    // The edit menu's phone save: the PC save, then the phone through the
+    // host; without a phone, with a phone the file cannot reach, after a
+    // failed save.
     ASSERT_NE(editor.Create(&SaveFixture::textTable, nullptr, &host), nullptr);
     CMediaFile onTimeline(media("clip.mp4"), 2000, 320, 240, ClipKind::VideoWithSound);
     ASSERT_EQ(SendMessage(editor.window(), msg::ClipToTimeline, 0, ToLParam(&onTimeline)), 0);

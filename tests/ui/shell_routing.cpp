@@ -124,29 +124,10 @@ TEST_F(Routing, ClipsFromThePreviewsLandOnTheTimeline)
     EXPECT_EQ(frame.paneContext().probe, nullptr);
 }
 
-TEST_F(Routing, SaveRequestsCarryTheProject)
-{
-    AttachPanes();
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPc, 3, 0), 0);
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPhone, 3, 0), 0);
-    EXPECT_EQ(
-        edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() }, { msg::SaveToPhone, 3, project() } }));
-    // The effect choice, stop and reset go up from the menus.
-    edited->clear();
-    SendMessage(frame.timelinePane(), msg::EffectChosen, 0, 7);
-    SendMessage(frame.timelinePane(), msg::StopPlayback, 3, 0);
-    SendMessage(frame.timelinePane(), msg::ResetPreviews, 3, 0);
-    EXPECT_EQ(edited->sent,
-        (std::vector<Sent> { { msg::EffectChosen, 0, 7 }, { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
-    // 0x5033 goes from the source preview to the edited-movie preview.
-    SendMessage(frame.previewPane(), msg::SourceBusy, 0, 1);
-    EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
-}
-
 // A whole-movie preview needs a clip; with only a voice clip the request
 // goes on (the preview reports the missing video itself). The playing state
 // sets the edit menu's button; lParam 1 asks for a fresh preview instead.
-TEST_F(Routing, WholeMoviePreviewNeedsAClipAndFollowsThePlayingState)
+TEST_F(Routing, EditedPreviewRequestsFromTheTimelinePane)
 {
     AttachPanes();
     EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), E_FAIL);
@@ -166,6 +147,23 @@ TEST_F(Routing, WholeMoviePreviewNeedsAClipAndFollowsThePlayingState)
         EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
     }
     EXPECT_TRUE(faces.empty());
+
+    // Saves carry the project.
+    edited->clear();
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPc, 3, 0), 0);
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPhone, 3, 0), 0);
+    EXPECT_EQ(
+        edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() }, { msg::SaveToPhone, 3, project() } }));
+    // The effect choice, stop and reset go up from the menus.
+    edited->clear();
+    SendMessage(frame.timelinePane(), msg::EffectChosen, 0, 7);
+    SendMessage(frame.timelinePane(), msg::StopPlayback, 3, 0);
+    SendMessage(frame.timelinePane(), msg::ResetPreviews, 3, 0);
+    EXPECT_EQ(edited->sent,
+        (std::vector<Sent> { { msg::EffectChosen, 0, 7 }, { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
+    // 0x5033 goes from the source preview to the edited-movie preview.
+    SendMessage(frame.previewPane(), msg::SourceBusy, 0, 1);
+    EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
 }
 
 TEST_F(Routing, TrackViewsReachThePreviewsThroughTheFrame)

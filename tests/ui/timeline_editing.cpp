@@ -118,7 +118,7 @@ TEST_F(TimelineEditing, MouseSelectsTrimsAtTwoZoomsAndMovesByEachLandingRule)
     EXPECT_EQ(Names(audio()->track()), "c a* b*");
 }
 
-TEST_F(TimelineEditing, KeysActOnTheActiveTrackAndTellTheFrame)
+TEST_F(TimelineEditing, KeysAndContextMenuActOnTheSelection)
 {
     Recorder changes("frame");
     timeline()->SetFrame(&changes);
@@ -140,6 +140,25 @@ TEST_F(TimelineEditing, KeysActOnTheActiveTrackAndTellTheFrame)
         QTest::keyClick(timeline(), key);
     EXPECT_TRUE(changes.sent.empty());
     timeline()->SetFrame(frame.window());
+
+    // The context menu's entries follow the selection.
+    QMenu empty;
+    audio()->FillContextMenu(empty);
+    EXPECT_TRUE(empty.actions().isEmpty());
+    Fill(2);
+    QMenu none;
+    audio()->FillContextMenu(none);
+    EXPECT_EQ(ActionNames(none), QStringList({ "PREVIEW", "DELETE_ALL" }));
+    EXPECT_EQ(none.actions().last()->data().toInt(), TimelineCommand::DeleteAll);
+    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(1).center());
+    QMenu one;
+    audio()->FillContextMenu(one);
+    EXPECT_EQ(ActionNames(one),
+        QStringList({ "PREVIEW", "MOVE_FORWARD", "MOVE_BACKWARD", "MOVE_FIRST", "MOVE_END", "DELETE" }));
+    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::MoveFirst));
+    EXPECT_EQ(Names(audio()->track()), "b* a");
+    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::DeleteAll));
+    EXPECT_FALSE(audio()->RunCommand(TimelineCommand::Preview));
 }
 
 TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
@@ -167,27 +186,6 @@ TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
     timeline()->scrollBar()->setValue(0);
     EXPECT_EQ(Box(1).left(), 400); // boxes follow the scroll
     timeline()->SetFrame(frame.window());
-}
-
-TEST_F(TimelineEditing, ContextMenuEntriesFollowTheSelection)
-{
-    QMenu empty;
-    audio()->FillContextMenu(empty);
-    EXPECT_TRUE(empty.actions().isEmpty());
-    Fill(2);
-    QMenu none;
-    audio()->FillContextMenu(none);
-    EXPECT_EQ(ActionNames(none), QStringList({ "PREVIEW", "DELETE_ALL" }));
-    EXPECT_EQ(none.actions().last()->data().toInt(), TimelineCommand::DeleteAll);
-    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(1).center());
-    QMenu one;
-    audio()->FillContextMenu(one);
-    EXPECT_EQ(ActionNames(one),
-        QStringList({ "PREVIEW", "MOVE_FORWARD", "MOVE_BACKWARD", "MOVE_FIRST", "MOVE_END", "DELETE" }));
-    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::MoveFirst));
-    EXPECT_EQ(Names(audio()->track()), "b* a");
-    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::DeleteAll));
-    EXPECT_FALSE(audio()->RunCommand(TimelineCommand::Preview));
 }
 
 TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
