@@ -105,7 +105,7 @@ TEST(HostSuiteData, EveryImageOfTheTableIsDrawnAndLoads)
 // Lookups written with literal names in the editor's sources must find an
 // entry: an empty text or a missing skin image is a bug in the default data.
 // Every text entry is in both languages.
-TEST(HostSuiteData, EveryLiteralLookupOfTheEditorIsAnswered)
+TEST(HostSuiteData, EveryLiteralLookupOfTheEditorIsAnsweredInEveryLanguage)
 {
     HostResources r;
     ASSERT_TRUE(r.load(kSuite + "/tables", "EN"));
@@ -143,10 +143,8 @@ TEST(HostSuiteData, EveryLiteralLookupOfTheEditorIsAnswered)
             }
         }
     }
-}
 
-TEST(HostSuiteData, ModelFilesCarryTheRefusalTextInEveryLanguage)
-{
+    // The model files carry the refusal text in every language.
     const QString ini = kSuite + "/ini/";
     for (const char* model : { "TX-07", "TX-35", "ZT-500" }) {
         // Their movie folders are where host_phone.cpp sends the movie.

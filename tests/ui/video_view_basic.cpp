@@ -74,7 +74,7 @@ protected:
 };
 } // namespace
 
-TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
+TEST_F(VideoView, VideoFileEndsOnceRewindsSuspendsAndNotifiesTheMainFrame)
 {
     const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
@@ -110,6 +110,37 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     EXPECT_EQ(ms, 0);
     QTest::qWait(50);
     EXPECT_EQ(CentreColour(video->grab().toImage()), 0) << "the widget paints the frame";
+
+    // Suspending pauses and hides the view; resuming restores the state before
+    // it. A frame extraction pauses playback the same way and resumes it (the
+    // frames themselves: media/extract_frames.cpp).
+    const std::pair<HRESULT (CCW_VideoView::*)(), CGraphBasic::State> moves[] = {
+        { &CCW_VideoView::PlayPause, CGraphBasic::Running },
+        { &CCW_VideoView::PlayPause, CGraphBasic::Paused },
+        { &CCW_VideoView::Stop, CGraphBasic::Stopped },
+    };
+    for (const auto& [move, state] : moves) {
+        SCOPED_TRACE(int(state));
+        ASSERT_EQ((view->*move)(), S_OK);
+        view->Suspend(true);
+        EXPECT_FALSE(view->isVisible());
+        EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
+        view->Suspend(false);
+        EXPECT_TRUE(view->isVisible());
+        EXPECT_EQ(view->GraphState(), state);
+    }
+
+    TempRegistry registry;
+    ScriptedDialogs dialogs;
+    SetSuiteValue("FOLDER", dir.path());
+    CMovieWorkState::Reset();
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    FrameCache cache;
+    std::int32_t count = -1;
+    EXPECT_EQ(view->ExtractFrames(movie, 64, 48, &count, 0.5, 0.0, 1.0, 1, cache), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
+    EXPECT_TRUE(view->isVisible());
+    CMovieWorkState::Reset();
 
     view->Close();
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
@@ -225,40 +256,4 @@ TEST_F(VideoView, TheNewestOpenWinsAndCloseOrDeleteDropsAnOpenUnderWay)
     EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
     EXPECT_EQ(view->TimelineDurationMs(), 2000);
     EXPECT_EQ(view->DurationMs(), 2000);
-}
-
-// Suspending pauses and hides the view; resuming restores the state before
-// it. A frame extraction pauses playback the same way and resumes it (the
-// frames themselves: media/extract_frames.cpp).
-TEST_F(VideoView, SuspendAndExtractionRestoreThePlaybackState)
-{
-    const QString movie = ColourMovie();
-    ASSERT_EQ(OpenVideo(movie), S_OK);
-    const std::pair<HRESULT (CCW_VideoView::*)(), CGraphBasic::State> moves[] = {
-        { &CCW_VideoView::PlayPause, CGraphBasic::Running },
-        { &CCW_VideoView::PlayPause, CGraphBasic::Paused },
-        { &CCW_VideoView::Stop, CGraphBasic::Stopped },
-    };
-    for (const auto& [move, state] : moves) {
-        SCOPED_TRACE(int(state));
-        ASSERT_EQ((view->*move)(), S_OK);
-        view->Suspend(true);
-        EXPECT_FALSE(view->isVisible());
-        EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-        view->Suspend(false);
-        EXPECT_TRUE(view->isVisible());
-        EXPECT_EQ(view->GraphState(), state);
-    }
-
-    TempRegistry registry;
-    ScriptedDialogs dialogs;
-    SetSuiteValue("FOLDER", dir.path());
-    CMovieWorkState::Reset();
-    ASSERT_EQ(view->PlayPause(), S_OK);
-    FrameCache cache;
-    std::int32_t count = -1;
-    EXPECT_EQ(view->ExtractFrames(movie, 64, 48, &count, 0.5, 0.0, 1.0, 1, cache), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
-    EXPECT_TRUE(view->isVisible());
-    CMovieWorkState::Reset();
 }

@@ -75,7 +75,7 @@ TEST_F(WorkDialogs, EstimateOfTheTimeLeftInAStage)
     }
 }
 
-TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
+TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageAndCancelIsOffWhileSaving)
 {
     CGlobalWorkWnd wnd(lookup, &host);
     wnd.SetWorkTexts("SAVE", "WAIT", true);
@@ -98,10 +98,8 @@ TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
     EXPECT_NE(drawn("ANALYZING_AFTER_IMAGE"), drawn("ANALYZING_BEFORE_IMAGE"));
     EXPECT_EQ(shot.pixel(23 + 51, 4 + 51), drawn("ANALYZING_AFTER_IMAGE"));
     EXPECT_EQ(shot.pixel(153 + 51, 4 + 51), drawn("EXTRACTING_AFTER_IMAGE"));
-}
 
-TEST_F(WorkDialogs, CancelOnlySetsTheFlagAndIsOffWhileSaving)
-{
+    // Cancel in the dialog only sets the flag, and is off while saving.
     CGlobalWorkDlg dlg(&host);
     dlg.SetResourceCallbacks(&SuiteText, &SuiteImage);
     dlg.SetWorkTexts("SAVE", "WAIT", true);
