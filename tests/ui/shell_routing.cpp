@@ -25,6 +25,27 @@ TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
     // The timeline and the edited-movie preview exist already: a whole-movie
     // request without a video clip reaches the preview, which refuses it.
     EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), LRESULT(E_FAIL));
+
+    // Until the panes exist, the frame drops the timeline-bound messages.
+    frame.Destroy();
+    ASSERT_TRUE(frame.CreateFrameWindow(&host));
+    ASSERT_FALSE(frame.panesCreated());
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
+    for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
+        EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 1);
+    // A gone file leaves the status line alone while the panes are missing.
+    const QString info = "info";
+    ToFrame(msg::HostStatus, ToWParam(&clip.path()), ToLParam(&info));
+    host.clear();
+    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&clip.path())), 1);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(frame.statusFile(), clip.path());
+
+    ASSERT_TRUE(frame.CreatePanes());
+    EXPECT_TRUE(frame.timelinePane()->timeline()->IsEmpty());
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
 }
 
 TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
@@ -234,30 +255,6 @@ TEST_F(Routing, FileGoneReachesEveryPane)
     }
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
     EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/kept.wav");
-}
-
-TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
-{
-    frame.Destroy();
-    ASSERT_TRUE(frame.CreateFrameWindow(&host));
-    ASSERT_FALSE(frame.panesCreated());
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
-    const QString path = "/v/voice.wav";
-    for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
-        EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;
-    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 1);
-    // A gone file leaves the status line alone while the panes are missing.
-    const QString info = "info";
-    ToFrame(msg::HostStatus, ToWParam(&path), ToLParam(&info));
-    host.clear();
-    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&path)), 1);
-    EXPECT_TRUE(host.sent.empty());
-    EXPECT_EQ(frame.statusFile(), path);
-
-    ASSERT_TRUE(frame.CreatePanes());
-    EXPECT_TRUE(frame.timelinePane()->timeline()->IsEmpty());
-    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
-    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
 }
 
 TEST_F(Routing, StatusLineFollowsTheFrame)

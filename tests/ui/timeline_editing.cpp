@@ -161,8 +161,25 @@ TEST_F(TimelineEditing, KeysAndContextMenuActOnTheSelection)
     EXPECT_FALSE(audio()->RunCommand(TimelineCommand::Preview));
 }
 
-TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
+// The edit menu's fit (the effect list's choice reaching the edited preview:
+// the scenario), the ruler's seek and the zoom.
+TEST_F(TimelineEditing, FitRulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
 {
+    CCW_EditMenuWnd* menu = editMenu();
+    ASSERT_NE(menu, nullptr);
+    menu->Fit(); // nothing to fit: the zoom stays
+    EXPECT_EQ(dialogs->records().back().text, "Zoom-Fit Failed");
+    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomDefault);
+    menu->Preview(); // empty tracks: refused, the button shows preview
+    EXPECT_FALSE(menu->playing());
+
+    CMediaFile clip("/m/a.mp3", 10000, 0, 0, ClipKind::Sound);
+    SendMessage(timeline(), msg::ClipToTimeline, 0, ToLParam(&clip));
+    menu->Fit();
+    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomMax);
+    EXPECT_EQ(audio()->pixelsPerSecond(), 32);
+    EXPECT_EQ(audio()->scrollOffset(), 0);
+
     Recorder seeks("frame");
     timeline()->SetFrame(&seeks);
     Fill(3);
@@ -248,25 +265,6 @@ TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
 
     menu->RunCommand(CCW_MediaMenuWnd::kAudioDelete);
     EXPECT_TRUE(timeline()->IsEmpty());
-}
-
-// (The effect list's choice reaching the edited preview: the scenario.)
-TEST_F(TimelineEditing, EditMenuFitsAndRefusesAnEmptyPreview)
-{
-    CCW_EditMenuWnd* menu = editMenu();
-    ASSERT_NE(menu, nullptr);
-    menu->Fit(); // nothing to fit: the zoom stays
-    EXPECT_EQ(dialogs->records().back().text, "Zoom-Fit Failed");
-    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomDefault);
-    menu->Preview(); // empty tracks: refused, the button shows preview
-    EXPECT_FALSE(menu->playing());
-
-    CMediaFile clip("/m/a.mp3", 10000, 0, 0, ClipKind::Sound);
-    SendMessage(timeline(), msg::ClipToTimeline, 0, ToLParam(&clip));
-    menu->Fit();
-    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomMax);
-    EXPECT_EQ(audio()->pixelsPerSecond(), 32);
-    EXPECT_EQ(audio()->scrollOffset(), 0);
 }
 
 } // namespace
