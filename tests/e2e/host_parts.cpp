@@ -157,7 +157,7 @@ TEST(HostSuiteData, EveryLiteralLookupOfTheEditorIsAnsweredInEveryLanguage)
     }
 }
 
-TEST(HostPhone, SendFileCopiesIntoThePhoneFolder)
+TEST(HostPhone, SendFileCopiesIntoThePhoneFolderAndTheWindowPublishesIt)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(WriteFile(dir.filePath("movie.3gp"), "movie data"));
@@ -185,13 +185,10 @@ TEST(HostPhone, SendFileCopiesIntoThePhoneFolder)
     EXPECT_EQ(unplugged.handle(), 0u);
     EXPECT_EQ(unplugged.SendFile(dir.filePath("movie.3gp"), "/Movies/other.3gp"), 0);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("phone/Movies/other.3gp")));
-}
 
-TEST(HostWindowTest, PublishesThePhoneAndShowsStatusMessages)
-{
-    QTemporaryDir dir;
-    PhoneLink phone(dir.path(), true);
-    HostWindow w(&phone, "/lib/libcw_comm.so"); // what it publishes: host_phone.cpp
+    // The host's main window publishes the phone and shows status messages.
+    PhoneLink linked(dir.path(), true);
+    HostWindow w(&linked, "/lib/libcw_comm.so"); // what it publishes: host_phone.cpp
 
     QString text = "clip.avi           1.00MB    00:00:02    320 * 240    avi";
     EXPECT_EQ(SendMessage(&w, msg::HostStatus, 0, ToLParam(&text)), 1);
@@ -220,12 +217,12 @@ TEST(HostWindowTest, PublishesThePhoneAndShowsStatusMessages)
     EXPECT_EQ(w.statusText(), foreign);
 
     PhoneLink none(dir.path(), false);
-    HostWindow unplugged(&none, QString());
-    EXPECT_FALSE(unplugged.property(kHostPhoneConnectedProperty).toBool());
-    EXPECT_EQ(unplugged.property(kHostPhoneHandleProperty).toULongLong(), 0u);
+    HostWindow noPhone(&none, QString());
+    EXPECT_FALSE(noPhone.property(kHostPhoneConnectedProperty).toBool());
+    EXPECT_EQ(noPhone.property(kHostPhoneHandleProperty).toULongLong(), 0u);
 }
 
-TEST(HostScript, ParsesCommandsAndRejectsBadLines)
+TEST(HostScript, ParsesCommandsAndTheCommandLineAndRejectsBadLines)
 {
     // Good lines and their arguments (joined by "|"), after a comment and a blank line.
     const std::pair<const char*, const char*> good[] = { { "add \"/tmp/my clip.avi\"", "/tmp/my clip.avi" },
@@ -257,6 +254,22 @@ TEST(HostScript, ParsesCommandsAndRejectsBadLines)
     EXPECT_FALSE(ParseScriptNumber("/tmp/a.avi"));
     EXPECT_EQ(ParseDialogResult("NO"), IDNO);
     EXPECT_EQ(ParseDialogResult("2"), IDCANCEL);
+
+    // The command line: options and files.
+    auto o = ParseHostOptions(
+        { "--script", "s.txt", "--phone=/tmp/p", "a.avi", "--lang", "kr", "--model=ZT-500", "--", "--b.avi" }, &error);
+    ASSERT_TRUE(o) << qPrintable(error);
+    EXPECT_EQ(o->script, "s.txt");
+    EXPECT_EQ(o->phoneDir, "/tmp/p");
+    EXPECT_EQ(o->language, "KR");
+    EXPECT_EQ(o->model, "ZT-500");
+    EXPECT_EQ(o->files, (QStringList { "a.avi", "--b.avi" }));
+    const std::pair<QStringList, const char*> bad[] = { { { "--phone", "/p", "--no-phone" }, "exclude" },
+        { { "--colour" }, "--colour" }, { { "--script" }, "--script" }, { { "--lang=" }, "--lang" } };
+    for (const auto& [args, named] : bad) {
+        EXPECT_FALSE(ParseHostOptions(args, &error)) << qPrintable(args.join(' '));
+        EXPECT_TRUE(error.contains(named)) << qPrintable(error);
+    }
 }
 
 namespace {
@@ -315,25 +328,6 @@ TEST(HostScript, WritesStateAndStopsAtAFailingLine)
     EXPECT_GE(state["uiStallMaxMs"].toInt(), 140); // the stall of the message
     EXPECT_LT(state["uiStallMaxMs"].toInt(), 10000);
     EXPECT_EQ(state["probe"], true);
-}
-
-TEST(HostCommandLine, ParsesOptionsAndFiles)
-{
-    QString error;
-    auto o = ParseHostOptions(
-        { "--script", "s.txt", "--phone=/tmp/p", "a.avi", "--lang", "kr", "--model=ZT-500", "--", "--b.avi" }, &error);
-    ASSERT_TRUE(o) << qPrintable(error);
-    EXPECT_EQ(o->script, "s.txt");
-    EXPECT_EQ(o->phoneDir, "/tmp/p");
-    EXPECT_EQ(o->language, "KR");
-    EXPECT_EQ(o->model, "ZT-500");
-    EXPECT_EQ(o->files, (QStringList { "a.avi", "--b.avi" }));
-    const std::pair<QStringList, const char*> bad[] = { { { "--phone", "/p", "--no-phone" }, "exclude" },
-        { { "--colour" }, "--colour" }, { { "--script" }, "--script" }, { { "--lang=" }, "--lang" } };
-    for (const auto& [args, named] : bad) {
-        EXPECT_FALSE(ParseHostOptions(args, &error)) << qPrintable(args.join(' '));
-        EXPECT_TRUE(error.contains(named)) << qPrintable(error);
-    }
 }
 
 TEST(HostSuiteSetup, InstallsIniFilesAndLinksTheBundledData)
