@@ -55,7 +55,7 @@ protected:
     CCW_ThumbnailWnd* list = nullptr;
 };
 
-TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletes)
+TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletesAndTheBrowserPicksAndKeepsBookmarks)
 {
     // View: 5 -> 6 -> 3 -> 4 -> 5.
     std::vector<int> modes { Mode() };
@@ -88,10 +88,8 @@ TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletes)
     list->list()->selectAll();
     toolBar->button(CCW_ToolBarWnd::kDeleteId)->click();
     EXPECT_EQ(list->list()->count(), 0);
-}
 
-TEST_F(ToolBarAndBrowser, BrowserPicksFromItsStartFolderAndKeepsBookmarks)
-{
+    // The browser picks from its start folder and keeps its bookmarks.
     const QString start = dir.filePath("start/inner");
     {
         // The test's own files, made on the UI thread.
