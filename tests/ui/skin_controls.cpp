@@ -196,14 +196,13 @@ TEST(RangeSlider, MarksAndBandsArePaintedWhereTheValuesSay)
     ASSERT_NE(At(played, 5, 8), At(select, 5, 8));
     ASSERT_NE(At(markDown, 5, 8), At(markUp, 5, 8));
 
+    // The marks at 10 and 40, the selection at 15 and 35, the played bar at
+    // 25, the track at 45 and 3.5.
     QImage img = s.draw();
-    EXPECT_EQ(At(img, 45, 8), At(markUp, 5, 8)) << "left mark";
-    EXPECT_EQ(At(img, 176, 8), At(markUp, 5, 8)) << "right mark";
-    EXPECT_EQ(At(img, 71, 8), At(select, 5, 8)) << "selection at 15";
-    EXPECT_EQ(At(img, 151, 8), At(select, 5, 8)) << "selection at 35";
-    EXPECT_EQ(At(img, 111, 8), At(played, 5, 8)) << "played bar at 25";
-    EXPECT_EQ(At(img, 191, 8), At(body, 5, 8)) << "track at 45";
-    EXPECT_EQ(At(img, 25, 8), At(body, 5, 8)) << "track at 3.5";
+    const std::pair<int, const SkinBitmap*> pixels[] = { { 45, &markUp }, { 176, &markUp }, { 71, &select },
+        { 151, &select }, { 111, &played }, { 191, &body }, { 25, &body } };
+    for (const auto& [x, bitmap] : pixels)
+        EXPECT_EQ(At(img, x, 8), At(*bitmap, 5, 8)) << x;
 
     // A dragged mark is drawn pressed.
     Mouse(s.slider, QEvent::MouseButtonPress, 45);
