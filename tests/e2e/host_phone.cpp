@@ -42,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
+TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsFolderAndTheEditorReadsTheHostsFacts)
 {
     PhoneLink phone(dir_.filePath("phone"), true);
     const struct {
@@ -61,15 +61,13 @@ TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
     }
     useModel("QQ-1"); // neither a model file nor a string.ini entry
     EXPECT_FALSE(SendToPhone(&phone, dir_.filePath("movie.3gp"), "movie.3gp"));
-}
 
-TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndTextsAndHandsOverThroughTheCommLibrary)
-{
+    // The editor reads the host window and texts and hands over through the
+    // comm library.
     const QString comm = QStringLiteral(CW_BUILD_DIR) + "/lib/libcw_comm.so";
     // The host keeps its comm module loaded for the whole run.
     const DlHandle module(dlopen(QFile::encodeName(comm).constData(), RTLD_NOW | RTLD_LOCAL));
     ASSERT_TRUE(module) << dlerror();
-    PhoneLink phone(dir_.filePath("phone"), true);
     reinterpret_cast<CwCommConnectFn>(dlsym(module.get(), "CwCommConnect"))(phone.handle(), phone.folder());
 
     HostWindow window(&phone, comm);

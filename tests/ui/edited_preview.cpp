@@ -79,7 +79,7 @@ protected:
 
 // Playing: no video, no play; the end rewinds once; seeks, effects and the
 // volume follow their controls.
-TEST_F(EditedPreview, Playback)
+TEST_F(EditedPreview, PlaybackAndSaveToPc)
 {
     CProjectLists soundOnly;
     soundOnly.tracks[kAudioTrack] = { clip(media("tone.mp3"), ClipKind::Sound, 0, 2000) };
@@ -119,14 +119,11 @@ TEST_F(EditedPreview, Playback)
 
     SendMessage(pane.get(), msg::ResetPreviews, kWholeMovie, 0);
     EXPECT_FALSE(pane->movieLoaded());
-}
 
-// A PC save with scripted answers: the model's type and the comma rule's
-// folder asked for, the extension added, the phases in order, a phone file
-// that ffprobe reads, and the results kept; Cancel while analysing leaves
-// nothing; an unwritable folder fails and keeps the file already there.
-TEST_F(EditedPreview, SaveToPc)
-{
+    // A PC save with scripted answers: the model's type and the comma rule's
+    // folder asked for, the extension added, the phases in order, a phone file
+    // that ffprobe reads, and the results kept; Cancel while analysing leaves
+    // nothing; an unwritable folder fails and keeps the file already there.
     QTemporaryDir ini;
     ASSERT_TRUE(
         WriteFile(ini.filePath("orvt.ini"), QString("[DESKTOP PATH]\nCAMCORDER0=2,%1\n").arg(out_.path()).toUtf8()));

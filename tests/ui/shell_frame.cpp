@@ -22,7 +22,7 @@ int TimelineHeight(CCW_MainFrame& f)
 
 // Tall windows keep the timeline row at 219 pixels; short ones keep their
 // row sizes. The columns keep the right one's and the left one's minimum.
-TEST_F(Frame, RowAndColumnRules)
+TEST_F(Frame, RowAndColumnRulesAndTheBars)
 {
     for (int height : { 600, 359 }) {
         frame.window()->resize(1000, height);
@@ -56,10 +56,7 @@ TEST_F(Frame, RowAndColumnRules)
     // Widening leaves a left column that fits alone.
     frame.window()->resize(1200, 600);
     EXPECT_EQ(inner->sizes().value(0), 120);
-}
 
-TEST_F(Frame, BarsReactOnlyWhereAllowed)
-{
     // The inner bar takes the mouse only where both columns keep their
     // minimum widths; a press on the frame's bar does not move it.
     frame.window()->resize(1000, 600);

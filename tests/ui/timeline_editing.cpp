@@ -205,7 +205,7 @@ TEST_F(TimelineEditing, FitRulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
     timeline()->SetFrame(frame.window());
 }
 
-TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
+TEST_F(TimelineEditing, DropsAndTheMediaMenuBringFilesIn)
 {
     QTemporaryDir dir;
     for (const char* name : { "a.avi", "photo.jpg", "b.wav", "x.amr" }) {
@@ -234,11 +234,8 @@ TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
     EXPECT_EQ(kinds, (std::vector<WPARAM> { 0, 1 }));
     EXPECT_EQ(opened.texts, QStringList({ dir.filePath("a.avi"), dir.filePath("b.wav") }));
     timeline()->SetFrame(frame.window());
-}
 
-TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
-{
-    QTemporaryDir dir;
+    // The media menu opens, records and deletes.
     const QString song = dir.filePath("song.wav");
     ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "59.9", song }));
     CCW_MediaMenuWnd* menu = mediaMenu();
