@@ -241,7 +241,7 @@ TEST_F(Routing, DroppedFilesAndShowSourcePreviewBringUpTheSourcePreview)
     EXPECT_EQ(frame.previewPane()->frontPreview(), source);
 }
 
-TEST_F(Routing, FileGoneReachesEveryPane)
+TEST_F(Routing, FileGoneReachesEveryPaneAndTheStatusLineFollowsTheFrame)
 {
     AttachPanes();
     AddVoiceClip("/v/gone.wav");
@@ -255,11 +255,9 @@ TEST_F(Routing, FileGoneReachesEveryPane)
     }
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
     EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/kept.wav");
-}
 
-TEST_F(Routing, StatusLineFollowsTheFrame)
-{
-    AttachPanes();
+    // The status line follows the frame.
+    host.clear();
     const QString file = "/m/Clip.AVI";
     const QString info = "Clip.AVI           1.00MB    00:00:05    avi";
     EXPECT_EQ(ToFrame(msg::HostStatus, ToWParam(&file), ToLParam(&info)), 0);

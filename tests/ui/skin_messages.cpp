@@ -43,7 +43,7 @@ protected:
     TempRegistry registry;
 };
 
-TEST_F(SkinMessages, SizesFollowTheFontMetrics)
+TEST_F(SkinMessages, SizesFollowTheFontMetricsAndResultsTheMessageType)
 {
     const QString line = "The movie is saved in the phone format of the model.";
     struct Row {
@@ -88,10 +88,7 @@ TEST_F(SkinMessages, SizesFollowTheFontMetrics)
     EXPECT_EQ(dialog.size(), screen);
     const CDialogButton* ok = dialog.messageBody()->buttons().front();
     EXPECT_LE(dialog.messageBody()->mapTo(&dialog, ok->geometry().bottomRight()).y(), screen.height());
-}
 
-TEST_F(SkinMessages, ResultsAndSelfClosing)
-{
     // The buttons of each type answer with their results; Esc gives 2.
     const std::vector<std::pair<int, std::vector<int>>> types
         = { { 0, { IDOK, IDCANCEL } }, { 1, { IDYES, IDNO } }, { 2, { IDOK } }, { 3, { IDYES, IDNO, IDCANCEL } } };
