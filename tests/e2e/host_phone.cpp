@@ -13,10 +13,8 @@
 #include "shell/host_phone_facts.h"
 #include "test_util.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -44,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
+TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsFolderAndTheEditorReadsTheHostsFacts)
 {
     PhoneLink phone(dir_.filePath("phone"), true);
     const struct {
@@ -64,18 +62,12 @@ TEST_F(HostPhoneLink, SavedMovieLandsInTheModelsMovieFolder)
     useModel("QQ-1"); // neither a model file nor a string.ini entry
     EXPECT_FALSE(SendToPhone(&phone, dir_.filePath("movie.3gp"), "movie.3gp"));
 
-    useModel("TX-07");
-    PhoneLink unplugged(dir_.filePath("phone2"), false);
-    EXPECT_FALSE(SendToPhone(&unplugged, dir_.filePath("movie.3gp"), "movie.3gp"));
-}
-
-TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
-{
+    // The editor reads the host window and texts and hands over through the
+    // comm library.
     const QString comm = QStringLiteral(CW_BUILD_DIR) + "/lib/libcw_comm.so";
     // The host keeps its comm module loaded for the whole run.
     const DlHandle module(dlopen(QFile::encodeName(comm).constData(), RTLD_NOW | RTLD_LOCAL));
     ASSERT_TRUE(module) << dlerror();
-    PhoneLink phone(dir_.filePath("phone"), true);
     reinterpret_cast<CwCommConnectFn>(dlsym(module.get(), "CwCommConnect"))(phone.handle(), phone.folder());
 
     HostWindow window(&phone, comm);
@@ -90,10 +82,8 @@ TEST_F(HostPhoneLink, EditorReadsTheHostWindowAndHandsOverThroughTheCommLibrary)
     EXPECT_NE(CallCommLibrary(facts.commLibrary, facts.handle, HostTextLookup, HostImageLookup, avi).value_or(0), 0);
     EXPECT_TRUE(QFileInfo::exists(phoneFile("MS_AVI_VIDEO.avi")));
     EXPECT_EQ(CallCommLibrary(facts.commLibrary, 0, HostTextLookup, HostImageLookup, avi), 0);
-}
 
-TEST_F(HostPhoneLink, DeviceNamesUseTheHostsTexts)
-{
+    // The device names come from the host's texts.
     HostResources tables;
     ASSERT_TRUE(tables.load(kSuite + "/tables", "EN"));
     SetHostResources(&tables);

@@ -6,14 +6,9 @@
 #include "config/suite_settings.h"
 #include "media_files.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,8 +17,6 @@ const QString kBuild = QStringLiteral(CW_BUILD_DIR);
 
 class HostRun : public ::testing::Test {
 protected:
-    static bool haveComponent() { return QFileInfo::exists(kBuild + "/lib/libcw_load.so"); }
-
     // Runs the host offscreen with this test's registry and home folders.
     ToolRun host(const QStringList& args, int timeoutMs = 120000, const QStringList& extraEnv = {})
     {
@@ -49,32 +42,24 @@ protected:
 
 } // namespace
 
-TEST_F(HostRun, MissingComponentOrExportEndsWithStatus2)
+// A missing component, one without the entry points (the comm library) or
+// missing suite data end with 2; a bad command line or script with 1.
+TEST_F(HostRun, BadStartsEndWithTheirStatusAndSayWhy)
 {
-    ToolRun r = host({ "--component", home_.filePath("none/libcw_load.so") });
-    EXPECT_EQ(r.exitCode, 2) << r.err.constData();
-    EXPECT_TRUE(r.err.contains("none/libcw_load.so")) << r.err.constData();
-
-    // A real library without the entry points: the comm library.
-    r = host({ "--component", kBuild + "/lib/libcw_comm.so" });
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("\"Create\"")) << r.err.constData();
-
-    r = host({ "--data", home_.filePath("nodata"), "--component", kBuild + "/lib/libcw_comm.so" });
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("suite data")) << r.err.constData();
-}
-
-TEST_F(HostRun, BadCommandLineOrScriptEndsWithStatus1)
-{
-    ToolRun r = host({ "--no-such-option" });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("--no-such-option"));
-    r = host({ "--script", script("add a.avi\nfly away\n") });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("line 2")) << r.err.constData();
-    r = host({ "--script", home_.filePath("absent.txt") });
-    EXPECT_EQ(r.exitCode, 1);
+    const QString comm = kBuild + "/lib/libcw_comm.so";
+    const std::tuple<QStringList, int, const char*> runs[] = {
+        { { "--component", home_.filePath("none/libcw_load.so") }, 2, "none/libcw_load.so" },
+        { { "--component", comm }, 2, "\"Create\"" },
+        { { "--data", home_.filePath("nodata"), "--component", comm }, 2, "suite data" },
+        { { "--no-such-option" }, 1, "--no-such-option" },
+        { { "--script", script("add a.avi\nfly away\n") }, 1, "line 2" },
+        { { "--script", home_.filePath("absent.txt") }, 1, "absent.txt" },
+    };
+    for (const auto& [args, status, said] : runs) {
+        const ToolRun r = host(args);
+        EXPECT_EQ(r.exitCode, status) << qPrintable(args.join(' '));
+        EXPECT_TRUE(r.err.contains(said)) << r.err.constData();
+    }
 }
 
 TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
@@ -89,28 +74,23 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
     ToolRun r = host({ "--component", home_.filePath("none.so") });
     ASSERT_EQ(r.exitCode, 2) << r.err.constData();
 
+    // ORVT_LANG and APP_TITLE are kept, even empty.
     const QString user = home_.filePath("data/orvanta");
-    EXPECT_EQ(suiteValue("FOLDER"), user);
-    EXPECT_EQ(suiteValue("INIDIR"), user + "/ini");
-    EXPECT_EQ(suiteValue("CURRENT_PATH"), user);
-    EXPECT_EQ(suiteValue("IMAGEDIR"), user + "/image");
-    EXPECT_EQ(suiteValue("ORVT_DEFAULT_MODELNAME"), "TX-07");
-    EXPECT_EQ(suiteValue("ORVT_DISPLAY_MODELNAME"), "TX-07");
-    EXPECT_EQ(suiteValue("ORVT_LANG"), "KR"); // kept
-    EXPECT_EQ(suiteValue("APP_TITLE"), ""); // kept, even empty
+    const std::pair<const char*, QString> values[] = { { "FOLDER", user }, { "INIDIR", user + "/ini" },
+        { "CURRENT_PATH", user }, { "IMAGEDIR", user + "/image" }, { "ORVT_DEFAULT_MODELNAME", "TX-07" },
+        { "ORVT_DISPLAY_MODELNAME", "TX-07" }, { "ORVT_LANG", "KR" }, { "APP_TITLE", "" } };
+    for (const auto& [name, value] : values)
+        EXPECT_EQ(suiteValue(name), value) << name;
     EXPECT_EQ(GetAppTitle(), kDefaultAppTitle); // which the editor shows as the default
 
     // What the values point at is usable by the editor.
-    EXPECT_TRUE(QFileInfo::exists(GetModelIniPath())) << qPrintable(GetModelIniPath());
-    EXPECT_TRUE(QFileInfo::exists(GetStringIniPath()));
-    EXPECT_TRUE(QFileInfo::exists(GetImageFolder() + "tm_ui_topleft.png"));
-    EXPECT_TRUE(QFileInfo::exists(GetCurrentPath() + "/image/progress_bar1.png"));
-    EXPECT_TRUE(QDir(user + "/phone").exists());
-    for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" }) {
-        if (QFileInfo::exists(QStringLiteral(CW_SUITE_DIR) + "/" + lib)) {
-            EXPECT_TRUE(QFileInfo(user + "/" + lib).isSymLink()) << lib;
-        }
-    }
+    for (const QString& path : { GetModelIniPath(), GetStringIniPath(), GetImageFolder() + "tm_ui_topleft.png",
+             GetCurrentPath() + "/image/progress_bar1.png", user + "/phone" })
+        EXPECT_TRUE(QFileInfo::exists(path)) << qPrintable(path);
+    for (const char* lib : { "libOTTEnc.so", "libOTTAVIEncoder.so" }) // linked when bundled
+        EXPECT_TRUE(
+            !QFileInfo::exists(QStringLiteral(CW_SUITE_DIR) + "/" + lib) || QFileInfo(user + "/" + lib).isSymLink())
+            << lib;
 
     // The command line may change the model and the language.
     r = host({ "--component", home_.filePath("none.so"), "--model", "ZT-500", "--lang", "en" });
@@ -120,24 +100,12 @@ TEST_F(HostRun, FirstRunWritesSuiteDefaultsAndKeepsExistingValues)
     EXPECT_TRUE(GetModelIniPath().endsWith("/ini/ZT-500.ini"));
 }
 
-TEST_F(HostRun, ScreenshotOptionSavesTheWindowAfterStartUp)
-{
-    if (!haveComponent())
-        GTEST_SKIP() << "libcw_load.so is not built yet";
-    const QString shot = home_.filePath("start.png");
-    ToolRun r = host({ "--no-phone", "--screenshot", shot });
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    QImage img(shot);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_GT(ColourCount(img), 3);
-}
-
 // At scale 2, where the script's positions are in the window's own
-// (unscaled) pixels (ui/timeline_editing.cpp drags and uses the menu at
-// scale 1).
+// (unscaled) pixels, after a screenshot of the start-up (--screenshot) (ui/timeline_editing.cpp drags and uses the menu
+// at scale 1).
 TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtScaleTwo)
 {
-    if (!haveComponent())
+    if (!QFileInfo::exists(kBuild + "/lib/libcw_load.so"))
         GTEST_SKIP() << "libcw_load.so is not built yet";
     for (const char* name : { "a.wav", "b.wav" }) {
         ASSERT_TRUE(RunFfmpeg(
@@ -157,7 +125,9 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtScaleTwo)
                                  "key CCW_TimeLineWnd Home\nwait 200\nclick CCW_TimeLineView/0x17E6 5 5\nwait 200\n"
                                  "state \"%3\"\nscreenshot \"%4\"\nquit\n")
                              .arg(home_.filePath("a.wav"), home_.filePath("b.wav"), state, shot);
-    ToolRun r = host({ "--no-phone", "--script", script(text) }, 120000, { "QT_SCALE_FACTOR=2" });
+    const QString start = home_.filePath("start.png");
+    ToolRun r
+        = host({ "--no-phone", "--screenshot", start, "--script", script(text) }, 120000, { "QT_SCALE_FACTOR=2" });
     ASSERT_EQ(r.exitCode, 0) << r.out.constData() << r.err.constData();
     const QJsonObject timeline = QJsonDocument::fromJson(ReadFile(state)).object()["timeline"].toObject();
     const QJsonArray clips = timeline["tracks"].toArray()[1].toObject()["clips"].toArray();
@@ -167,8 +137,10 @@ TEST_F(HostRun, ScriptEditsTheTimelineWithMenuDragAndKeysAtScaleTwo)
     EXPECT_EQ(clips[1].toObject()["timelineStart"].toInt(), 5000);
     EXPECT_EQ(timeline["zoom"].toInt(), 66);
     EXPECT_EQ(timeline["activeTrack"].toInt(), 2);
-    const QImage img(shot);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_GE(img.width(), 1600);
-    EXPECT_GT(ColourCount(img), 3);
+    for (const QString& file : { shot, start }) {
+        const QImage img(file);
+        ASSERT_FALSE(img.isNull()) << qPrintable(file);
+        EXPECT_GE(img.width(), 1600);
+        EXPECT_GT(ColourCount(img), 3);
+    }
 }

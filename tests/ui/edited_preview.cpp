@@ -1,6 +1,4 @@
-// The edited-movie preview: playing the project with its controls, saving it
-// on the PC beside the progress dialog with scripted answers, and the
-// editor going away during a save.
+// The edited-movie preview: playing and saving the project.
 #include "engine/effect_kernels.h"
 #include "engine/work_state.h"
 #include "panes/edited_preview/preview_edited.h"
@@ -18,7 +16,6 @@
 #include <QFileInfo>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 
 namespace {
 
@@ -50,7 +47,14 @@ protected:
                 texts << r.text + (r.selfClosing ? " (self-closing)" : "");
         return texts;
     }
-    LRESULT save() { return SendMessage(pane.get(), msg::SaveToPc, 3, ToLParam<const CTimelineProject>(&video)); }
+    // A PC save answered with path, and the messages it showed.
+    QStringList saveAs(const QString& path)
+    {
+        dialogs_->clearRecords();
+        dialogs_->pushPath(path);
+        EXPECT_EQ(SendMessage(pane.get(), msg::SaveToPc, 3, ToLParam<const CTimelineProject>(&video)), 0);
+        return shown(DialogKind::SkinnedMessage);
+    }
     // Presses Cancel in the progress dialog once the save reaches phase.
     void cancelIn(CCW_PreviewEdited::SavePhase phase)
     {
@@ -75,7 +79,7 @@ protected:
 
 // Playing: no video, no play; the end rewinds once; seeks, effects and the
 // volume follow their controls.
-TEST_F(EditedPreview, Playback)
+TEST_F(EditedPreview, PlaybackAndSaveToPc)
 {
     CProjectLists soundOnly;
     soundOnly.tracks[kAudioTrack] = { clip(media("tone.mp3"), ClipKind::Sound, 0, 2000) };
@@ -115,14 +119,11 @@ TEST_F(EditedPreview, Playback)
 
     SendMessage(pane.get(), msg::ResetPreviews, kWholeMovie, 0);
     EXPECT_FALSE(pane->movieLoaded());
-}
 
-// A PC save with scripted answers: the model's type and the comma rule's
-// folder asked for, the extension added, the phases in order, a phone file
-// that ffprobe reads, and the results kept; Cancel while analysing leaves
-// nothing; an unwritable folder fails and keeps the file already there.
-TEST_F(EditedPreview, SaveToPc)
-{
+    // A PC save with scripted answers: the model's type and the comma rule's
+    // folder asked for, the extension added, the phases in order, a phone file
+    // that ffprobe reads, and the results kept; Cancel while analysing leaves
+    // nothing; an unwritable folder fails and keeps the file already there.
     QTemporaryDir ini;
     ASSERT_TRUE(
         WriteFile(ini.filePath("orvt.ini"), QString("[DESKTOP PATH]\nCAMCORDER0=2,%1\n").arg(out_.path()).toUtf8()));
@@ -136,8 +137,7 @@ TEST_F(EditedPreview, SaveToPc)
             phases.push_back(p);
     });
     watch.start(1);
-    dialogs_->pushPath(out_.filePath("movie"));
-    EXPECT_EQ(save(), 0);
+    EXPECT_EQ(saveAs(out_.filePath("movie")), QStringList { "CW_MESSAGE/SAVE_OK (self-closing)" });
     watch.stop();
     phases.push_back(int(pane->savePhase()));
     const QString saved = out_.filePath("movie.3gp");
@@ -150,40 +150,30 @@ TEST_F(EditedPreview, SaveToPc)
     EXPECT_EQ(records[0].kind, DialogKind::SaveFile);
     EXPECT_EQ(records[0].filter, "Tessaly Movie file type (*.3gp)|*.3gp||");
     EXPECT_EQ(records[0].initialFolder, out_.path());
-    EXPECT_EQ(shown(DialogKind::SkinnedMessage), QStringList { "CW_MESSAGE/SAVE_OK (self-closing)" });
     EXPECT_EQ(files(), QStringList { "movie.3gp" });
     const QJsonObject state = CCW_PreviewEdited::StateOf(pane.get(), "save");
     EXPECT_EQ(state["phase"].toString(), "done");
     EXPECT_TRUE(state["results"].toObject()["lastSaveSucceeded"].toBool());
 
-    dialogs_->clearRecords();
-    dialogs_->pushPath(out_.filePath("cancelled.3gp"));
     cancelIn(CCW_PreviewEdited::SavePhase::Analysing);
-    EXPECT_EQ(save(), 0);
-    EXPECT_EQ(shown(DialogKind::SkinnedMessage), QStringList { "CW_MESSAGE/SAVE_CANCEL (self-closing)" });
+    EXPECT_EQ(saveAs(out_.filePath("cancelled.3gp")), QStringList { "CW_MESSAGE/SAVE_CANCEL (self-closing)" });
     EXPECT_FALSE(results_.lastSaveSucceeded);
     EXPECT_EQ(files(), QStringList { "movie.3gp" });
 
     // A target that cannot be written (a folder of that name): the save
-    // fails and the folder is left as it was.
+    // fails and the folder is left as it was; the next save works.
     ASSERT_TRUE(QDir().mkpath(out_.filePath("taken.3gp/keep")));
-    dialogs_->clearRecords();
-    dialogs_->pushPath(out_.filePath("taken.3gp"));
-    EXPECT_EQ(save(), 0);
-    EXPECT_EQ(shown(DialogKind::SkinnedMessage).last(), "CW_MESSAGE/SAVE_FAIL (self-closing)");
+    EXPECT_EQ(saveAs(out_.filePath("taken.3gp")).last(), "CW_MESSAGE/SAVE_FAIL (self-closing)");
     EXPECT_FALSE(results_.lastSaveSucceeded);
     EXPECT_TRUE(QFileInfo(out_.filePath("taken.3gp/keep")).isDir());
-
-    // The save still works afterwards.
-    dialogs_->clearRecords();
-    dialogs_->pushPath(out_.filePath("again.3gp"));
-    EXPECT_EQ(save(), 0);
+    saveAs(out_.filePath("again.3gp"));
     EXPECT_TRUE(results_.lastSaveSucceeded);
 }
 
-// DestroyBtn while a save runs, in each of its phases: the save is cancelled
-// and awaited, nothing is left of it, and the editor's work folder goes.
-TEST_F(EditedPreview, DestroyDuringSave)
+// The whole editor: DestroyBtn while a save runs, in each of its phases (the
+// save is cancelled and awaited, nothing is left of it, and the editor's
+// work folder goes), then the phone save.
+TEST_F(EditedPreview, DestroyDuringSaveAndPhoneSave)
 {
     pane.reset();
     QWidget host;
@@ -214,22 +204,13 @@ TEST_F(EditedPreview, DestroyDuringSave)
             editor.Destroy();
         EXPECT_FALSE(QFileInfo::exists(work));
         // Cancelled before encoding, the save wrote nothing.
-        if (phase != Phase::Saving) {
-            EXPECT_FALSE(QFile::exists(out_.filePath("gone.3gp")));
-        }
+        EXPECT_TRUE(phase == Phase::Saving || !QFile::exists(out_.filePath("gone.3gp")));
         QFile::remove(out_.filePath("gone.3gp"));
     }
-}
 
-// The edit menu's phone save: the PC save, then the phone through the host;
-// without a phone, with a phone the file cannot reach, after a failed save.
-TEST_F(EditedPreview, PhoneSave)
-{
-    pane.reset();
-    QWidget host;
-    host.resize(800, 600);
-    host.show();
-    CCW_MainFrame& editor = CCW_MainFrame::instance();
+    // The edit menu's phone save: the PC save, then the phone through the
+    // host; without a phone, with a phone the file cannot reach, after a
+    // failed save.
     ASSERT_NE(editor.Create(&SaveFixture::textTable, nullptr, &host), nullptr);
     CMediaFile onTimeline(media("clip.mp4"), 2000, 320, 240, ClipKind::VideoWithSound);
     ASSERT_EQ(SendMessage(editor.window(), msg::ClipToTimeline, 0, ToLParam(&onTimeline)), 0);

@@ -1,7 +1,5 @@
 // test-links: cw_shell
-// The media-list toolbar and the media browser: the view commands and the
-// two answers of 0x5006, the browser's result, start folder, bookmarks and
-// hidden device folders.
+// The media-list toolbar and the media browser.
 #include "import/media_browser.h"
 #include "import/browser_places.h"
 #include "panes/media_list/thumbnail_wnd.h"
@@ -9,14 +7,11 @@
 #include "shell/thumbnail_contain.h"
 #include "shell_fixture.h"
 #include "skin/skin_button.h"
-#include "test_util.h"
 #include "ui_watchdog.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QMenu>
-#include <QTreeView>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -60,7 +55,7 @@ protected:
     CCW_ThumbnailWnd* list = nullptr;
 };
 
-TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletes)
+TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletesAndTheBrowserPicksAndKeepsBookmarks)
 {
     // View: 5 -> 6 -> 3 -> 4 -> 5.
     std::vector<int> modes { Mode() };
@@ -93,10 +88,8 @@ TEST_F(ToolBarAndBrowser, ToolBarViewsCountsAndDeletes)
     list->list()->selectAll();
     toolBar->button(CCW_ToolBarWnd::kDeleteId)->click();
     EXPECT_EQ(list->list()->count(), 0);
-}
 
-TEST_F(ToolBarAndBrowser, BrowserPicksFromItsStartFolderAndKeepsBookmarks)
-{
+    // The browser picks from its start folder and keeps its bookmarks.
     const QString start = dir.filePath("start/inner");
     {
         // The test's own files, made on the UI thread.

@@ -1,7 +1,5 @@
 // test-links: cw_shell cw_project cw_export cw_engine cw_media cw_config cw_platform
-// Each pane message reaches its receiver along its route; the frame drops the
-// timeline-bound ones until the panes exist; the host's status line follows
-// 0x3063, 0x3074, 0x3075 and 0x5501.
+// Each pane message reaches its receiver along its route.
 #include "panes/timeline/timeline_view.h"
 #include "platform/hresult.h"
 #include "shell_fixture.h"
@@ -27,6 +25,27 @@ TEST_F(Routing, MissingPanesAnswerOneAndNothingChanges)
     // The timeline and the edited-movie preview exist already: a whole-movie
     // request without a video clip reaches the preview, which refuses it.
     EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), LRESULT(E_FAIL));
+
+    // Until the panes exist, the frame drops the timeline-bound messages.
+    frame.Destroy();
+    ASSERT_TRUE(frame.CreateFrameWindow(&host));
+    ASSERT_FALSE(frame.panesCreated());
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
+    for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
+        EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 1);
+    // A gone file leaves the status line alone while the panes are missing.
+    const QString info = "info";
+    ToFrame(msg::HostStatus, ToWParam(&clip.path()), ToLParam(&info));
+    host.clear();
+    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&clip.path())), 1);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(frame.statusFile(), clip.path());
+
+    ASSERT_TRUE(frame.CreatePanes());
+    EXPECT_TRUE(frame.timelinePane()->timeline()->IsEmpty());
+    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
+    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
 }
 
 TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
@@ -39,53 +58,30 @@ TEST_F(Routing, HostAndFrameMessagesReachTheirPanes)
         WPARAM wParam;
         Recorder* receiver;
     };
-    const Row rows[] = {
-        { msg::AddMovieList, 0, mediaList },
-        { msg::HostAddFiles, 7, mediaList },
-        { msg::HostAddBrowserFile, 7, mediaList },
-        { msg::OpenSource, 2, source },
-        { msg::PreviewClip, 1, source },
-        { msg::PreviewClip, 3, edited },
-        { msg::StopPlayback, 0, source },
-        { msg::StopPlayback, 3, edited },
-        { msg::ResetPreviews, 2, source },
-        { msg::ResetPreviews, 3, edited },
-        { msg::SaveToPc, 3, edited },
-        { msg::SaveToPhone, 3, edited },
-        { msg::EffectChosen, 0, edited },
-        { msg::SeekMovie, 0, edited },
-        { msg::TrackEmptied, 1, source },
-    };
+    const Row rows[] = { { msg::AddMovieList, 0, mediaList }, { msg::HostAddFiles, 7, mediaList },
+        { msg::HostAddBrowserFile, 7, mediaList }, { msg::OpenSource, 2, source }, { msg::PreviewClip, 1, source },
+        { msg::PreviewClip, 3, edited }, { msg::StopPlayback, 0, source }, { msg::StopPlayback, 3, edited },
+        { msg::ResetPreviews, 2, source }, { msg::ResetPreviews, 3, edited }, { msg::SaveToPc, 3, edited },
+        { msg::SaveToPhone, 3, edited }, { msg::EffectChosen, 0, edited }, { msg::SeekMovie, 0, edited },
+        { msg::TrackEmptied, 1, source } };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
         for (Recorder* r : { mediaList, source, edited })
             r->clear();
-        EXPECT_EQ(ToFrame(row.message, row.wParam, p), 0) << std::hex << row.message;
-        Recorder* receiver = row.receiver;
-        EXPECT_EQ(receiver->sent, (std::vector<Sent> { { row.message, row.wParam, p } })) << std::hex << row.message;
-        for (Recorder* other : { mediaList, source, edited }) {
-            if (other != receiver) {
-                EXPECT_TRUE(other->sent.empty()) << std::hex << row.message;
-            }
-        }
+        EXPECT_EQ(ToFrame(row.message, row.wParam, p), 0);
+        for (Recorder* r : { mediaList, source, edited })
+            EXPECT_EQ(r->sent,
+                (r == row.receiver ? std::vector<Sent> { { row.message, row.wParam, p } } : std::vector<Sent> {}));
     }
 
     // Both values of 0x3068 must be non-zero.
     mediaList->clear();
     EXPECT_EQ(ToFrame(msg::HostAddBrowserFile, 0, p), 1);
     EXPECT_TRUE(mediaList->sent.empty());
-}
-
-TEST_F(Routing, ShowSourcePreviewBringsItToTheFront)
-{
-    AttachPanes();
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
-    ToFrame(msg::PreviewClip, 3, project());
-    EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
-    EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
-    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
-    ToFrame(msg::PreviewClip, 3, project());
-    ToFrame(msg::OpenSource, 0, ToLParam(&clip.path()));
-    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+    // The component's AddMovieList comes as 0x5003 with its path.
+    frame.AddMovieList("/m/Clip.avi");
+    EXPECT_EQ(mediaList->sent.size(), 1u);
+    EXPECT_EQ(mediaList->texts, QStringList { "/m/Clip.avi" });
 }
 
 TEST_F(Routing, ThumbnailPaneListMessages)
@@ -149,29 +145,10 @@ TEST_F(Routing, ClipsFromThePreviewsLandOnTheTimeline)
     EXPECT_EQ(frame.paneContext().probe, nullptr);
 }
 
-TEST_F(Routing, SaveRequestsCarryTheProject)
-{
-    AttachPanes();
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPc, 3, 0), 0);
-    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPhone, 3, 0), 0);
-    EXPECT_EQ(
-        edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() }, { msg::SaveToPhone, 3, project() } }));
-    // The effect choice, stop and reset go up from the menus.
-    edited->clear();
-    SendMessage(frame.timelinePane(), msg::EffectChosen, 0, 7);
-    SendMessage(frame.timelinePane(), msg::StopPlayback, 3, 0);
-    SendMessage(frame.timelinePane(), msg::ResetPreviews, 3, 0);
-    EXPECT_EQ(edited->sent,
-        (std::vector<Sent> { { msg::EffectChosen, 0, 7 }, { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
-    // 0x5033 goes from the source preview to the edited-movie preview.
-    SendMessage(frame.previewPane(), msg::SourceBusy, 0, 1);
-    EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
-}
-
 // A whole-movie preview needs a clip; with only a voice clip the request
 // goes on (the preview reports the missing video itself). The playing state
 // sets the edit menu's button; lParam 1 asks for a fresh preview instead.
-TEST_F(Routing, WholeMoviePreviewNeedsAClipAndFollowsThePlayingState)
+TEST_F(Routing, EditedPreviewRequestsFromTheTimelinePane)
 {
     AttachPanes();
     EXPECT_EQ(SendMessage(frame.timelinePane(), msg::PreviewClip, 3, 0), E_FAIL);
@@ -191,6 +168,23 @@ TEST_F(Routing, WholeMoviePreviewNeedsAClipAndFollowsThePlayingState)
         EXPECT_EQ(edited->sent, (std::vector<Sent> { { msg::PreviewClip, 3, project() } }));
     }
     EXPECT_TRUE(faces.empty());
+
+    // Saves carry the project.
+    edited->clear();
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPc, 3, 0), 0);
+    EXPECT_EQ(SendMessage(frame.timelinePane(), msg::SaveToPhone, 3, 0), 0);
+    EXPECT_EQ(
+        edited->sent, (std::vector<Sent> { { msg::SaveToPc, 3, project() }, { msg::SaveToPhone, 3, project() } }));
+    // The effect choice, stop and reset go up from the menus.
+    edited->clear();
+    SendMessage(frame.timelinePane(), msg::EffectChosen, 0, 7);
+    SendMessage(frame.timelinePane(), msg::StopPlayback, 3, 0);
+    SendMessage(frame.timelinePane(), msg::ResetPreviews, 3, 0);
+    EXPECT_EQ(edited->sent,
+        (std::vector<Sent> { { msg::EffectChosen, 0, 7 }, { msg::StopPlayback, 3, 0 }, { msg::ResetPreviews, 3, 0 } }));
+    // 0x5033 goes from the source preview to the edited-movie preview.
+    SendMessage(frame.previewPane(), msg::SourceBusy, 0, 1);
+    EXPECT_EQ(edited->sent.back(), (Sent { msg::SourceBusy, 0, 1 }));
 }
 
 TEST_F(Routing, TrackViewsReachThePreviewsThroughTheFrame)
@@ -223,7 +217,7 @@ TEST_F(Routing, TrackViewsReachThePreviewsThroughTheFrame)
     EXPECT_EQ(voice->position(), 800);
 }
 
-TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
+TEST_F(Routing, DroppedFilesAndShowSourcePreviewBringUpTheSourcePreview)
 {
     AttachPanes();
     const QString path = "/m/song.mp3";
@@ -235,9 +229,19 @@ TEST_F(Routing, DroppedFilesOpenInTheSourcePreview)
     EXPECT_EQ(source->sent[1].message, msg::OpenSource);
     EXPECT_EQ(source->texts, (QStringList { path, path }));
     EXPECT_EQ(timeline()->activeTrack(), kAudioTrack);
+
+    // 0x5403 brings the source preview to the front, as an open does.
+    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
+    ToFrame(msg::PreviewClip, 3, project());
+    EXPECT_EQ(frame.previewPane()->frontPreview(), edited);
+    EXPECT_EQ(ToFrame(msg::ShowSourcePreview), 0);
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
+    ToFrame(msg::PreviewClip, 3, project());
+    ToFrame(msg::OpenSource, 0, ToLParam(&clip.path()));
+    EXPECT_EQ(frame.previewPane()->frontPreview(), source);
 }
 
-TEST_F(Routing, FileGoneReachesEveryPane)
+TEST_F(Routing, FileGoneReachesEveryPaneAndTheStatusLineFollowsTheFrame)
 {
     AttachPanes();
     AddVoiceClip("/v/gone.wav");
@@ -251,39 +255,9 @@ TEST_F(Routing, FileGoneReachesEveryPane)
     }
     ASSERT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
     EXPECT_EQ(timeline()->track(kVoiceTrack)[0].path(), "/v/kept.wav");
-}
 
-// ---------------------------------------------------------------------------
-
-TEST_F(Routing, TimelineBoundMessagesWaitForThePanes)
-{
-    frame.Destroy();
-    ASSERT_TRUE(frame.CreateFrameWindow(&host));
-    ASSERT_FALSE(frame.panesCreated());
-    CMediaFile clip("/v/voice.wav", 1000, 0, 0, ClipKind::Voice);
-    const QString path = "/v/voice.wav";
-    for (std::uint32_t m : { msg::PreviewEnded, msg::PositionMarker, msg::PlayingState, msg::TrackEmptied })
-        EXPECT_EQ(ToFrame(m, 1, 1), 1) << std::hex << m;
-    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 1);
-    // A gone file leaves the status line alone while the panes are missing.
-    const QString info = "info";
-    ToFrame(msg::HostStatus, ToWParam(&path), ToLParam(&info));
+    // The status line follows the frame.
     host.clear();
-    EXPECT_EQ(ToFrame(msg::FileGone, 0, ToLParam(&path)), 1);
-    EXPECT_TRUE(host.sent.empty());
-    EXPECT_EQ(frame.statusFile(), path);
-
-    ASSERT_TRUE(frame.CreatePanes());
-    EXPECT_TRUE(frame.timelinePane()->timeline()->IsEmpty());
-    EXPECT_EQ(ToFrame(msg::ClipToTimeline, 0, ToLParam(&clip)), 0);
-    EXPECT_EQ(timeline()->track(kVoiceTrack).size(), 1u);
-}
-
-// ---------------------------------------------------------------------------
-
-TEST_F(Routing, StatusLineFollowsTheFrame)
-{
-    AttachPanes();
     const QString file = "/m/Clip.AVI";
     const QString info = "Clip.AVI           1.00MB    00:00:05    avi";
     EXPECT_EQ(ToFrame(msg::HostStatus, ToWParam(&file), ToLParam(&info)), 0);

@@ -1,7 +1,4 @@
-// The source preview in a created editor: opening on the worker beside the
-// wait dialog, the marks and the frames they show, playing up to the right
-// mark, sending a whole-second clip to the timeline, kinds, facts, volume,
-// resets, the end-of-playback route, and the spectrum.
+// The source preview in a created editor.
 #include "engine/playback_graph.h"
 #include "engine/video_renderer.h"
 #include "panes/edited_preview/preview_edited.h"
@@ -9,7 +6,6 @@
 #include "panes/source_preview/level_bars.h"
 #include "panes/source_preview/preview_media.h"
 #include "platform/system_volume.h"
-#include "shell/main_frame.h"
 #include "skin/range_slider.h"
 #include "skin/skin_button.h"
 #include "skin/skin_slider.h"
@@ -17,10 +13,8 @@
 #include "media_files.h"
 #include "shell_fixture.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QPainter>
-#include <QTest>
 #include <numeric>
 #include <sys/stat.h>
 
@@ -245,14 +239,12 @@ TEST_F(SourcePreview, Spectrum)
     }
 
     QTemporaryDir skin;
-    const auto image = [&](const char* name, QColor colour) {
+    for (const auto& [name, colour] :
+        { std::pair { "BACK", Qt::darkBlue }, { "TICK1", Qt::white }, { "TICK2", Qt::green } }) {
         QImage img(name[0] == 'B' ? QSize(200, 60) : QSize(9, 4), QImage::Format_RGB32);
         img.fill(colour);
-        img.save(skin.filePath(QString(name) + ".png"));
-    };
-    image("BACK", Qt::darkBlue);
-    image("TICK1", Qt::white);
-    image("TICK2", Qt::green);
+        ASSERT_TRUE(img.save(skin.filePath(QString(name) + ".png")));
+    }
     static QTemporaryDir* folder = &skin;
     const ResourceLookup lookup([](QString, QString) { return QString(); },
         [](QString, QString key) { return folder->filePath(key + ".png"); });

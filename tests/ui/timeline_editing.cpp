@@ -1,6 +1,4 @@
-// The timeline as the user drives it: the mouse on the clip boxes, the keys,
-// the context menu, dropped files, the media menu's buttons and the edit
-// menu's fit and preview, on a created editor.
+// The timeline as the user drives it, on a created editor.
 #include "panes/timeline/edit_menu.h"
 #include "panes/timeline/media_menu.h"
 #include "panes/timeline/timeline_ruler.h"
@@ -14,12 +12,12 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QFile>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <tuple>
 
 namespace {
 
@@ -82,14 +80,12 @@ TEST_F(TimelineEditing, MouseSelectsTrimsAtTwoZoomsAndMovesByEachLandingRule)
 {
     Fill(3);
     ASSERT_EQ(Box(1), QRect(200, audio()->height() / 2 - 17, 200, 34));
-    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(0).center());
-    EXPECT_EQ(Names(audio()->track()), "a* b c");
-    QTest::mouseClick(audio(), Qt::LeftButton, Qt::ShiftModifier, Box(2).center());
-    EXPECT_EQ(Names(audio()->track()), "a* b* c*");
-    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(1).center());
-    EXPECT_EQ(Names(audio()->track()), "a b* c");
-    QTest::mouseClick(audio(), Qt::LeftButton, Qt::ControlModifier, Box(2).center());
-    EXPECT_EQ(Names(audio()->track()), "a b* c*");
+    const std::tuple<int, Qt::KeyboardModifiers, const char*> clicks[] = { { 0, {}, "a* b c" },
+        { 2, Qt::ShiftModifier, "a* b* c*" }, { 1, {}, "a b* c" }, { 2, Qt::ControlModifier, "a b* c*" } };
+    for (const auto& [box, mods, names] : clicks) {
+        QTest::mouseClick(audio(), Qt::LeftButton, mods, Box(box).center());
+        EXPECT_EQ(Names(audio()->track()), names);
+    }
     EXPECT_EQ(timeline()->activeTrack(), kAudioTrack);
 
     // Edge drags of 4 pixels: 100 ms per pixel, then 625 (quarter minutes).
@@ -107,42 +103,35 @@ TEST_F(TimelineEditing, MouseSelectsTrimsAtTwoZoomsAndMovesByEachLandingRule)
         EXPECT_EQ(audio()->track().at(1).timelineStart(), length) << zoom;
     }
 
-    Fill(3); // onto another clip: after it
-    Drag(Box(2).center(), Box(0).left() + 50 - Box(2).left());
-    EXPECT_EQ(Names(audio()->track()), "a c* b");
-    Fill(3); // left of the start
-    Drag(Box(1).center(), -250);
-    EXPECT_EQ(Names(audio()->track()), "b* a c");
-    Fill(3); // past the last box
-    Drag(Box(0).center(), 650);
-    EXPECT_EQ(Names(audio()->track()), "b c a*");
-    Fill(3); // onto itself
-    Drag(Box(0).center(), 5);
-    EXPECT_EQ(Names(audio()->track()), "a* b c");
+    // Boxes of 200 pixels: onto another clip (after it), left of the start,
+    // past the last box, onto itself.
+    const std::tuple<int, int, const char*> moves[]
+        = { { 2, -350, "a c* b" }, { 1, -250, "b* a c" }, { 0, 650, "b c a*" }, { 0, 5, "a* b c" } };
+    for (const auto& [box, dx, names] : moves) {
+        Fill(3);
+        Drag(Box(box).center(), dx);
+        EXPECT_EQ(Names(audio()->track()), names);
+    }
     // Onto a selected clip with no unselected clip before it: to the end.
     QTest::mouseClick(audio(), Qt::LeftButton, Qt::ControlModifier, Box(1).center());
     Drag(Box(1).center(), 250, Qt::ControlModifier);
     EXPECT_EQ(Names(audio()->track()), "c a* b*");
 }
 
-TEST_F(TimelineEditing, KeysActOnTheActiveTrackAndTellTheFrame)
+TEST_F(TimelineEditing, KeysAndContextMenuActOnTheSelection)
 {
     Recorder changes("frame");
     timeline()->SetFrame(&changes);
     Fill(3);
     QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(2).center());
-    changes.clear();
-    QTest::keyClick(timeline(), Qt::Key_Home);
-    EXPECT_EQ(Names(audio()->track()), "c* a b");
-    EXPECT_TRUE(changes.got(msg::ResetPreviews));
-    QTest::keyClick(timeline(), Qt::Key_Right);
-    EXPECT_EQ(Names(audio()->track()), "a c* b");
-    QTest::keyClick(timeline(), Qt::Key_End);
-    EXPECT_EQ(Names(audio()->track()), "a b c*");
-    QTest::keyClick(timeline(), Qt::Key_Left);
-    EXPECT_EQ(Names(audio()->track()), "a c* b");
-    QTest::keyClick(timeline(), Qt::Key_Delete);
-    EXPECT_EQ(Names(audio()->track()), "a b");
+    const std::pair<Qt::Key, const char*> keys[] = { { Qt::Key_Home, "c* a b" }, { Qt::Key_Right, "a c* b" },
+        { Qt::Key_End, "a b c*" }, { Qt::Key_Left, "a c* b" }, { Qt::Key_Delete, "a b" } };
+    for (const auto& [key, names] : keys) {
+        changes.clear();
+        QTest::keyClick(timeline(), key);
+        EXPECT_EQ(Names(audio()->track()), names);
+        EXPECT_TRUE(changes.got(msg::ResetPreviews));
+    }
     EXPECT_FALSE(timeline()->HandleKey(Qt::Key_A));
 
     SendMessage(timeline(), msg::DeleteAllClips, kAudioTrack, 0);
@@ -151,10 +140,46 @@ TEST_F(TimelineEditing, KeysActOnTheActiveTrackAndTellTheFrame)
         QTest::keyClick(timeline(), key);
     EXPECT_TRUE(changes.sent.empty());
     timeline()->SetFrame(frame.window());
+
+    // The context menu's entries follow the selection.
+    QMenu empty;
+    audio()->FillContextMenu(empty);
+    EXPECT_TRUE(empty.actions().isEmpty());
+    Fill(2);
+    QMenu none;
+    audio()->FillContextMenu(none);
+    EXPECT_EQ(ActionNames(none), QStringList({ "PREVIEW", "DELETE_ALL" }));
+    EXPECT_EQ(none.actions().last()->data().toInt(), TimelineCommand::DeleteAll);
+    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(1).center());
+    QMenu one;
+    audio()->FillContextMenu(one);
+    EXPECT_EQ(ActionNames(one),
+        QStringList({ "PREVIEW", "MOVE_FORWARD", "MOVE_BACKWARD", "MOVE_FIRST", "MOVE_END", "DELETE" }));
+    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::MoveFirst));
+    EXPECT_EQ(Names(audio()->track()), "b* a");
+    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::DeleteAll));
+    EXPECT_FALSE(audio()->RunCommand(TimelineCommand::Preview));
 }
 
-TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
+// The edit menu's fit (the effect list's choice reaching the edited preview:
+// the scenario), the ruler's seek and the zoom.
+TEST_F(TimelineEditing, FitRulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
 {
+    CCW_EditMenuWnd* menu = editMenu();
+    ASSERT_NE(menu, nullptr);
+    menu->Fit(); // nothing to fit: the zoom stays
+    EXPECT_EQ(dialogs->records().back().text, "Zoom-Fit Failed");
+    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomDefault);
+    menu->Preview(); // empty tracks: refused, the button shows preview
+    EXPECT_FALSE(menu->playing());
+
+    CMediaFile clip("/m/a.mp3", 10000, 0, 0, ClipKind::Sound);
+    SendMessage(timeline(), msg::ClipToTimeline, 0, ToLParam(&clip));
+    menu->Fit();
+    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomMax);
+    EXPECT_EQ(audio()->pixelsPerSecond(), 32);
+    EXPECT_EQ(audio()->scrollOffset(), 0);
+
     Recorder seeks("frame");
     timeline()->SetFrame(&seeks);
     Fill(3);
@@ -180,28 +205,7 @@ TEST_F(TimelineEditing, RulerSeeksAndZoomKeepsTheTimeAtTheLeftEdge)
     timeline()->SetFrame(frame.window());
 }
 
-TEST_F(TimelineEditing, ContextMenuEntriesFollowTheSelection)
-{
-    QMenu empty;
-    audio()->FillContextMenu(empty);
-    EXPECT_TRUE(empty.actions().isEmpty());
-    Fill(2);
-    QMenu none;
-    audio()->FillContextMenu(none);
-    EXPECT_EQ(ActionNames(none), QStringList({ "PREVIEW", "DELETE_ALL" }));
-    EXPECT_EQ(none.actions().last()->data().toInt(), TimelineCommand::DeleteAll);
-    QTest::mouseClick(audio(), Qt::LeftButton, {}, Box(1).center());
-    QMenu one;
-    audio()->FillContextMenu(one);
-    EXPECT_EQ(ActionNames(one),
-        QStringList({ "PREVIEW", "MOVE_FORWARD", "MOVE_BACKWARD", "MOVE_FIRST", "MOVE_END", "DELETE" }));
-    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::MoveFirst));
-    EXPECT_EQ(Names(audio()->track()), "b* a");
-    EXPECT_TRUE(audio()->RunCommand(TimelineCommand::DeleteAll));
-    EXPECT_FALSE(audio()->RunCommand(TimelineCommand::Preview));
-}
-
-TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
+TEST_F(TimelineEditing, DropsAndTheMediaMenuBringFilesIn)
 {
     QTemporaryDir dir;
     for (const char* name : { "a.avi", "photo.jpg", "b.wav", "x.amr" }) {
@@ -230,11 +234,8 @@ TEST_F(TimelineEditing, DropsSendEachEditableFileInOrder)
     EXPECT_EQ(kinds, (std::vector<WPARAM> { 0, 1 }));
     EXPECT_EQ(opened.texts, QStringList({ dir.filePath("a.avi"), dir.filePath("b.wav") }));
     timeline()->SetFrame(frame.window());
-}
 
-TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
-{
-    QTemporaryDir dir;
+    // The media menu opens, records and deletes.
     const QString song = dir.filePath("song.wav");
     ASSERT_TRUE(RunFfmpeg({ "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "59.9", song }));
     CCW_MediaMenuWnd* menu = mediaMenu();
@@ -261,25 +262,6 @@ TEST_F(TimelineEditing, MediaMenuOpensRecordsAndDeletes)
 
     menu->RunCommand(CCW_MediaMenuWnd::kAudioDelete);
     EXPECT_TRUE(timeline()->IsEmpty());
-}
-
-// (The effect list's choice reaching the edited preview: the scenario.)
-TEST_F(TimelineEditing, EditMenuFitsAndRefusesAnEmptyPreview)
-{
-    CCW_EditMenuWnd* menu = editMenu();
-    ASSERT_NE(menu, nullptr);
-    menu->Fit(); // nothing to fit: the zoom stays
-    EXPECT_EQ(dialogs->records().back().text, "Zoom-Fit Failed");
-    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomDefault);
-    menu->Preview(); // empty tracks: refused, the button shows preview
-    EXPECT_FALSE(menu->playing());
-
-    CMediaFile clip("/m/a.mp3", 10000, 0, 0, ClipKind::Sound);
-    SendMessage(timeline(), msg::ClipToTimeline, 0, ToLParam(&clip));
-    menu->Fit();
-    EXPECT_EQ(menu->zoomSlider()->GetPos(), kZoomMax);
-    EXPECT_EQ(audio()->pixelsPerSecond(), 32);
-    EXPECT_EQ(audio()->scrollOffset(), 0);
 }
 
 } // namespace

@@ -1,8 +1,5 @@
-// The movie view: files (opened on the view's worker) and the edited movie
-// in a real widget under the offscreen platform, its transport rules,
-// end-of-playback and open-completion routing to the main frame, dropped
-// opens, suspend/resume and the frame-extraction wrapper: what the view adds
-// to the playback graph (media/playback_graph.cpp).
+// The movie view in a real widget: what it adds to the playback graph
+// (media/playback_graph.cpp).
 // test-links: cw_panes
 
 #include "engine/frame_cache.h"
@@ -14,19 +11,15 @@
 
 #include "media_files.h"
 #include "recorder.h"
-#include "test_util.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -81,7 +74,7 @@ protected:
 };
 } // namespace
 
-TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
+TEST_F(VideoView, VideoFileEndsOnceRewindsSuspendsAndNotifiesTheMainFrame)
 {
     const QString movie = ColourMovie();
     ASSERT_FALSE(movie.isEmpty());
@@ -116,154 +109,11 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsAndNotifiesTheMainFrame)
     EXPECT_EQ(view->GetPosition(&ms), S_OK);
     EXPECT_EQ(ms, 0);
     QTest::qWait(50);
-    const QImage shown = video->grab().toImage();
-    EXPECT_EQ(CentreColour(shown), 0) << "the widget paints the frame";
+    EXPECT_EQ(CentreColour(video->grab().toImage()), 0) << "the widget paints the frame";
 
-    view->Close();
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
-    EXPECT_EQ(view->Surface()->Slot(), nullptr);
-    EXPECT_FALSE(view->Surface()->isVisible());
-}
-
-TEST_F(VideoView, TransportRulesOfTheView)
-{
-    // Empty: it paints black, ignores graph notices and refuses every move.
-    EXPECT_EQ(SendMessage(view, msg::WM_GRAPHNOTIFY), 0);
-    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 0);
-    QTest::qWait(20);
-    const QImage image = view->grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
-    EXPECT_EQ(image.pixelColor(image.width() - 5, image.height() - 5), QColor(Qt::black));
-    EXPECT_EQ(view->PlayPause(), E_FAIL);
-    EXPECT_EQ(view->Pause(), E_FAIL);
-    EXPECT_EQ(view->Stop(), E_FAIL);
-    std::int64_t ms = 0;
-    EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
-    // Without a movie timeline there is nothing to render or preview.
-    EXPECT_EQ(view->TimelineDurationMs(), 0);
-    EXPECT_EQ(view->CompressVideo(dir.filePath("out.avi"), 0, 0), E_FAIL);
-    EXPECT_TRUE(FAILED(view->OpenEditedMovie()));
-
-    const QString movie = ColourMovie();
-    ASSERT_EQ(OpenVideo(movie), S_OK);
-    // Opened: the view refuses Stop, which the graph itself would accept.
-    EXPECT_EQ(view->Stop(), E_FAIL);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
-    EXPECT_EQ(view->Pause(), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-    EXPECT_EQ(view->Pause(), E_FAIL) << "pause only in states 1 to 3";
-    EXPECT_EQ(view->PlayPause(), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
-    EXPECT_EQ(view->PlayPause(), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
-    EXPECT_EQ(view->Stop(), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Stopped);
-    EXPECT_EQ(view->Stop(), E_FAIL) << "stop only in states 2 and 4";
-    EXPECT_EQ(view->Pause(), S_OK) << "pause from stopped";
-
-    // Positions in milliseconds.
-    EXPECT_EQ(view->SetPosition(1500), S_OK);
-    EXPECT_EQ(view->GetPosition(&ms), S_OK);
-    EXPECT_EQ(ms, 1500);
-
-    // A file that cannot be opened fails with its surface hidden.
-    EXPECT_EQ(OpenVideo(dir.filePath("missing.avi")), E_FAIL);
-    EXPECT_FALSE(view->Surface()->isVisible());
-    EXPECT_EQ(view->OpenVideoFile(QString()), E_INVALIDARG);
-    EXPECT_FALSE(view->IsOpening());
-}
-
-TEST_F(VideoView, TheNewestOpenWinsAndCloseDropsAnOpenUnderWay)
-{
-    const QString movie = ColourMovie();
-    const QString mp3 = ToneMp3();
-    ASSERT_FALSE(movie.isEmpty());
-    ASSERT_FALSE(mp3.isEmpty());
-
-    // Asked again before the first open came back: only the second is shown.
-    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
-    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
-    ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
-    EXPECT_EQ(view->Path(), mp3);
-    EXPECT_TRUE(view->Graph().IsAudioOnly());
-    QTest::qWait(300);
-    EXPECT_EQ(opened().size(), 1u) << "the first open was dropped";
-
-    // Closed while opening: nothing comes back, and a later open works.
-    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
-    view->Close();
-    EXPECT_FALSE(view->IsOpening());
-    EXPECT_EQ(view->OpenResult(), S_FALSE);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
-    ASSERT_EQ(OpenVideo(movie), S_OK);
-    QTest::qWait(300);
-    EXPECT_EQ(opened().size(), 2u) << "the closed open was dropped";
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
-
-    // The edited movie supersedes an open under way too.
-    ASSERT_EQ(view->ResetTimeline(), S_OK);
-    ASSERT_EQ(view->AddClip(CMediaFile(movie, 2000, 64, 48, 1), 1), S_OK);
-    ASSERT_EQ(view->FinishTimeline(), S_OK);
-    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
-    ASSERT_EQ(view->OpenEditedMovie(), S_OK);
-    QTest::qWait(300);
-    EXPECT_EQ(opened().size(), 2u);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
-    EXPECT_EQ(view->TimelineDurationMs(), 2000);
-    EXPECT_EQ(view->DurationMs(), 2000);
-}
-
-TEST_F(VideoView, ViewDestroyedWhileOpening)
-{
-    const QString movie = ColourMovie();
-    ASSERT_FALSE(movie.isEmpty());
-    // Gone while the worker opens, and gone with the result waiting in the
-    // event queue (no events are handled meanwhile).
-    for (int delayMs : { 0, 30, 500 }) {
-        auto* doomed = new CCW_VideoView(&host);
-        doomed->SetMainFrame(&mainFrame);
-        ASSERT_EQ(doomed->OpenVideoFile(movie), S_OK);
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        delete doomed;
-    }
-    QTest::qWait(300);
-    EXPECT_TRUE(opened().empty());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone with the views";
-}
-
-TEST_F(VideoView, AudioFileHidesTheViewAndTakesTheMp3PlayingTime)
-{
-    const QString mp3 = ToneMp3();
-    ASSERT_FALSE(mp3.isEmpty());
-    ASSERT_EQ(OpenAudio(mp3), S_OK);
-    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
-    EXPECT_FALSE(view->isVisible());
-    MP3FileInfo info;
-    ASSERT_TRUE(info.Open(QFile::encodeName(mp3).constData()));
-    EXPECT_EQ(view->DurationMs(), std::int64_t(info.PlayingTime()) * 1000);
-    ASSERT_EQ(view->PlayPause(), S_OK);
-
-    // Opening a video afterwards closes the sound first.
-    ASSERT_EQ(view->OpenVideoFile(ColourMovie()), S_OK);
-    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
-    ASSERT_EQ(Opened(), S_OK);
-    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
-}
-
-// Suspending pauses and hides the view; resuming restores the state before
-// it. A frame extraction pauses playback the same way and resumes it (the
-// frames themselves: media/extract_frames.cpp).
-TEST_F(VideoView, SuspendAndExtractionRestoreThePlaybackState)
-{
-    const QString movie = ColourMovie();
-    ASSERT_EQ(OpenVideo(movie), S_OK);
+    // Suspending pauses and hides the view; resuming restores the state before
+    // it. A frame extraction pauses playback the same way and resumes it (the
+    // frames themselves: media/extract_frames.cpp).
     const std::pair<HRESULT (CCW_VideoView::*)(), CGraphBasic::State> moves[] = {
         { &CCW_VideoView::PlayPause, CGraphBasic::Running },
         { &CCW_VideoView::PlayPause, CGraphBasic::Paused },
@@ -291,4 +141,118 @@ TEST_F(VideoView, SuspendAndExtractionRestoreThePlaybackState)
     EXPECT_EQ(view->GraphState(), CGraphBasic::Running);
     EXPECT_TRUE(view->isVisible());
     CMovieWorkState::Reset();
+
+    view->Close();
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    EXPECT_EQ(view->Surface()->Slot(), nullptr);
+    EXPECT_FALSE(view->Surface()->isVisible());
+}
+
+TEST_F(VideoView, TransportRulesAndTheNewestOpenWins)
+{
+    // Empty: it paints black, ignores graph notices and refuses every move.
+    EXPECT_EQ(SendMessage(view, msg::WM_GRAPHNOTIFY), 0);
+    EXPECT_EQ(mainFrame.times(msg::PlaybackFinished), 0);
+    QTest::qWait(20);
+    const QImage image = view->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(image.width() - 5, image.height() - 5), QColor(Qt::black));
+    for (auto move : { &CCW_VideoView::PlayPause, &CCW_VideoView::Pause, &CCW_VideoView::Stop })
+        EXPECT_EQ((view->*move)(), E_FAIL);
+    std::int64_t ms = 0;
+    EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
+    // Without a movie timeline there is nothing to render or preview.
+    EXPECT_EQ(view->TimelineDurationMs(), 0);
+    EXPECT_EQ(view->CompressVideo(dir.filePath("out.avi"), 0, 0), E_FAIL);
+    EXPECT_TRUE(FAILED(view->OpenEditedMovie()));
+
+    const QString movie = ColourMovie(), mp3 = ToneMp3();
+    ASSERT_FALSE(movie.isEmpty() || mp3.isEmpty());
+    ASSERT_EQ(OpenVideo(movie), S_OK);
+    // Opened: the view refuses Stop, which the graph itself would accept;
+    // pause only in states 1 to 3, stop only in states 2 and 4.
+    using V = CCW_VideoView;
+    using G = CGraphBasic;
+    const std::tuple<HRESULT (V::*)(), HRESULT, G::State> moves[]
+        = { { &V::Stop, E_FAIL, G::Open }, { &V::Pause, S_OK, G::Paused }, { &V::Pause, E_FAIL, G::Paused },
+              { &V::PlayPause, S_OK, G::Running }, { &V::PlayPause, S_OK, G::Paused }, { &V::Stop, S_OK, G::Stopped },
+              { &V::Stop, E_FAIL, G::Stopped }, { &V::Pause, S_OK, G::Paused } };
+    for (const auto& row : moves) {
+        const auto& [move, result, state] = row;
+        EXPECT_EQ((view->*move)(), result) << "row " << &row - moves;
+        EXPECT_EQ(view->GraphState(), state) << "row " << &row - moves;
+    }
+
+    // Positions in milliseconds.
+    EXPECT_EQ(view->SetPosition(1500), S_OK);
+    EXPECT_EQ(view->GetPosition(&ms), S_OK);
+    EXPECT_EQ(ms, 1500);
+
+    // A file that cannot be opened fails with its surface hidden.
+    EXPECT_EQ(OpenVideo(dir.filePath("missing.avi")), E_FAIL);
+    EXPECT_FALSE(view->Surface()->isVisible());
+    EXPECT_EQ(view->OpenVideoFile(QString()), E_INVALIDARG);
+    EXPECT_FALSE(view->IsOpening());
+
+    // The newest open wins; a close or a delete drops an open under way
+    // (the open results counted from here).
+    mainFrame.clear();
+    seen = 0;
+    // Views gone while the worker opens, and gone with the result waiting in
+    // the event queue (no events are handled meanwhile): nothing comes back.
+    for (int delayMs : { 0, 30, 500 }) {
+        auto* doomed = new CCW_VideoView(&host);
+        doomed->SetMainFrame(&mainFrame);
+        ASSERT_EQ(doomed->OpenVideoFile(movie), S_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        delete doomed;
+    }
+    QTest::qWait(300);
+    EXPECT_TRUE(opened().empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone with the views";
+
+    // Asked again before the first open came back: only the second is shown.
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindAudioFile);
+    ASSERT_EQ(Opened(), S_OK);
+    EXPECT_EQ(opened().back().second, CCW_VideoView::KindAudioFile);
+    EXPECT_EQ(view->Path(), mp3);
+    EXPECT_TRUE(view->Graph().IsAudioOnly());
+    // A sound file hides the view and lasts the MP3's playing time.
+    EXPECT_FALSE(view->isVisible());
+    MP3FileInfo info;
+    ASSERT_TRUE(info.Open(QFile::encodeName(mp3).constData()));
+    EXPECT_EQ(view->DurationMs(), std::int64_t(info.PlayingTime()) * 1000);
+    QTest::qWait(300);
+    EXPECT_EQ(opened().size(), 1u) << "the first open was dropped";
+
+    // Closed while opening: nothing comes back, and a later open works. The
+    // sound closes as the video's open starts.
+    ASSERT_EQ(view->PlayPause(), S_OK);
+    ASSERT_EQ(view->OpenVideoFile(movie), S_OK);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Closed);
+    view->Close();
+    EXPECT_FALSE(view->IsOpening());
+    EXPECT_EQ(view->OpenResult(), S_FALSE);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindNone);
+    ASSERT_EQ(OpenVideo(movie), S_OK);
+    QTest::qWait(300);
+    EXPECT_EQ(opened().size(), 2u) << "the closed open was dropped";
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindVideoFile);
+    EXPECT_EQ(view->GraphState(), CGraphBasic::Open);
+
+    // The edited movie supersedes an open under way too.
+    ASSERT_EQ(view->ResetTimeline(), S_OK);
+    ASSERT_EQ(view->AddClip(CMediaFile(movie, 2000, 64, 48, 1), 1), S_OK);
+    ASSERT_EQ(view->FinishTimeline(), S_OK);
+    ASSERT_EQ(view->OpenAudioFile(mp3), S_OK);
+    ASSERT_EQ(view->OpenEditedMovie(), S_OK);
+    QTest::qWait(300);
+    EXPECT_EQ(opened().size(), 2u);
+    EXPECT_EQ(view->ViewKind(), CCW_VideoView::KindEditedMovie);
+    EXPECT_EQ(view->TimelineDurationMs(), 2000);
+    EXPECT_EQ(view->DurationMs(), 2000);
 }

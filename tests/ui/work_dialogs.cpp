@@ -1,7 +1,5 @@
 // test-links: cw_skin
-// The progress dialogs of long work: the time estimate, the stages drawn
-// per phase, Cancel, the import window's ticks and conversion, and a job run
-// beside its dialog however early or late it ends.
+// The progress dialogs of long work.
 #include "engine/work_state.h"
 #include "skin/global_work_dlg.h"
 #include "skin/movie_work_dlg.h"
@@ -77,7 +75,7 @@ TEST_F(WorkDialogs, EstimateOfTheTimeLeftInAStage)
     }
 }
 
-TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
+TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageAndCancelIsOffWhileSaving)
 {
     CGlobalWorkWnd wnd(lookup, &host);
     wnd.SetWorkTexts("SAVE", "WAIT", true);
@@ -100,10 +98,8 @@ TEST_F(WorkDialogs, ConversionIsDrawnAsTheSavingStageWithoutCancel)
     EXPECT_NE(drawn("ANALYZING_AFTER_IMAGE"), drawn("ANALYZING_BEFORE_IMAGE"));
     EXPECT_EQ(shot.pixel(23 + 51, 4 + 51), drawn("ANALYZING_AFTER_IMAGE"));
     EXPECT_EQ(shot.pixel(153 + 51, 4 + 51), drawn("EXTRACTING_AFTER_IMAGE"));
-}
 
-TEST_F(WorkDialogs, CancelOnlySetsTheFlagAndIsOffWhileSaving)
-{
+    // Cancel in the dialog only sets the flag, and is off while saving.
     CGlobalWorkDlg dlg(&host);
     dlg.SetResourceCallbacks(&SuiteText, &SuiteImage);
     dlg.SetWorkTexts("SAVE", "WAIT", true);
