@@ -106,66 +106,6 @@ TEST(EffectFilter, OutputOffersExactlyTheInputType)
     EXPECT_TRUE(sink->InputPin()->CurrentMediaType() == mt);
 }
 
-// An allocator that grants less than it is asked for.
-class StingyAllocator : public IMemAllocator {
-public:
-    explicit StingyAllocator(int shortBy)
-        : shortBy_(shortBy)
-    { }
-    HRESULT SetProperties(const ALLOCATOR_PROPERTIES& request, ALLOCATOR_PROPERTIES* actual) override
-    {
-        ALLOCATOR_PROPERTIES less = request;
-        less.cBuffers -= shortBy_ == 1 ? 1 : 0;
-        less.cbBuffer -= shortBy_ == 2 ? 1 : 0;
-        return inner_->SetProperties(less, actual);
-    }
-    HRESULT GetProperties(ALLOCATOR_PROPERTIES* p) override { return inner_->GetProperties(p); }
-    HRESULT Commit() override { return inner_->Commit(); }
-    HRESULT Decommit() override { return inner_->Decommit(); }
-    HRESULT GetBuffer(SamplePtr* s, std::uint32_t flags) override { return inner_->GetBuffer(s, flags); }
-
-private:
-    int shortBy_;
-    std::shared_ptr<CMemAllocator> inner_ = CMemAllocator::Create();
-};
-
-TEST(EffectFilter, OutputBuffersFollowTheInputSide)
-{
-    const CMediaType mt = MakeRgbVideoType(7, 3, 24); // 21 bytes per row padded to 24
-    ALLOCATOR_PROPERTIES request, granted;
-    {
-        EffectChain chain(mt);
-        auto alloc = CMemAllocator::Create();
-        EXPECT_EQ(chain.filter->DecideBufferSize(alloc.get(), &request), E_UNEXPECTED);
-    }
-    {
-        EffectChain chain(mt, 3, 500);
-        ASSERT_EQ(chain.ConnectInput(), S_OK);
-        ASSERT_EQ(chain.ConnectSink(), S_OK);
-        chain.filter->OutputPin()->Allocator()->GetProperties(&granted);
-        EXPECT_EQ(std::pair(granted.cBuffers, granted.cbBuffer), std::pair(3, 500));
-    }
-    {
-        // Upstream asked for no buffers of unknown size: one frame-sized buffer.
-        EffectChain chain(mt, 0, -1);
-        ASSERT_EQ(chain.ConnectInput(), S_OK);
-        auto alloc = CMemAllocator::Create();
-        request = {};
-        ASSERT_EQ(chain.filter->DecideBufferSize(alloc.get(), &request), S_OK);
-        alloc->GetProperties(&granted);
-        EXPECT_EQ(std::pair(granted.cBuffers, granted.cbBuffer), std::pair(1, 72));
-
-        for (int shortBy : { 1, 2 }) {
-            StingyAllocator stingy(shortBy);
-            request = {};
-            EXPECT_EQ(chain.filter->DecideBufferSize(&stingy, &request), E_FAIL) << shortBy;
-        }
-        request = {};
-        request.cbAlign = 3;
-        EXPECT_EQ(chain.filter->DecideBufferSize(CMemAllocator::Create().get(), &request), VFW_E_BADALIGN);
-    }
-}
-
 TEST(EffectFilter, NoEffectGivesAnExactCopyWithEveryProperty)
 {
     const CMediaType mt = MakeRgbVideoType(5, 3, 24);
