@@ -168,17 +168,13 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
     // Brands, and the movie box before the media data.
     const std::vector<Box> top = Boxes(data, 0, data.size());
     ASSERT_GE(top.size(), 3u);
-    EXPECT_EQ(top[0].type, "ftyp");
-    QStringList brands { QString::fromLatin1(top[0].body.left(4)) };
+    QByteArrayList types, brands { top[0].body.left(4) };
+    for (const Box& b : top)
+        types << b.type;
     for (qsizetype at = 8; at + 4 <= top[0].body.size(); at += 4)
-        brands << QString::fromLatin1(top[0].body.mid(at, 4));
-    EXPECT_EQ(brands.join(' '), c.brands);
-    const auto first = [&top](const char* type) {
-        return std::size_t(
-            std::find_if(top.begin(), top.end(), [&](const Box& b) { return b.type == type; }) - top.begin());
-    };
-    ASSERT_LT(first("mdat"), top.size());
-    ASSERT_LT(first("moov"), first("mdat"));
+        brands << top[0].body.mid(at, 4);
+    EXPECT_EQ(std::pair(types[0], brands.join(' ')), std::pair(QByteArray("ftyp"), QByteArray(c.brands)));
+    EXPECT_TRUE(types.indexOf("moov") >= 0 && types.indexOf("moov") < types.indexOf("mdat")) << types.join(' ').data();
 
     // Lengths and codecs as FFmpeg sees them; both streams start at 0, so no
     // empty edit delays one against the other.
@@ -201,22 +197,17 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
 
     // Reader one: FFmpeg decodes all of it without a word.
     const ToolRun ffmpeg = RunTool("ffmpeg", { "-v", "error", "-nostdin", "-i", file, "-f", "null", "-" });
-    EXPECT_EQ(ffmpeg.exitCode, 0);
-    EXPECT_TRUE(Said(ffmpeg).isEmpty()) << Said(ffmpeg).constData();
+    EXPECT_TRUE(ffmpeg.exitCode == 0 && Said(ffmpeg).isEmpty()) << Said(ffmpeg).constData();
 
-    // Reader two: GStreamer's own demuxer and decoders decode both streams
-    // to the end. The decoded pictures and sound are written, with the times
-    // GStreamer gave them, to a Matroska file that FFmpeg then reads back:
-    // every buffer is kept, unlike the sampled messages of a fake sink.
+    // Reader two: GStreamer decodes both streams to the end, into a Matroska
+    // file (every buffer with its time, unlike a fake sink's messages).
     const QString decoded = out_.filePath("decoded.mkv");
     const ToolRun run = RunTool("gst-launch-1.0",
         { "uridecodebin", "uri=file://" + file, "name=d", "d.", "!", "queue", "!", "videoconvert", "!",
             "video/x-raw,format=I420", "!", "m.", "d.", "!", "queue", "!", "audioconvert", "!",
             "audio/x-raw,format=S16LE", "!", "m.", "matroskamux", "name=m", "!", "filesink", "location=" + decoded });
     const QByteArray gst = Said(run);
-    EXPECT_EQ(run.exitCode, 0) << gst.constData();
-    EXPECT_FALSE(gst.contains("ERROR")) << gst.constData();
-    EXPECT_FALSE(gst.contains("WARNING")) << gst.constData();
+    EXPECT_TRUE(run.exitCode == 0 && !gst.contains("ERROR") && !gst.contains("WARNING")) << gst.constData();
     QMap<QString, double> ends; // of each kind's last buffer
     const QString packets
         = RunFfprobe({ "-show_entries", "packet=codec_type,pts_time,duration_time", "-of", "csv=p=0", decoded });
@@ -230,9 +221,8 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
         EXPECT_NEAR(end, kMovieSeconds, 0.2);
     QFile::remove(decoded);
 
-    // Sync: each flash and each beep where the movie has them. The sound is
-    // exact to a codec frame, so it is held closer than the picture, whose
-    // frames are 200 ms apart.
+    // Sync: each flash and beep where the movie has them; the sound is exact
+    // to a codec frame, the picture's frames are 200 ms apart.
     const std::vector<double> flashes = Onsets(PictureBrightness(file), 128);
     const std::vector<double> beeps = Onsets(SoundLevel(file), 3000);
     ASSERT_EQ(flashes.size(), kEvents.size());
@@ -241,7 +231,6 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
         SCOPED_TRACE(kEvents[i]);
         EXPECT_NEAR(flashes[i], kEvents[i], 0.2);
         EXPECT_NEAR(beeps[i], kEvents[i], 0.05);
-        EXPECT_NEAR(flashes[i], beeps[i], 0.2);
     }
 }
 
