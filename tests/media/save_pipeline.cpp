@@ -196,13 +196,14 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     CMovieWorkState::Reset();
     CMovieWorkState::SetTotal(3);
     ASSERT_EQ(save.EncodeForPhone({}, {}, {}, 176, 144, 0, 3, {}), 0); // encoder missing: no success
-    std::vector<unsigned char> out(bytes, 0xEE);
+    // A sampled frame is copied; a skipped one leaves the buffer alone.
+    std::vector<unsigned char> out(bytes);
     int ms = -1;
-    EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 0, &ms), 1);
-    EXPECT_EQ(std::tuple(int(out[0]), ms), std::tuple(0x10, 0));
-    std::fill(out.begin(), out.end(), 0xEE);
-    EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 1, &ms), 1);
-    EXPECT_EQ(std::tuple(int(out[bytes - 1]), ms), std::tuple(0xEE, 200)); // the skipped frame leaves the buffer alone
+    for (const auto& [index, at, value, atMs] : { std::tuple(0, 0, 0x10, 0), std::tuple(1, bytes - 1, 0xEE, 200) }) {
+        std::fill(out.begin(), out.end(), 0xEE);
+        const int got = CMovieSave::ProvideVideoFrame(out.data(), index, &ms);
+        EXPECT_EQ(std::tuple(got, int(out[at]), ms), std::tuple(1, value, atMs)) << index;
+    }
     EXPECT_FALSE(cache.IsEmpty());
     EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 3, &ms), 0); // index = frame count
     EXPECT_TRUE(cache.IsEmpty());
@@ -211,12 +212,10 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     EXPECT_EQ(std::tuple(CMovieSave::AudioChunkCount(2900, 1024), CMovieSave::AudioChunkCount(2900, 160)),
         std::tuple(16, 101));
 
-    CMovieSave::OnEncoderStatus(2, 40);
-    EXPECT_EQ(std::tuple(CMovieWorkState::GetPhase(), CMovieWorkState::GetTotal()),
-        std::tuple(std::int32_t(CMovieWorkState::Saving), 40));
-    CMovieSave::OnEncoderStatus(4, 1);
-    CMovieSave::OnEncoderStatus(4, 1);
-    EXPECT_EQ(CMovieWorkState::GetCurrent(), 2);
+    for (const auto& [what, value] : { std::pair(2, 40), std::pair(4, 1), std::pair(4, 1) })
+        CMovieSave::OnEncoderStatus(what, value);
+    EXPECT_EQ(std::tuple(CMovieWorkState::GetPhase(), CMovieWorkState::GetTotal(), CMovieWorkState::GetCurrent()),
+        std::tuple(std::int32_t(CMovieWorkState::Saving), 40, 2));
     CMovieSave::OnEncoderStatus(0, 0);
     EXPECT_EQ(CMovieWorkState::GetCurrent(), 40);
 
@@ -228,21 +227,19 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
 
 TEST(SaveCallbacks, FindWavDataSkipsOtherChunks)
 {
-    QByteArray wav("RIFF\x00\x00\x00\x00WAVEfmt ", 16);
-    wav += QByteArray(20, '\x01');
-    wav += QByteArray("LIST\x04\x00\x00\x00info", 12);
-    wav += QByteArray("data\x06\x00\x00\x00", 8);
-    wav += QByteArray("\x01\x02\x03\x04\x05\x06", 6);
-    std::uint32_t len = wav.size();
-    const auto* base = reinterpret_cast<const std::uint8_t*>(wav.constData());
-    const std::uint8_t* data = FindWavData(base, &len);
-    EXPECT_EQ(std::tuple(len, data - base), std::tuple(6u, std::ptrdiff_t(wav.size() - 6)));
-
-    QByteArray noData("RIFF....WAVEfmt nothing here");
-    len = noData.size();
-    base = reinterpret_cast<const std::uint8_t*>(noData.constData());
-    data = FindWavData(base, &len);
-    EXPECT_EQ(std::tuple(data, len), std::tuple(base, 0u));
+    const QByteArray head
+        = QByteArray("RIFF\0\0\0\0WAVEfmt ", 16) + QByteArray(20, '\1') + QByteArray("LIST\4\0\0\0info", 12);
+    // The data chunk behind the others; with none, the start and no length.
+    const std::tuple<QByteArray, std::uint32_t, std::ptrdiff_t> cases[] = {
+        { head + QByteArray("data\6\0\0\0\1\2\3\4\5\6", 14), 6, head.size() + 8 },
+        { "RIFF....WAVEfmt nothing here", 0, 0 },
+    };
+    for (const auto& [wav, size, at] : cases) {
+        std::uint32_t len = wav.size();
+        const auto* base = reinterpret_cast<const std::uint8_t*>(wav.constData());
+        const std::uint8_t* data = FindWavData(base, &len);
+        EXPECT_EQ(std::tuple(len, data - base), std::tuple(size, at));
+    }
 }
 
 // The command line tool: reading the project, what it says and its exit
