@@ -98,22 +98,15 @@ TEST(ClipTrack, MovesFollowSelectedAndEditedPositions)
     t.at(0).SetSelected(true);
     t.SetSelectedPos(0);
     t.SetEditedPos(0);
-    // One clip, selected and edited, walked through every move in turn.
-    struct Step {
-        M move;
-        R result;
-        const char* names;
-        std::size_t pos; // selected and edited position afterwards
-    };
-    const Step steps[] = { { M::Forward, R::Refused, "a* b c", 0 }, { M::First, R::InPlace, "a* b c", 0 },
-        { M::Backward, R::Moved, "b a* c", 1 }, { M::End, R::Moved, "b c a*", 2 },
-        { M::Backward, R::Refused, "b c a*", 2 }, { M::End, R::InPlace, "b c a*", 2 },
-        { M::First, R::Moved, "a* b c", 0 } };
-    for (const Step& s : steps) {
-        EXPECT_EQ(t.MoveSelection(s.move), s.result) << s.names;
-        EXPECT_EQ(Names(t), s.names);
-        EXPECT_EQ(t.selectedPos(), s.pos) << s.names;
-        EXPECT_EQ(t.editedPos(), s.pos) << s.names;
+    // One clip, selected and edited, walked through every move in turn: the
+    // result, the order and the selected and edited position afterwards.
+    const std::tuple<M, R, QString, std::size_t> steps[] = { { M::Forward, R::Refused, "a* b c", 0 },
+        { M::First, R::InPlace, "a* b c", 0 }, { M::Backward, R::Moved, "b a* c", 1 },
+        { M::End, R::Moved, "b c a*", 2 }, { M::Backward, R::Refused, "b c a*", 2 },
+        { M::End, R::InPlace, "b c a*", 2 }, { M::First, R::Moved, "a* b c", 0 } };
+    for (const auto& [move, result, names, pos] : steps) {
+        const R got = t.MoveSelection(move);
+        EXPECT_EQ(std::tuple(got, Names(t), t.selectedPos(), t.editedPos()), std::tuple(result, names, pos, pos));
     }
     CheckConsistency(t);
 
@@ -122,16 +115,13 @@ TEST(ClipTrack, MovesFollowSelectedAndEditedPositions)
     t.SetEditedPos(1); // b
     t.at(2).SetSelected(true);
     t.MoveSelection(M::Forward);
-    EXPECT_EQ(Names(t), "a c* b");
-    EXPECT_EQ(t.editedPos(), 2u);
+    EXPECT_EQ(std::tuple(Names(t), t.editedPos()), std::tuple(QString("a c* b"), std::size_t(2)));
 
     // Nothing selected, or a single clip: every move is refused.
     CClipTrack none = ThreeClips(), one;
     one.Add(Clip("a.mp3", 1000));
-    for (auto m : { M::Forward, M::Backward, M::First, M::End }) {
-        EXPECT_EQ(none.MoveSelection(m), R::Refused);
-        EXPECT_EQ(one.MoveSelection(m), R::Refused);
-    }
+    for (auto m : { M::Forward, M::Backward, M::First, M::End })
+        EXPECT_EQ(std::pair(none.MoveSelection(m), one.MoveSelection(m)), std::pair(R::Refused, R::Refused));
 
     // Several selected clips move together.
     CClipTrack several = ThreeClips();
@@ -246,24 +236,20 @@ TEST_F(TrackViewTest, MovesTellTheFrameOnlyWhenTheyGoAhead)
 // clip; emptying the track tells the timeline window once.
 TEST_F(TrackViewTest, DeleteResetsThePreviewsAndEmptyingTellsTheWindowOnce)
 {
-    EXPECT_FALSE(view->DeleteSelected());
-    EXPECT_TRUE(frame.sent.empty());
-
+    EXPECT_FALSE(view->DeleteSelected()); // nothing selected: nothing sent
     Select(1);
     EXPECT_TRUE(view->DeleteSelected());
-    EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::ResetPreviews, 3, 0 } }));
-
-    frame.sent.clear();
     view->track().SetEditedPos(0);
     Select(0);
     EXPECT_TRUE(view->DeleteSelected());
-    EXPECT_EQ(frame.sent, (std::vector<Sent> { { msg::ResetPreviews, 3, 0 }, { msg::ResetPreviews, 0, 0 } }));
+    // The movie preview each time, then the source preview for the edited clip.
+    const auto reset = msg::ResetPreviews;
+    EXPECT_EQ(frame.sent, (std::vector<Sent> { { reset, 3, 0 }, { reset, 3, 0 }, { reset, 0, 0 } }));
 
     window.sent.clear();
     EXPECT_TRUE(view->DeleteAll());
-    EXPECT_EQ(window.sent, (std::vector<Sent> { { msg::TrackEmptied, ToWParam(view), 0 } }));
     EXPECT_FALSE(view->DeleteAll());
-    EXPECT_EQ(window.sent.size(), 1u);
+    EXPECT_EQ(window.sent, (std::vector<Sent> { { msg::TrackEmptied, ToWParam(view), 0 } }));
 }
 
 // ---------------------------------------------------------------------------
