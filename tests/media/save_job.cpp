@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -125,20 +124,14 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     };
-    struct Case {
-        const char* name;
-        bool keepWorkFiles;
-        std::function<SaveJobResult(CSaveJob&, Progresses&)> run;
-    };
-    const Case cases[] = {
+    // How it is run, and whether it keeps its work files.
+    const std::tuple<const char*, bool, std::function<SaveJobResult(CSaveJob&, Progresses&)>> cases[] = {
         { "on the caller's thread, polled from another", false,
             [&](CSaveJob& job, Progresses& seen) {
-                std::atomic<bool> stop { false };
-                std::thread poller([&] { pollUntil([&] { return stop.load(); }, job, seen); });
-                SaveJobResult r = job.Run();
-                stop = true;
-                poller.join();
-                return r;
+                // The poller stops and is joined once Run has returned.
+                std::jthread poller(
+                    [&](std::stop_token stop) { pollUntil([&] { return stop.stop_requested(); }, job, seen); });
+                return job.Run();
             } },
         { "on a worker, calling back", false,
             [](CSaveJob& job, Progresses& seen) {
@@ -151,13 +144,13 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
                 return job.Finish();
             } },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, keepWorkFiles, run] : cases) {
+        SCOPED_TRACE(name);
         SaveRequest s = request();
-        s.keepWorkFiles = c.keepWorkFiles;
+        s.keepWorkFiles = keepWorkFiles;
         CSaveJob job(env_, s);
         Progresses seen;
-        const SaveJobResult r = c.run(job, seen);
+        const SaveJobResult r = run(job, seen);
 
         ASSERT_EQ(r.status, SaveJobResult::Status::Saved) << qPrintable(r.message);
         const QString movie = out_.filePath("movie.3gp");
@@ -183,7 +176,7 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         }
         // Only the phone file, and the work files when kept (the last case).
         const QStringList kept { "movie.3gp", "work/MS_AVI_AUDIO.wav", "work/MS_AVI_VIDEO.avi" };
-        EXPECT_EQ(files(), c.keepWorkFiles ? kept : QStringList { "movie.3gp" });
+        EXPECT_EQ(files(), keepWorkFiles ? kept : QStringList { "movie.3gp" });
         EXPECT_TRUE(cache_.IsEmpty());
         EXPECT_EQ(CMovieWorkState::GetTotal(), 0);
         QFile::remove(r.outputPath);
