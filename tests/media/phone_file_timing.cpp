@@ -183,11 +183,10 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
               .split('\n');
     ASSERT_EQ(streams.size(), 2) << qPrintable(streams.join('|'));
     for (const QString& line : streams) {
-        const QStringList s = line.split(',');
-        ASSERT_EQ(s.size(), 4) << qPrintable(line);
-        EXPECT_EQ(s[0], s[1] == "video" ? "mpeg4" : c.audio) << qPrintable(line);
-        EXPECT_NEAR(s[2].toDouble(), 0.0, 0.001) << qPrintable(line);
-        EXPECT_NEAR(s[3].toDouble(), kMovieSeconds, 0.2) << qPrintable(line);
+        const QStringList s = line.split(','); // codec, kind, start, length
+        EXPECT_TRUE(s.size() == 4 && s[0] == (s[1] == "video" ? "mpeg4" : c.audio) && std::abs(s[2].toDouble()) < 0.001
+            && std::abs(s[3].toDouble() - kMovieSeconds) < 0.2)
+            << qPrintable(line);
     }
     if (c.amrFrameBytes > 0) {
         const QString sizes = RunFfprobe({ "-select_streams", "a:0", "-read_intervals", "%+#3", "-show_entries",
@@ -225,8 +224,7 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
     // to a codec frame, the picture's frames are 200 ms apart.
     const std::vector<double> flashes = Onsets(PictureBrightness(file), 128);
     const std::vector<double> beeps = Onsets(SoundLevel(file), 3000);
-    ASSERT_EQ(flashes.size(), kEvents.size());
-    ASSERT_EQ(beeps.size(), kEvents.size());
+    ASSERT_EQ(std::pair(flashes.size(), beeps.size()), std::pair(kEvents.size(), kEvents.size()));
     for (std::size_t i = 0; i < kEvents.size(); ++i) {
         SCOPED_TRACE(kEvents[i]);
         EXPECT_NEAR(flashes[i], kEvents[i], 0.2);
