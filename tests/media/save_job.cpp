@@ -176,9 +176,8 @@ TEST_F(SaveJob, EachWayToRunSavesInTheStepsOrderAndReportsProgress)
         }
         // Only the phone file, and the work files when kept (the last case).
         const QStringList kept { "movie.3gp", "work/MS_AVI_AUDIO.wav", "work/MS_AVI_VIDEO.avi" };
-        EXPECT_EQ(files(), keepWorkFiles ? kept : QStringList { "movie.3gp" });
-        EXPECT_TRUE(cache_.IsEmpty());
-        EXPECT_EQ(CMovieWorkState::GetTotal(), 0);
+        EXPECT_EQ(std::tuple(files(), cache_.IsEmpty(), CMovieWorkState::GetTotal()),
+            std::tuple(keepWorkFiles ? kept : QStringList { "movie.3gp" }, true, 0));
         QFile::remove(r.outputPath);
     }
     EXPECT_TRUE(dialogs_->records().empty());

@@ -202,11 +202,10 @@ TEST(SaveCallbacks, FramesChunksAndStatus)
     for (const auto& [index, at, value, atMs] : { std::tuple(0, 0, 0x10, 0), std::tuple(1, bytes - 1, 0xEE, 200) }) {
         std::fill(out.begin(), out.end(), 0xEE);
         const int got = CMovieSave::ProvideVideoFrame(out.data(), index, &ms);
-        EXPECT_EQ(std::tuple(got, int(out[at]), ms), std::tuple(1, value, atMs)) << index;
+        EXPECT_EQ(std::tuple(got, int(out[at]), ms, cache.IsEmpty()), std::tuple(1, value, atMs, false)) << index;
     }
-    EXPECT_FALSE(cache.IsEmpty());
-    EXPECT_EQ(CMovieSave::ProvideVideoFrame(out.data(), 3, &ms), 0); // index = frame count
-    EXPECT_TRUE(cache.IsEmpty());
+    const int end = CMovieSave::ProvideVideoFrame(out.data(), 3, &ms); // index = frame count
+    EXPECT_EQ(std::pair(end, cache.IsEmpty()), std::pair(0, true));
 
     // 2.9 s of sound: 2 * 8000 / chunk + 1 chunks.
     EXPECT_EQ(std::tuple(CMovieSave::AudioChunkCount(2900, 1024), CMovieSave::AudioChunkCount(2900, 160)),
