@@ -218,18 +218,15 @@ TEST_P(PhoneFiles, LastAsLongAsTheMovieInStepAndPlayAnywhere)
     EXPECT_EQ(ends.keys(), (QStringList { "audio", "video" }));
     for (double end : ends)
         EXPECT_NEAR(end, kMovieSeconds, 0.2);
-    QFile::remove(decoded);
 
     // Sync: each flash and beep where the movie has them; the sound is exact
     // to a codec frame, the picture's frames are 200 ms apart.
     const std::vector<double> flashes = Onsets(PictureBrightness(file), 128);
     const std::vector<double> beeps = Onsets(SoundLevel(file), 3000);
     ASSERT_EQ(std::pair(flashes.size(), beeps.size()), std::pair(kEvents.size(), kEvents.size()));
-    for (std::size_t i = 0; i < kEvents.size(); ++i) {
-        SCOPED_TRACE(kEvents[i]);
-        EXPECT_NEAR(flashes[i], kEvents[i], 0.2);
-        EXPECT_NEAR(beeps[i], kEvents[i], 0.05);
-    }
+    for (std::size_t i = 0; i < kEvents.size(); ++i)
+        EXPECT_TRUE(std::abs(flashes[i] - kEvents[i]) < 0.2 && std::abs(beeps[i] - kEvents[i]) < 0.05)
+            << kEvents[i] << " s: flash at " << flashes[i] << ", beep at " << beeps[i];
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, PhoneFiles,

@@ -125,10 +125,8 @@ TEST(ClipTrack, MovesFollowSelectedAndEditedPositions)
 
     // Several selected clips move together.
     CClipTrack several = ThreeClips();
-    several.Add(Clip("d.mp3", 1000));
-    several.ClearSelection();
+    several.Add(Clip("d.mp3", 1000)); // selected as the new clip
     several.at(1).SetSelected(true);
-    several.at(3).SetSelected(true);
     for (const auto& [move, names] : { std::pair { M::Forward, "b* a d* c" }, std::pair { M::End, "a c b* d*" },
              std::pair { M::First, "b* d* a c" } }) {
         several.MoveSelection(move);
