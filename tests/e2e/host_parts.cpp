@@ -21,6 +21,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTextStream>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -39,10 +40,8 @@ TEST(HostTables, ParsesIniTextAndUtf16FilesAndFallsBackToEnglish)
     EXPECT_EQ(t.size(), 1);
 
     QTemporaryDir dir;
-    QByteArray utf16("\xFF\xFE");
-    const QString text = QStringLiteral("[COMMON]\nCOMMON_CONFIRM_TITLE=확인\n");
-    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    ASSERT_TRUE(WriteFile(dir.filePath("t.ini"), utf16));
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    ASSERT_TRUE(WriteFile(dir.filePath("t.ini"), utf16(QStringLiteral("[COMMON]\nCOMMON_CONFIRM_TITLE=확인\n"))));
     ASSERT_TRUE(t.load(dir.filePath("t.ini")));
     EXPECT_EQ(t.value("COMMON", "COMMON_CONFIRM_TITLE"), QStringLiteral("확인"));
     EXPECT_FALSE(t.load(dir.filePath("none.ini")));
