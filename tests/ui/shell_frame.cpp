@@ -111,15 +111,4 @@ TEST_F(Frame, UnusableSuiteFolderWorksInTheUsersDataFolder)
     EXPECT_EQ(QFileInfo::exists("/Temp"), existed);
 }
 
-TEST_F(Frame, HostPollStopsOnceThePhoneLinkExists)
-{
-    EXPECT_TRUE(frame.hostPollRunning());
-    EXPECT_EQ(frame.hostPhoneLink(), nullptr);
-    QObject link;
-    host.setProperty(kHostPhoneLinkProperty, QVariant::fromValue<QObject*>(&link));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.hostPhoneLink() != nullptr; }, 3000));
-    EXPECT_EQ(frame.hostPhoneLink(), &link);
-    EXPECT_FALSE(frame.hostPollRunning());
-}
-
 } // namespace
