@@ -65,6 +65,11 @@ protected:
         const HRESULT hr = view->OpenAudioFile(path);
         return FAILED(hr) ? hr : Opened();
     }
+    // A transport button by letter: p PlayPause, h Pause (hold), s Stop.
+    HRESULT Move(char button)
+    {
+        return button == 'p' ? view->PlayPause() : button == 'h' ? view->Pause() : view->Stop();
+    }
 
     QTemporaryDir dir;
     QWidget host;
@@ -114,14 +119,14 @@ TEST_F(VideoView, VideoFileEndsOnceRewindsSuspendsAndNotifiesTheMainFrame)
     // Suspending pauses and hides the view; resuming restores the state before
     // it. A frame extraction pauses playback the same way and resumes it (the
     // frames themselves: media/extract_frames.cpp).
-    const std::pair<HRESULT (CCW_VideoView::*)(), CGraphBasic::State> moves[] = {
-        { &CCW_VideoView::PlayPause, CGraphBasic::Running },
-        { &CCW_VideoView::PlayPause, CGraphBasic::Paused },
-        { &CCW_VideoView::Stop, CGraphBasic::Stopped },
+    const std::pair<char, CGraphBasic::State> moves[] = {
+        { 'p', CGraphBasic::Running },
+        { 'p', CGraphBasic::Paused },
+        { 's', CGraphBasic::Stopped },
     };
     for (const auto& [move, state] : moves) {
         SCOPED_TRACE(int(state));
-        ASSERT_EQ((view->*move)(), S_OK);
+        ASSERT_EQ(Move(move), S_OK);
         view->Suspend(true);
         EXPECT_FALSE(view->isVisible());
         EXPECT_EQ(view->GraphState(), CGraphBasic::Paused);
@@ -159,8 +164,8 @@ TEST_F(VideoView, TransportRulesAndTheNewestOpenWins)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(image.width() - 5, image.height() - 5), QColor(Qt::black));
-    for (auto move : { &CCW_VideoView::PlayPause, &CCW_VideoView::Pause, &CCW_VideoView::Stop })
-        EXPECT_EQ((view->*move)(), E_FAIL);
+    for (char move : { 'p', 'h', 's' })
+        EXPECT_EQ(Move(move), E_FAIL) << move;
     std::int64_t ms = 0;
     EXPECT_EQ(view->GetPosition(&ms), E_FAIL);
     // Without a movie timeline there is nothing to render or preview.
@@ -173,15 +178,13 @@ TEST_F(VideoView, TransportRulesAndTheNewestOpenWins)
     ASSERT_EQ(OpenVideo(movie), S_OK);
     // Opened: the view refuses Stop, which the graph itself would accept;
     // pause only in states 1 to 3, stop only in states 2 and 4.
-    using V = CCW_VideoView;
     using G = CGraphBasic;
-    const std::tuple<HRESULT (V::*)(), HRESULT, G::State> moves[]
-        = { { &V::Stop, E_FAIL, G::Open }, { &V::Pause, S_OK, G::Paused }, { &V::Pause, E_FAIL, G::Paused },
-              { &V::PlayPause, S_OK, G::Running }, { &V::PlayPause, S_OK, G::Paused }, { &V::Stop, S_OK, G::Stopped },
-              { &V::Stop, E_FAIL, G::Stopped }, { &V::Pause, S_OK, G::Paused } };
+    const std::tuple<char, HRESULT, G::State> moves[] = { { 's', E_FAIL, G::Open }, { 'h', S_OK, G::Paused },
+        { 'h', E_FAIL, G::Paused }, { 'p', S_OK, G::Running }, { 'p', S_OK, G::Paused }, { 's', S_OK, G::Stopped },
+        { 's', E_FAIL, G::Stopped }, { 'h', S_OK, G::Paused } };
     for (const auto& row : moves) {
         const auto& [move, result, state] = row;
-        EXPECT_EQ((view->*move)(), result) << "row " << &row - moves;
+        EXPECT_EQ(Move(move), result) << "row " << &row - moves;
         EXPECT_EQ(view->GraphState(), state) << "row " << &row - moves;
     }
 
